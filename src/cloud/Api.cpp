@@ -1,0 +1,58 @@
+#include "cloud/Api.h"
+
+#include "platform/Preferences.h"
+
+#include <QNetworkReply>
+#include <QStringDecoder>
+#include <QUrl>
+#include <memory>
+
+#include <qcoro/qcoronetworkreply.h>
+
+namespace tavo {
+
+namespace {
+
+QString utf8OrEmpty(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    return decoder.hasError() ? QString() : text;
+}
+
+} // namespace
+
+std::optional<QNetworkRequest> API::request(const QString& path) const {
+    // Plain concatenation, as the cloud expects; a path that is not absolute ("@host/…",
+    // "//host/…") would otherwise move the request to another host.
+    if (!path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1String("//"))) return std::nullopt;
+    const QString address = m_config.httpBase(m_prefs.boolean(PrefKey::useLocalServer)) + path;
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
+
+    QNetworkRequest req(url);
+    req.setTransferTimeout(timeoutMs);
+    req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    if (!m_token.isEmpty()) req.setRawHeader("Authorization", "Bearer " + m_token.toUtf8());
+    return req;
+}
+
+QCoro::Task<Result<QByteArray>> API::sendRaw(QString method, QString path, std::optional<QByteArray> body) const {
+    const std::optional<QNetworkRequest> req = request(path);
+    if (!req) co_return Failure::invalidAddress(QStringLiteral("The address for %1 isn't valid.").arg(path));
+
+    std::unique_ptr<QNetworkReply> reply(body ? m_nam.sendCustomRequest(*req, method.toLatin1(), *body)
+                                              : m_nam.sendCustomRequest(*req, method.toLatin1()));
+    co_await qCoro(reply.get()).waitForFinished();
+
+    const QByteArray data = reply->readAll();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid()) {
+        const int code = status.toInt();
+        if (code >= 300) co_return Failure::api(code, utf8OrEmpty(data));
+        co_return data;
+    }
+    if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());
+    co_return data;
+}
+
+} // namespace tavo

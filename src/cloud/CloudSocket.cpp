@@ -1,0 +1,126 @@
+// The device socket: open, read, reopen, send, tear down. `conn` follows it.
+
+#include "cloud/Endpoints.h"
+#include "cloud/SocketInbox.h"
+#include "core/TavoStore.h"
+#include "platform/Preferences.h"
+
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QWebSocket>
+
+Q_LOGGING_CATEGORY(lcCloud, "tavo.cloud")
+
+namespace tavo {
+
+namespace {
+
+constexpr std::chrono::milliseconds reconnectDelay{3000};
+// Frames sent while the socket is still opening wait for it; beyond this they are dropped.
+constexpr int maxPendingSends = 64;
+
+QString utf8OrEmpty(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    return decoder.hasError() ? QString() : text;
+}
+
+// Closes with 1001 and lets the close handshake finish before the object goes.
+void closeAndDispose(QWebSocket* ws) {
+    QObject::disconnect(ws, nullptr, nullptr, nullptr);
+    QObject::connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
+    QTimer::singleShot(2000, ws, &QObject::deleteLater);
+    ws->close(QWebSocketProtocol::CloseCodeGoingAway);
+}
+
+} // namespace
+
+void TavoStore::connectWS() {
+    teardownWSTask();
+    setConn(ConnStatus::Connecting);
+
+    const QString address = m_services.config.socketBase(m_services.preferences->boolean(PrefKey::useLocalServer)) +
+                            Endpoints::clientSocket() + QStringLiteral("?token=") + m_sessionToken;
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()) return; // stays "connecting"; nothing to read
+
+    auto* ws = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    auto* inbox = new SocketInbox(ws);
+    connect(ws, &QWebSocket::connected, this, [this, ws] {
+        for (const QString& text : std::exchange(m_pendingSends, {})) ws->sendTextMessage(text);
+    });
+    m_ws = ws;
+    CancelToken reader;
+    m_wsTask = reader;
+    ws->open(url);
+    readWSLoop(inbox, reader);
+}
+
+void TavoStore::teardownWSTask() {
+    if (m_wsTask) std::exchange(m_wsTask, std::nullopt)->cancel();
+    m_pendingSends.clear();
+    if (m_ws) closeAndDispose(m_ws);
+    m_ws = nullptr;
+}
+
+// One reader per socket. A reader that was torn down ends without touching anything, and in
+// particular never reopens a socket: only a reader whose own socket failed does that.
+QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel) {
+    QPointer<TavoStore> self(this);
+    while (!cancel.isCancelled() && inbox) {
+        std::optional<SocketInbox::Frame> frame = co_await inbox->next(cancel);
+        if (!self || cancel.isCancelled()) co_return;
+        if (!frame) break;
+
+        const QString text = std::holds_alternative<QString>(*frame) ? std::get<QString>(*frame)
+                                                                     : utf8OrEmpty(std::get<QByteArray>(*frame));
+        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
+        if (!doc.isObject()) continue;
+        if (m_conn != ConnStatus::Connected) setConn(ConnStatus::Connected);
+        handleWS(doc.object());
+        if (!self) co_return;
+    }
+    if (!self || cancel.isCancelled()) co_return;
+
+    // Our socket failed or closed.
+    if (m_sessionToken.isEmpty()) {
+        setConn(ConnStatus::Offline);
+        co_return;
+    }
+    setConn(ConnStatus::Connecting);
+    co_await m_services.clock->sleep(reconnectDelay, cancel);
+    if (!self || cancel.isCancelled()) co_return;
+    qCDebug(lcCloud) << "reopening the device socket";
+    connectWS();
+}
+
+void TavoStore::reconnectIfStale() {
+    if (m_sessionToken.isEmpty()) return;
+    refetchDevices();
+    if (m_conn == ConnStatus::Offline) connectWS();
+}
+
+void TavoStore::wsSend(const QJsonObject& message) {
+    if (!m_ws) return;
+    const QString text = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+    switch (m_ws->state()) {
+    case QAbstractSocket::ConnectedState:
+        if (m_ws->sendTextMessage(text) != text.toUtf8().size())
+            showToast(m_ws->errorString().isEmpty() ? QStringLiteral("Couldn't send to the cloud.") : m_ws->errorString(),
+                      true);
+        return;
+    case QAbstractSocket::ConnectingState:
+    case QAbstractSocket::HostLookupState:
+        // Still opening: the frame goes out once it is open, as one would expect of a socket
+        // that exists. Dropped (with the socket) if it never opens.
+        if (m_pendingSends.size() < maxPendingSends) m_pendingSends.append(text);
+        return;
+    default:
+        // Closed and waiting to reopen: dropped quietly; the next "welcome" brings the truth.
+        return;
+    }
+}
+
+} // namespace tavo

@@ -1,0 +1,116 @@
+// Messages pushed on the device socket. Fields are read leniently: a missing or mistyped
+// field takes its default, and odd input never stops the client.
+
+#include "cloud/Json.h"
+#include "core/TavoStore.h"
+
+namespace tavo {
+
+namespace {
+
+qint64 readID(const QJsonObject& msg) {
+    return json::exactInteger(msg.value("device_id")).value_or(0);
+}
+
+std::optional<QString> readString(const QJsonObject& msg, const char* key) {
+    const QJsonValue v = msg.value(QLatin1StringView(key));
+    return v.isString() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+QList<bool> readStates(const QJsonValue& v) {
+    if (!v.isArray()) return {};
+    QList<bool> out;
+    for (const QJsonValue& item : v.toArray()) {
+        if (!item.isBool()) return {};
+        out.append(item.toBool());
+    }
+    return out;
+}
+
+std::optional<QMap<QString, QString>> readNames(const QJsonValue& v) {
+    return v.isObject() ? json::decodeValue<QMap<QString, QString>>(v) : std::nullopt;
+}
+
+} // namespace
+
+Device* TavoStore::findDevice(qint64 id) {
+    for (Device& d : m_devices)
+        if (d.id == id) return &d;
+    return nullptr;
+}
+
+void TavoStore::handleWS(const QJsonObject& msg) {
+    const QJsonValue type = msg.value("type");
+    if (!type.isString()) return;
+    const QString t = type.toString();
+
+    if (t == QLatin1String("welcome")) {
+        // A missing list, a list with one bad entry, or a non-list all leave the list empty.
+        const QJsonValue list = msg.value("devices");
+        setDevices(list.isUndefined() ? QList<Device>() : json::decodeValue<QList<Device>>(list).value_or(QList<Device>()));
+        return;
+    }
+    if (t == QLatin1String("state")) {
+        const QList<bool> states = readStates(msg.value("states"));
+        if (Device* d = findDevice(readID(msg))) {
+            d->states = states;
+            d->online = true;
+            emit devicesChanged();
+        }
+        return;
+    }
+    if (t == QLatin1String("presence")) {
+        Device* d = findDevice(readID(msg));
+        if (!d) return;
+        const QJsonValue onlineValue = msg.value("online");
+        const bool online = onlineValue.isBool() && onlineValue.toBool();
+        d->online = online;
+        d->offline_since = online ? std::nullopt : readString(msg, "offline_since");
+        d->offline_hint = online ? std::nullopt : readString(msg, "offline_hint");
+        if (online) {
+            if (auto ssid = readString(msg, "wifi_ssid")) d->wifi_ssid = ssid;
+            if (auto rssi = json::exactInteger(msg.value("wifi_rssi"))) d->wifi_rssi = rssi;
+        } else {
+            d->wifi_ssid.reset();
+            d->wifi_rssi.reset();
+        }
+        emit devicesChanged();
+        return;
+    }
+    if (t == QLatin1String("names")) {
+        Device* d = findDevice(readID(msg));
+        if (!d) return;
+        const auto names = readNames(msg.value("names"));
+        if (!names) return;
+        for (auto it = names->constBegin(); it != names->constEnd(); ++it) d->relay_names.insert(it.key(), it.value());
+        emit devicesChanged();
+        return;
+    }
+    if (t == QLatin1String("device_added")) {
+        const QJsonValue value = msg.value("device");
+        if (!value.isObject()) return;
+        const std::optional<Device> device = json::decodeValue<Device>(value);
+        if (!device) return;
+        QList<Device> list = m_devices;
+        list.removeIf([&](const Device& d) { return d.id == device->id; });
+        list.append(*device);
+        setDevices(list);
+        showToast(QStringLiteral("You've been added to ") + device->name, false);
+        return;
+    }
+    if (t == QLatin1String("device_removed")) {
+        const qint64 id = readID(msg);
+        if (!findDevice(id)) return;
+        QList<Device> list = m_devices;
+        list.removeIf([&](const Device& d) { return d.id == id; });
+        setDevices(list);
+        showToast(QStringLiteral("Access removed"), true);
+        return;
+    }
+    if (t == QLatin1String("error")) {
+        if (auto text = readString(msg, "error")) showToast(*text, true);
+        return;
+    }
+}
+
+} // namespace tavo

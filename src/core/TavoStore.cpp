@@ -1,0 +1,76 @@
+#include "core/TavoStore.h"
+
+#include "platform/Preferences.h"
+
+#include <QMetaObject>
+
+namespace tavo {
+
+TavoStore::TavoStore(StoreServices services, QObject* parent) : QObject(parent), m_services(std::move(services)) {
+    Q_ASSERT(m_services.network && m_services.preferences && m_services.clock);
+    restoreSession();
+}
+
+TavoStore::~TavoStore() {
+    teardownWSTask();
+}
+
+API TavoStore::api() const {
+    return API(*m_services.network, m_services.config, *m_services.preferences, m_sessionToken);
+}
+
+// Wrongly typed stored values read as empty or 0, so start-up never fails on them.
+void TavoStore::restoreSession() {
+    const Preferences& prefs = *m_services.preferences;
+    if (auto token = prefs.string(PrefKey::session)) m_sessionToken = *token;
+    if (auto phone = prefs.string(PrefKey::phone)) m_phone = *phone;
+    m_userID = prefs.int64(PrefKey::userID);
+    m_currentThreadID = prefs.int64(PrefKey::threadID);
+
+    // A token without a phone number stays on sign-in with the token kept in memory.
+    if (m_sessionToken.isEmpty() || m_phone.isEmpty()) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            setScreen(Screen::home());
+            connectWS();
+        },
+        Qt::QueuedConnection);
+}
+
+void TavoStore::persistSession() {
+    Preferences& prefs = *m_services.preferences;
+    prefs.setValue(PrefKey::session, m_sessionToken);
+    prefs.setValue(PrefKey::phone, m_phone);
+    prefs.setValue(PrefKey::userID, m_userID);
+}
+
+void TavoStore::signOut() {
+    teardownWSTask();
+    setConn(ConnStatus::Offline);
+    setSessionToken({});
+    setUserID(0);
+    setPhone({});
+    setDevices({});
+    setCurrentThreadID(0);
+    setChatMessages({});
+    Preferences& prefs = *m_services.preferences;
+    for (const char* key : {PrefKey::session, PrefKey::userID, PrefKey::phone, PrefKey::threadID}) prefs.remove(key);
+    setScreen(Screen::auth());
+}
+
+void TavoStore::showToast(const QString& text, bool error) {
+    setToast(text);
+    setToastIsError(error);
+    expireToast(text);
+}
+
+// A newer toast replaces this one at once; this timer then finds another text and leaves it.
+QCoro::Task<> TavoStore::expireToast(QString text) {
+    QPointer<TavoStore> self(this);
+    co_await m_services.clock->sleep(std::chrono::milliseconds(2500));
+    if (!self) co_return;
+    if (m_toast && *m_toast == text) setToast(std::nullopt);
+}
+
+} // namespace tavo

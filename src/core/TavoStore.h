@@ -1,0 +1,224 @@
+#pragma once
+
+#include "chat/ChatMessage.h"
+#include "chat/ChatThread.h"
+#include "cloud/Api.h"
+#include "cloud/CloudConfig.h"
+#include "core/Screen.h"
+#include "devices/Device.h"
+#include "devices/Member.h"
+#include "music/MusicTrack.h"
+#include "platform/Clock.h"
+#include "setup/ProvisionStep.h"
+#include "skills/Skill.h"
+
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <optional>
+
+#include <qcoro/qcorotask.h>
+
+class QWebSocket;
+
+namespace tavo {
+
+class Preferences;
+class SocketInbox;
+
+bool isE164(const QString& phone);
+bool isSixDigitCode(const QString& code);
+
+// What the store is built from; main() wires the real ones, tests their own.
+struct StoreServices {
+    QNetworkAccessManager* network = nullptr;
+    Preferences* preferences = nullptr;
+    Clock* clock = nullptr;
+    CloudConfig config = CloudConfig::fromBuild();
+};
+
+// The one observable application state object. Screens and the tray read its properties and
+// call its operations; only the store talks to the network. Main thread only.
+//
+// Operations live in the folder of their subsystem (devices/RelayControl.cpp defines
+// setRelay, and so on); this file and TavoStore.cpp hold the fields, persistence, toasts and
+// sign-out.
+class TavoStore : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(tavo::Screen screen READ screen WRITE setScreen NOTIFY screenChanged)
+    Q_PROPERTY(tavo::Screen::Kind screenKind READ screenKind NOTIFY screenChanged)
+    Q_PROPERTY(QString screenName READ screenName NOTIFY screenChanged)
+    Q_PROPERTY(QString phone READ phone WRITE setPhone NOTIFY phoneChanged)
+    Q_PROPERTY(QString sessionToken READ sessionToken NOTIFY sessionTokenChanged)
+    Q_PROPERTY(qint64 userID READ userID NOTIFY userIDChanged)
+    Q_PROPERTY(QList<tavo::Device> devices READ devices NOTIFY devicesChanged)
+    Q_PROPERTY(bool chatBusy READ chatBusy NOTIFY chatBusyChanged)
+    Q_PROPERTY(bool chatTyping READ chatTyping NOTIFY chatTypingChanged)
+    Q_PROPERTY(bool skillsLoading READ skillsLoading NOTIFY skillsLoadingChanged)
+    Q_PROPERTY(bool musicPlaying READ musicPlaying NOTIFY musicPlayingChanged)
+    Q_PROPERTY(qint64 currentThreadID READ currentThreadID NOTIFY currentThreadIDChanged)
+    Q_PROPERTY(bool chatThreadsLoading READ chatThreadsLoading NOTIFY chatThreadsLoadingChanged)
+    Q_PROPERTY(bool hasToast READ hasToast NOTIFY toastChanged)
+    Q_PROPERTY(QString toast READ toastText NOTIFY toastChanged)
+    Q_PROPERTY(bool toastIsError READ toastIsError NOTIFY toastIsErrorChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(QString provHomeSSID READ provHomeSSID WRITE setProvHomeSSID NOTIFY provHomeSSIDChanged)
+    Q_PROPERTY(QString provHomePass READ provHomePass WRITE setProvHomePass NOTIFY provHomePassChanged)
+    Q_PROPERTY(tavo::TavoStore::ConnStatus conn READ conn NOTIFY connChanged)
+
+public:
+    enum class ConnStatus { Offline, Connecting, Connected };
+    Q_ENUM(ConnStatus)
+
+    // Restores the persisted session (see TavoStore.cpp).
+    explicit TavoStore(StoreServices services, QObject* parent = nullptr);
+    ~TavoStore() override;
+
+    // Fields, in the order of the state table.
+    Screen screen() const { return m_screen; }
+    Screen::Kind screenKind() const { return m_screen.kind; }
+    QString screenName() const { return m_screen.name(); }
+    void setScreen(Screen s) { assign(m_screen, s, &TavoStore::screenChanged); }
+    QString phone() const { return m_phone; }
+    void setPhone(const QString& p) { assign(m_phone, p, &TavoStore::phoneChanged); }
+    QString sessionToken() const { return m_sessionToken; }
+    qint64 userID() const { return m_userID; }
+    const QList<Device>& devices() const { return m_devices; }
+    const QList<Member>& members() const { return m_members; }
+    const QList<ChatMessage>& chatMessages() const { return m_chatMessages; }
+    bool chatBusy() const { return m_chatBusy; }
+    bool chatTyping() const { return m_chatTyping; }
+    const std::optional<QString>& chatLiveStatus() const { return m_chatLiveStatus; }
+    const QList<Skill>& skills() const { return m_skills; }
+    bool skillsLoading() const { return m_skillsLoading; }
+    const std::optional<TavoMusicTrack>& music() const { return m_music; }
+    bool musicPlaying() const { return m_musicPlaying; }
+    qint64 currentThreadID() const { return m_currentThreadID; }
+    const QList<ChatThreadRow>& chatThreads() const { return m_chatThreads; }
+    bool chatThreadsLoading() const { return m_chatThreadsLoading; }
+    const std::optional<QString>& toast() const { return m_toast; }
+    bool hasToast() const { return m_toast.has_value(); }
+    QString toastText() const { return m_toast.value_or(QString()); }
+    bool toastIsError() const { return m_toastIsError; }
+    bool busy() const { return m_busy; }
+    const ProvisionStep& prov() const { return m_prov; }
+    QString provHomeSSID() const { return m_provHomeSSID; }
+    void setProvHomeSSID(const QString& s) { assign(m_provHomeSSID, s, &TavoStore::provHomeSSIDChanged); }
+    QString provHomePass() const { return m_provHomePass; }
+    void setProvHomePass(const QString& s) { assign(m_provHomePass, s, &TavoStore::provHomePassChanged); }
+    ConnStatus conn() const { return m_conn; }
+    const std::optional<QString>& pendingInviteShareLink() const { return m_pendingInviteShareLink; }
+
+    // Session
+    void persistSession();
+    Q_INVOKABLE void signOut();
+    Q_INVOKABLE void showToast(const QString& text, bool error);
+
+    // Sign-in (core/SignIn.cpp)
+    Q_INVOKABLE void sendOTP();
+    Q_INVOKABLE void verifyOTP(const QString& code);
+
+    // Device socket (cloud/CloudSocket.cpp, cloud/SocketMessages.cpp)
+    void connectWS();
+    void teardownWSTask();
+    Q_INVOKABLE void reconnectIfStale();
+    void wsSend(const QJsonObject& message);
+    void handleWS(const QJsonObject& message);
+    bool readerRunning() const { return m_wsTask.has_value(); }
+
+    // Devices and relays (devices/RelayControl.cpp)
+    QCoro::Task<> refetchDevices();
+    Q_INVOKABLE void setRelay(qint64 deviceID, int ch, bool on);
+    Q_INVOKABLE void allRelays(qint64 deviceID, bool on);
+
+    const StoreServices& services() const { return m_services; }
+    // A request with the current token; see API.
+    API api() const;
+
+signals:
+    void screenChanged();
+    void phoneChanged();
+    void sessionTokenChanged();
+    void userIDChanged();
+    void devicesChanged();
+    void membersChanged();
+    void chatMessagesChanged();
+    void chatBusyChanged();
+    void chatTypingChanged();
+    void chatLiveStatusChanged();
+    void skillsChanged();
+    void skillsLoadingChanged();
+    void musicChanged();
+    void musicPlayingChanged();
+    void currentThreadIDChanged();
+    void chatThreadsChanged();
+    void chatThreadsLoadingChanged();
+    void toastChanged();
+    void toastIsErrorChanged();
+    void busyChanged();
+    void provChanged();
+    void provHomeSSIDChanged();
+    void provHomePassChanged();
+    void connChanged();
+    void pendingInviteShareLinkChanged();
+
+protected:
+    template <class T>
+    void assign(T& field, const T& value, void (TavoStore::*changed)()) {
+        if (field == value) return;
+        field = value;
+        emit(this->*changed)();
+    }
+
+    void setSessionToken(const QString& t) { assign(m_sessionToken, t, &TavoStore::sessionTokenChanged); }
+    void setUserID(qint64 id) { assign(m_userID, id, &TavoStore::userIDChanged); }
+    void setDevices(const QList<Device>& d) { assign(m_devices, d, &TavoStore::devicesChanged); }
+    void setChatMessages(const QList<ChatMessage>& m) { assign(m_chatMessages, m, &TavoStore::chatMessagesChanged); }
+    void setCurrentThreadID(qint64 id) { assign(m_currentThreadID, id, &TavoStore::currentThreadIDChanged); }
+    void setToast(const std::optional<QString>& t) { assign(m_toast, t, &TavoStore::toastChanged); }
+    void setToastIsError(bool e) { assign(m_toastIsError, e, &TavoStore::toastIsErrorChanged); }
+    void setBusy(bool b) { assign(m_busy, b, &TavoStore::busyChanged); }
+    void setConn(ConnStatus c) { assign(m_conn, c, &TavoStore::connChanged); }
+
+private:
+    void restoreSession();
+    QCoro::Task<> expireToast(QString text);
+    QCoro::Task<> doSendOTP();
+    QCoro::Task<> doVerifyOTP(QString code);
+    QCoro::Task<> readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel);
+    Device* findDevice(qint64 id);
+
+    StoreServices m_services;
+
+    Screen m_screen = Screen::auth();
+    QString m_phone;
+    QString m_sessionToken;
+    qint64 m_userID = 0;
+    QList<Device> m_devices;
+    QList<Member> m_members;
+    QList<ChatMessage> m_chatMessages;
+    bool m_chatBusy = false;
+    bool m_chatTyping = false;
+    std::optional<QString> m_chatLiveStatus;
+    QList<Skill> m_skills;
+    bool m_skillsLoading = false;
+    std::optional<TavoMusicTrack> m_music;
+    bool m_musicPlaying = false;
+    qint64 m_currentThreadID = 0;
+    QList<ChatThreadRow> m_chatThreads;
+    bool m_chatThreadsLoading = false;
+    std::optional<QString> m_toast;
+    bool m_toastIsError = false;
+    bool m_busy = false;
+    ProvisionStep m_prov;
+    QString m_provHomeSSID;
+    QString m_provHomePass;
+    ConnStatus m_conn = ConnStatus::Offline;
+    QPointer<QWebSocket> m_ws;
+    std::optional<CancelToken> m_wsTask;
+    QStringList m_pendingSends; // frames sent while the socket is still opening
+    std::optional<QString> m_pendingInviteShareLink;
+};
+
+} // namespace tavo

@@ -1,0 +1,89 @@
+#include "devices/Device.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+namespace tavo {
+
+std::optional<Device> Device::fromJson(json::Reader& r) {
+    Device d;
+    d.id = r.required<qint64>("id");
+    d.mac = r.required<QString>("mac");
+    d.name = r.required<QString>("name");
+    d.relay_count = r.required<int>("relay_count");
+    d.relay_names = r.required<QMap<QString, QString>>("relay_names");
+    d.acl_mask = r.required<qint64>("acl_mask");
+    d.role = r.required<QString>("role");
+    d.online = r.required<bool>("online");
+    d.states = r.optional<QList<bool>>("states");
+    d.offline_since = r.optional<QString>("offline_since");
+    d.offline_hint = r.optional<QString>("offline_hint");
+    d.wifi_ssid = r.optional<QString>("wifi_ssid");
+    d.wifi_rssi = r.optional<qint64>("wifi_rssi");
+    if (!r.ok()) return std::nullopt;
+    return d;
+}
+
+QJsonObject Device::toJson() const {
+    QJsonObject o{{"id", id},
+                  {"mac", mac},
+                  {"name", name},
+                  {"relay_count", relay_count},
+                  {"relay_names", json::Codec<QMap<QString, QString>>::encode(relay_names)},
+                  {"acl_mask", acl_mask},
+                  {"role", role},
+                  {"online", online}};
+    json::putOptional(o, "states", states);
+    json::putOptional(o, "offline_since", offline_since);
+    json::putOptional(o, "offline_hint", offline_hint);
+    json::putOptional(o, "wifi_ssid", wifi_ssid);
+    json::putOptional(o, "wifi_rssi", wifi_rssi);
+    return o;
+}
+
+QList<bool> Device::effectiveStates() const {
+    return states ? *states : QList<bool>(qMax(0, relay_count), false);
+}
+
+bool Device::isOn(int ch) const {
+    const QList<bool> s = effectiveStates();
+    return ch >= 1 && ch <= s.size() && s.at(ch - 1);
+}
+
+QString Device::relayName(int ch) const {
+    const auto it = relay_names.constFind(QString::number(ch));
+    return it != relay_names.constEnd() ? *it : QStringLiteral("Relay %1").arg(ch);
+}
+
+bool Device::isAllowed(int ch) const {
+    return ch >= 1 && ch <= 64 && (quint64(acl_mask) >> (ch - 1)) & 1u;
+}
+
+std::optional<QDateTime> parseInternetDateTime(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral(R"(^\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(\.\d+)?(Z|[+-]\d{2}:\d{2})$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!form.match(text).hasMatch()) return std::nullopt;
+    QDateTime dt = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!dt.isValid()) return std::nullopt;
+    return dt;
+}
+
+std::optional<QString> offlineDiag(const Device& device, const QLocale& locale, const QTimeZone& zone) {
+    if (device.online) return std::nullopt;
+    QString text = device.offline_hint.value_or(QStringLiteral(
+        "The box hasn't reached the server — it likely lost power or WiFi. Power-cycle the box and check the router."));
+    if (device.offline_since) {
+        if (auto when = parseInternetDateTime(*device.offline_since))
+            text += QStringLiteral("\nLast alive ") + locale.toString(when->toTimeZone(zone), QStringLiteral("ddd h:mm AP")) +
+                    QLatin1Char('.');
+    }
+    return text;
+}
+
+std::optional<QString> offlineDiag(const Device& device) {
+    return offlineDiag(device, QLocale::system(), QTimeZone::systemTimeZone());
+}
+
+} // namespace tavo

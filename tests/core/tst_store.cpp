@@ -1,0 +1,170 @@
+#include "platform/Preferences.h"
+#include "support/StoreFixture.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tavo;
+using namespace std::chrono_literals;
+
+class StoreTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void restore_data() {
+        QTest::addColumn<QVariant>("token");
+        QTest::addColumn<QVariant>("phone");
+        QTest::addColumn<QVariant>("userID");
+        QTest::addColumn<QVariant>("threadID");
+        QTest::addColumn<bool>("home");
+        QTest::addColumn<QString>("expectToken");
+        QTest::addColumn<qint64>("expectUser");
+        QTest::addColumn<qint64>("expectThread");
+
+        const QVariant none;
+        QTest::newRow("full session") << QVariant("tok") << QVariant("+919876543210") << QVariant(qint64(42))
+                                      << QVariant(qint64(7)) << true << "tok" << qint64(42) << qint64(7);
+        QTest::newRow("nothing stored") << none << none << none << none << false << "" << qint64(0) << qint64(0);
+        QTest::newRow("token without phone keeps token, stays on sign-in")
+            << QVariant("tok") << none << QVariant(qint64(42)) << none << false << "tok" << qint64(42) << qint64(0);
+        QTest::newRow("token with empty phone") << QVariant("tok") << QVariant("") << none << none << false << "tok"
+                                                << qint64(0) << qint64(0);
+        QTest::newRow("phone without token") << none << QVariant("+919876543210") << none << none << false << ""
+                                             << qint64(0) << qint64(0);
+        QTest::newRow("user id stored as text reads 0")
+            << QVariant("tok") << QVariant("+1555") << QVariant("42") << QVariant("9") << true << "tok" << qint64(0)
+            << qint64(0);
+        QTest::newRow("integral double counts, fraction does not")
+            << QVariant("tok") << QVariant("+1555") << QVariant(3.0) << QVariant(2.5) << true << "tok" << qint64(3)
+            << qint64(0);
+        QTest::newRow("ids beyond 2^53 stay exact")
+            << QVariant("tok") << QVariant("+1555") << QVariant(qint64(9007199254740993)) << QVariant(qint64(-5))
+            << true << "tok" << qint64(9007199254740993) << qint64(-5);
+        QTest::newRow("token of the wrong type reads empty")
+            << QVariant(12) << QVariant("+1555") << none << none << false << "" << qint64(0) << qint64(0);
+    }
+
+    void restore() {
+        QFETCH(QVariant, token);
+        QFETCH(QVariant, phone);
+        QFETCH(QVariant, userID);
+        QFETCH(QVariant, threadID);
+        QFETCH(bool, home);
+        QFETCH(QString, expectToken);
+        QFETCH(qint64, expectUser);
+        QFETCH(qint64, expectThread);
+
+        test::StoreFixture f;
+        const std::pair<const char*, QVariant> stored[] = {
+            {PrefKey::session, token}, {PrefKey::phone, phone}, {PrefKey::userID, userID}, {PrefKey::threadID, threadID}};
+        for (const auto& [key, value] : stored)
+            if (value.isValid()) f.prefs->setValue(key, value);
+        // Read back through a fresh file handle, as a new process would.
+        f.prefs = std::make_unique<SettingsPreferences>(f.dir.filePath("Tavo.json"));
+
+        TavoStore& store = f.make();
+        QCOMPARE(store.sessionToken(), expectToken);
+        QCOMPARE(store.userID(), expectUser);
+        QCOMPARE(store.currentThreadID(), expectThread);
+        // Nothing happens synchronously in the constructor: the move home is a queued task.
+        QCOMPARE(store.screenKind(), Screen::Kind::Auth);
+        QCOMPARE(store.conn(), TavoStore::ConnStatus::Offline);
+        QCoreApplication::processEvents();
+        QCOMPARE(store.screenKind(), home ? Screen::Kind::Home : Screen::Kind::Auth);
+        QCOMPARE(store.conn(), home ? TavoStore::ConnStatus::Connecting : TavoStore::ConnStatus::Offline);
+    }
+
+    void persistWritesTypedValues() {
+        test::StoreFixture f;
+        f.prefs->setValue(PrefKey::session, "tok");
+        f.prefs->setValue(PrefKey::phone, "+919876543210");
+        f.prefs->setValue(PrefKey::userID, qint64(9007199254740993));
+        TavoStore& store = f.make();
+        f.prefs->remove(PrefKey::session);
+        f.prefs->remove(PrefKey::userID);
+        store.persistSession();
+
+        SettingsPreferences reread(f.dir.filePath("Tavo.json"));
+        QCOMPARE(reread.string(PrefKey::session), std::optional<QString>("tok"));
+        QCOMPARE(reread.string(PrefKey::phone), std::optional<QString>("+919876543210"));
+        QCOMPARE(reread.int64(PrefKey::userID), qint64(9007199254740993));
+        QVERIFY(!reread.value(PrefKey::threadID).isValid());
+    }
+
+    void signOutOrderAndWhatItKeeps() {
+        test::StoreFixture f;
+        f.prefs->setValue(PrefKey::session, "tok");
+        f.prefs->setValue(PrefKey::phone, "+919876543210");
+        f.prefs->setValue(PrefKey::userID, qint64(42));
+        f.prefs->setValue(PrefKey::threadID, qint64(7));
+        f.prefs->setValue(PrefKey::useLocalServer, true);
+        TavoStore& store = f.make();
+        QCoreApplication::processEvents();
+        QCOMPARE(store.conn(), TavoStore::ConnStatus::Connecting);
+        store.setProvHomeSSID("HomeNet");
+        store.showToast("Still here", true);
+
+        // Record the order of changes, and whether the keys were gone when the screen changed.
+        QStringList order;
+        bool keysGoneAtScreenChange = false;
+        connect(&store, &TavoStore::connChanged, this, [&] { order << "conn"; });
+        connect(&store, &TavoStore::sessionTokenChanged, this, [&] { order << "token"; });
+        connect(&store, &TavoStore::userIDChanged, this, [&] { order << "user"; });
+        connect(&store, &TavoStore::phoneChanged, this, [&] { order << "phone"; });
+        connect(&store, &TavoStore::currentThreadIDChanged, this, [&] { order << "thread"; });
+        connect(&store, &TavoStore::screenChanged, this, [&] {
+            order << "screen";
+            keysGoneAtScreenChange = !f.prefs->value(PrefKey::session).isValid();
+        });
+        store.signOut();
+
+        QCOMPARE(order, (QStringList{"conn", "token", "user", "phone", "thread", "screen"}));
+        QVERIFY(keysGoneAtScreenChange);
+        QCOMPARE(store.conn(), TavoStore::ConnStatus::Offline);
+        QCOMPARE(store.screenKind(), Screen::Kind::Auth);
+        QVERIFY(store.sessionToken().isEmpty() && store.phone().isEmpty() && store.userID() == 0);
+        QCOMPARE(store.currentThreadID(), 0);
+        for (const char* key : {PrefKey::session, PrefKey::phone, PrefKey::userID, PrefKey::threadID})
+            QVERIFY2(!f.prefs->value(key).isValid(), key);
+        // Left alone: the developer switch, set-up fields and the toast.
+        QVERIFY(f.prefs->boolean(PrefKey::useLocalServer));
+        QCOMPARE(store.provHomeSSID(), QString("HomeNet"));
+        QCOMPARE(store.toast(), std::optional<QString>("Still here"));
+        QVERIFY(store.toastIsError());
+    }
+
+    void toastTiming_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<int>("goneAtMs"); // after the first call; the second comes at 1000 ms
+        QTest::newRow("a different toast lives its own 2.5 s") << "Saved" << "Box removed" << 3500;
+        QTest::newRow("the same text expires with the first timer") << "Saved" << "Saved" << 2500;
+    }
+
+    void toastTiming() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(int, goneAtMs);
+        test::StoreFixture f;
+        TavoStore& store = f.make();
+
+        store.showToast(first, false);
+        QCOMPARE(store.toast(), std::optional<QString>(first));
+        QVERIFY(!store.toastIsError());
+        f.clock.advance(1000ms);
+        store.showToast(second, true);
+        QCOMPARE(store.toast(), std::optional<QString>(second));
+        QVERIFY(store.toastIsError());
+
+        f.clock.advance(std::chrono::milliseconds(goneAtMs - 1000 - 1));
+        QCOMPARE(store.toast(), std::optional<QString>(second));
+        f.clock.advance(1ms);
+        QCOMPARE(store.toast(), std::nullopt);
+        // The error flag is only reset by the next toast.
+        QVERIFY(store.toastIsError());
+        QCOMPARE(f.clock.pendingSleeps(), goneAtMs == 2500 ? 1 : 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(StoreTest)
+#include "tst_store.moc"

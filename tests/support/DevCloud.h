@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace tavo::test {
+
+// A real tavo-devcloud process on an ephemeral loopback port, in memory unless a db file is
+// given. Stopped (killed) when destroyed.
+class DevCloud {
+public:
+    explicit DevCloud(QStringList extraArgs = {});
+    ~DevCloud();
+
+    bool start(); // waits for the listening line
+    void stop();  // kill and wait
+    bool running() const;
+
+    int port() const { return m_port; }
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString httpBase() const { return QStringLiteral("http://") + host(); }
+    // Arguments to start the next run with (e.g. --db FILE, --port N).
+    QStringList& args() { return m_args; }
+
+    // Blocking helpers for test set-up (they spin an event loop).
+    QJsonObject get(const QString& path);
+    QJsonObject post(const QString& path, const QJsonObject& body = {});
+    // Signs a phone in through the real sign-in endpoints; returns {user_id, session_token}.
+    QJsonObject signIn(const QString& phone);
+
+    QString log() const { return m_log; }
+
+private:
+    QJsonObject request(const QByteArray& method, const QString& path, const QByteArray& body);
+
+    QStringList m_args;
+    std::unique_ptr<QProcess> m_process;
+    std::unique_ptr<QNetworkAccessManager> m_nam;
+    int m_port = 0;
+    QString m_log;
+};
+
+} // namespace tavo::test

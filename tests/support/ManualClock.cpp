@@ -1,0 +1,33 @@
+#include "support/ManualClock.h"
+
+namespace tavo::test {
+
+ManualClock::ManualClock(QDateTime start) : m_now(std::move(start)) {}
+
+QCoro::Task<> ManualClock::sleep(std::chrono::milliseconds duration, CancelToken cancel) {
+    Wakeup wakeup;
+    m_sleepers.emplace(m_now.addMSecs(duration.count()), wakeup.weak());
+    cancel.onCancel([weak = wakeup.weak()] { Wakeup::fire(weak); });
+    co_await wakeup;
+}
+
+void ManualClock::advance(std::chrono::milliseconds by) {
+    const QDateTime target = m_now.addMSecs(by.count());
+    while (!m_sleepers.empty() && m_sleepers.begin()->first <= target) {
+        auto it = m_sleepers.begin();
+        m_now = std::max(m_now, it->first);
+        const auto weak = it->second;
+        m_sleepers.erase(it);
+        Wakeup::fire(weak);
+    }
+    m_now = target;
+}
+
+int ManualClock::pendingSleeps() const {
+    int n = 0;
+    for (const auto& [when, weak] : m_sleepers)
+        if (auto w = weak.lock(); w && !w->fired) ++n;
+    return n;
+}
+
+} // namespace tavo::test

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <QTimeZone>
+#include <map>
+
+namespace tavo::test {
+
+// A clock that moves only when the test says so. advance() wakes sleepers in deadline order,
+// setting now() to each deadline as it goes, so chains of sleeps behave as in real time.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 1, 5), QTime(9, 0), QTimeZone::utc()));
+
+    QDateTime now() const override { return m_now; }
+    QCoro::Task<> sleep(std::chrono::milliseconds duration, CancelToken cancel = {}) override;
+
+    void advance(std::chrono::milliseconds by);
+    int pendingSleeps() const;
+
+private:
+    QDateTime m_now;
+    std::multimap<QDateTime, std::weak_ptr<Wakeup::State>> m_sleepers;
+};
+
+} // namespace tavo::test

@@ -1,0 +1,344 @@
+#include "Server.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QUrlQuery>
+#include <QWebSocket>
+#include <cstdio>
+
+namespace tavo::devcloud {
+
+namespace {
+
+const QRegularExpression e164(QStringLiteral(R"(^\+[0-9]{7,15}$)"));
+
+QString methodName(QHttpServerRequest::Method m) {
+    switch (m) {
+    case QHttpServerRequest::Method::Get: return "GET";
+    case QHttpServerRequest::Method::Post: return "POST";
+    case QHttpServerRequest::Method::Put: return "PUT";
+    case QHttpServerRequest::Method::Delete: return "DELETE";
+    case QHttpServerRequest::Method::Patch: return "PATCH";
+    case QHttpServerRequest::Method::Head: return "HEAD";
+    default: return "OTHER";
+    }
+}
+
+// A "+" in a query string may arrive literally and read as a space.
+QString queryPhone(const QUrlQuery& q) {
+    QString phone = q.queryItemValue("phone", QUrl::FullyDecoded).trimmed();
+    if (!phone.isEmpty() && !phone.startsWith('+')) phone.prepend('+');
+    return phone;
+}
+
+} // namespace
+
+Server::Server(Options options) : m_options(std::move(options)) {
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &Server::acceptSocket);
+}
+
+bool Server::start() {
+    if (!m_state.open(m_options.db)) {
+        fprintf(stderr, "tavo-devcloud: cannot open database %s\n", qPrintable(m_options.db));
+        return false;
+    }
+    if (m_options.seedDemo) seed();
+    const quint16 port = listen(QHostAddress::LocalHost, m_options.port);
+    if (port == 0) {
+        fprintf(stderr, "tavo-devcloud: cannot listen on 127.0.0.1:%u\n", m_options.port);
+        return false;
+    }
+    printf("tavo-devcloud listening on 127.0.0.1:%u\n", port);
+    fflush(stdout);
+    return true;
+}
+
+void Server::seed() {
+    const QString demo = QStringLiteral("+919876543210");
+    if (m_state.userFor(demo, false) != 0) return; // a file that was seeded before keeps its data
+    const qint64 me = m_state.userFor(demo, true);
+    const qint64 other = m_state.userFor(QStringLiteral("+919800000001"), true);
+
+    Box& living = m_state.addBox(me, QStringLiteral("Living Room"), 4);
+    living.names = {{"1", "Fan"}, {"2", "Lamp"}, {"3", "TV"}, {"4", "Heater"}};
+    living.states = {true, false, false, false};
+    living.wifiSSID = QStringLiteral("HomeNet");
+    living.wifiRSSI = -52;
+    Box& study = m_state.addBox(me, QStringLiteral("Study"), 2);
+    study.wifiSSID = QStringLiteral("HomeNet");
+    study.wifiRSSI = -67;
+    Box& guest = m_state.addBox(other, QStringLiteral("Guest House"), 3);
+    guest.names = {{"1", "Porch Light"}};
+    guest.members.insert(me, 1);
+    guest.online = false;
+    guest.offlineSince = QDateTime::currentDateTimeUtc().addSecs(-3 * 3600).toString(Qt::ISODate);
+    m_state.save();
+}
+
+Server::Reply Server::json(const QJsonObject& o, int status) {
+    return {status, QJsonDocument(o).toJson(QJsonDocument::Compact), "application/json"};
+}
+
+std::optional<qint64> Server::authorise(const QHttpServerRequest& request) const {
+    const QByteArray header = request.value("authorization");
+    if (!header.startsWith("Bearer ")) return std::nullopt;
+    return m_state.userOfToken(QString::fromUtf8(header.mid(7)));
+}
+
+void Server::record(const QHttpServerRequest& request) {
+    QJsonObject headers;
+    for (const auto& [key, value] : request.headers()) headers.insert(QString::fromLatin1(key).toLower(), QString::fromUtf8(value));
+    m_requests.append(QJsonObject{{"method", methodName(request.method())},
+                                  {"path", request.url().path()},
+                                  {"query", request.url().query()},
+                                  {"headers", headers}});
+    while (m_requests.size() > 200) m_requests.removeFirst();
+}
+
+bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    const QString path = request.url().path();
+    // Upgrades on the socket path are taken over by newWebSocketConnection; write nothing.
+    if (path == QLatin1String("/ws/client") && request.value("upgrade").toLower() == "websocket") return true;
+
+    const Reply reply = route(request);
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.writeStatusLine(QHttpServerResponder::StatusCode(reply.status));
+    responder.writeHeader("Content-Type", reply.contentType);
+    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+    responder.writeBody(reply.body);
+    return true;
+}
+
+void Server::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
+    makeResponder(request, socket).write(QJsonDocument(QJsonObject{{"error", "Not found"}}), QHttpServerResponder::StatusCode::NotFound);
+}
+
+Server::Reply Server::route(const QHttpServerRequest& request) {
+    const QString method = methodName(request.method());
+    const QStringList parts = request.url().path().split('/', Qt::SkipEmptyParts);
+    QJsonParseError parseError{};
+    const QJsonObject body = QJsonDocument::fromJson(request.body(), &parseError).object();
+
+    if (!parts.isEmpty() && parts.first() == QLatin1String("dev")) return routeDev(method, parts, request, body);
+    record(request);
+
+    if (method == "POST" && parts == QStringList{"v1", "auth", "start"}) {
+        const QString phone = body.value("phone").toString();
+        if (!e164.match(phone).hasMatch()) return error(400, "Invalid phone number");
+        const QString code = m_options.otpCode.isEmpty()
+                                 ? QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(1000000), 6, 10, QLatin1Char('0'))
+                                 : m_options.otpCode;
+        m_pendingCodes.insert(phone, code);
+        // A real service sends this over WhatsApp.
+        fprintf(stderr, "tavo-devcloud: sign-in code for %s is %s\n", qPrintable(phone), qPrintable(code));
+        return json({{"ok", true}});
+    }
+    if (method == "POST" && parts == QStringList{"v1", "auth", "verify"}) {
+        const QString phone = body.value("phone").toString();
+        const QString code = body.value("code").toString();
+        if (code.isEmpty() || m_pendingCodes.value(phone) != code) return error(401, "Invalid code");
+        m_pendingCodes.remove(phone);
+        const qint64 user = m_state.userFor(phone, true);
+        return json({{"user_id", user}, {"session_token", m_state.newSession(user)}});
+    }
+
+    const std::optional<qint64> user = authorise(request);
+    if (!user) return error(401, "Unauthorized");
+
+    if (method == "GET" && parts == QStringList{"v1", "devices"}) {
+        QJsonArray list;
+        for (qint64 id : m_state.boxesOf(*user)) list.append(m_state.deviceJson(*m_state.box(id), *user));
+        return json({{"devices", list}});
+    }
+    return error(404, "Not found");
+}
+
+Server::Reply Server::routeDev(const QString& method, const QStringList& parts, const QHttpServerRequest& request,
+                               const QJsonObject& body) {
+    const QUrlQuery query(request.url());
+    const QString what = parts.value(1);
+
+    if (what == "otp" && method == "GET") {
+        const QString phone = queryPhone(query);
+        if (!m_pendingCodes.contains(phone)) return error(404, "No code pending for " + phone);
+        return json({{"code", m_pendingCodes.value(phone)}});
+    }
+    if (what == "requests") {
+        if (parts.value(2) == "clear") m_requests = {};
+        return json({{"requests", m_requests}});
+    }
+    if (what == "respond") {
+        Reply r;
+        r.status = query.queryItemValue("status").toInt();
+        r.body = query.queryItemValue("body", QUrl::FullyDecoded).toUtf8();
+        if (query.hasQueryItem("content_type")) r.contentType = query.queryItemValue("content_type").toUtf8();
+        if (r.status < 100 || r.status > 599) return error(400, "status must be 100-599");
+        return r;
+    }
+    if (what == "state") return json(m_state.dump());
+    if (what == "reset" && method == "POST") {
+        for (QWebSocket* ws : m_sockets) ws->close();
+        m_state.reset();
+        m_pendingCodes.clear();
+        if (m_options.seedDemo) seed();
+        return json({{"ok", true}});
+    }
+    if (what == "drop-sockets" && method == "POST") {
+        const auto sockets = m_sockets.values();
+        for (QWebSocket* ws : sockets) ws->abort();
+        return json({{"ok", true}, {"dropped", int(sockets.size())}});
+    }
+    if (what == "sockets") {
+        QJsonObject counts;
+        for (qint64 u : m_sockets.uniqueKeys()) counts.insert(m_state.phoneOf(u), int(m_sockets.count(u)));
+        return json({{"sockets", counts}, {"total", int(m_sockets.size())}});
+    }
+    if (what == "push" && method == "POST") {
+        const qint64 user = m_state.userFor(body.value("phone").toString(), false);
+        const QString frame = body.value("frame").toString();
+        for (QWebSocket* ws : m_sockets.values(user)) {
+            if (body.value("binary").toBool()) ws->sendBinaryMessage(QByteArray::fromBase64(frame.toLatin1()));
+            else ws->sendTextMessage(frame);
+        }
+        return json({{"ok", true}, {"sockets", int(m_sockets.count(user))}});
+    }
+    if (what == "devices" && method == "POST") {
+        const QString owner = body.value("owner").toString();
+        if (!e164.match(owner).hasMatch()) return error(400, "owner must be E.164");
+        const int relays = body.value("relay_count").toInt(4);
+        if (relays < 1 || relays > 32) return error(400, "relay_count must be 1-32");
+        const qint64 ownerID = m_state.userFor(owner, true);
+        Box& b = m_state.addBox(ownerID, body.value("name").toString("New Box"), relays, body.value("id").toInteger(0));
+        const QJsonObject names = body.value("relay_names").toObject();
+        for (auto it = names.constBegin(); it != names.constEnd(); ++it) b.names.insert(it.key(), it->toString());
+        if (body.contains("online")) b.online = body.value("online").toBool();
+        m_state.save();
+        pushTo(ownerID, {{"type", "device_added"}, {"device", m_state.deviceJson(b, ownerID)}});
+        return json({{"device", m_state.deviceJson(b, ownerID)}});
+    }
+    if (what == "device" && method == "POST") {
+        Box* b = m_state.box(parts.value(2).toLongLong());
+        if (!b) return error(404, "Unknown box");
+        const QString action = parts.value(3);
+        if (action == "presence") {
+            b->online = body.value("online").toBool();
+            b->offlineSince = body.value("offline_since").toString();
+            if (!b->online && b->offlineSince.isEmpty())
+                b->offlineSince = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+            b->offlineHint = body.value("offline_hint").toString();
+            if (body.contains("wifi_ssid")) b->wifiSSID = body.value("wifi_ssid").toString();
+            if (body.contains("wifi_rssi")) b->wifiRSSI = body.value("wifi_rssi").toInteger();
+            m_state.save();
+            QJsonObject msg{{"type", "presence"}, {"device_id", b->id}, {"online", b->online}};
+            for (const char* key : {"offline_since", "offline_hint", "wifi_ssid", "wifi_rssi"})
+                if (body.contains(key)) msg.insert(key, body.value(key));
+            if (!b->online && !msg.contains("offline_since")) msg.insert("offline_since", b->offlineSince);
+            pushToBox(*b, msg);
+            return json({{"ok", true}});
+        }
+        if (action == "names") {
+            const QJsonObject names = body.value("names").toObject();
+            for (auto it = names.constBegin(); it != names.constEnd(); ++it) b->names.insert(it.key(), it->toString());
+            m_state.save();
+            pushToBox(*b, {{"type", "names"}, {"device_id", b->id}, {"names", names}});
+            return json({{"ok", true}});
+        }
+        if (action == "share") {
+            const QString phone = body.value("phone").toString();
+            if (!e164.match(phone).hasMatch()) return error(400, "phone must be E.164");
+            const qint64 user = m_state.userFor(phone, true);
+            b->members.insert(user, body.value("acl_mask").toInteger(1));
+            m_state.save();
+            pushTo(user, {{"type", "device_added"}, {"device", m_state.deviceJson(*b, user)}});
+            return json({{"ok", true}});
+        }
+        if (action == "unshare") {
+            const qint64 user = m_state.userFor(body.value("phone").toString(), false);
+            b->members.remove(user);
+            m_state.save();
+            pushTo(user, {{"type", "device_removed"}, {"device_id", b->id}});
+            return json({{"ok", true}});
+        }
+    }
+    return error(404, "Not found");
+}
+
+void Server::acceptSocket() {
+    while (std::unique_ptr<QWebSocket> owned = nextPendingWebSocketConnection()) {
+        QWebSocket* ws = owned.release();
+        ws->setParent(this);
+        const QString token = QUrlQuery(ws->requestUrl()).queryItemValue("token");
+        const std::optional<qint64> user = m_state.userOfToken(token);
+        if (!user) {
+            ws->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("Unauthorized"));
+            connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
+            continue;
+        }
+        m_sockets.insert(*user, ws);
+        connect(ws, &QWebSocket::textMessageReceived, this,
+                [this, ws, u = *user](const QString& text) { onClientFrame(ws, u, text); });
+        connect(ws, &QWebSocket::disconnected, this, [this, ws, u = *user] {
+            m_sockets.remove(u, ws);
+            ws->deleteLater();
+        });
+        QJsonArray list;
+        for (qint64 id : m_state.boxesOf(*user)) list.append(m_state.deviceJson(*m_state.box(id), *user));
+        ws->sendTextMessage(QString::fromUtf8(QJsonDocument(QJsonObject{{"type", "welcome"}, {"devices", list}}).toJson(QJsonDocument::Compact)));
+    }
+}
+
+void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
+    const QJsonObject msg = QJsonDocument::fromJson(text.toUtf8()).object();
+    const QString type = msg.value("type").toString();
+    auto refuse = [ws](const QString& why) {
+        ws->sendTextMessage(QString::fromUtf8(QJsonDocument(QJsonObject{{"type", "error"}, {"error", why}}).toJson(QJsonDocument::Compact)));
+    };
+    if (type != "set" && type != "all" && type != "names") return; // malformed frames are ignored
+
+    Box* b = m_state.box(msg.value("device_id").toInteger());
+    if (!b || !m_state.hasAccess(*b, user)) return refuse(QStringLiteral("Unknown box"));
+    const qint64 mask = m_state.maskOf(*b, user);
+
+    if (type == "names") {
+        if (b->owner != user) return refuse(QStringLiteral("Only the owner can rename relays"));
+        const QJsonObject names = msg.value("names").toObject();
+        for (auto it = names.constBegin(); it != names.constEnd(); ++it)
+            if (it->isString()) b->names.insert(it.key(), it->toString());
+        m_state.save();
+        pushToBox(*b, {{"type", "names"}, {"device_id", b->id}, {"names", names}});
+        return;
+    }
+    if (!b->online) return refuse(QStringLiteral("Box is offline"));
+    const bool on = msg.value("state").toBool();
+    if (type == "set") {
+        const int ch = msg.value("ch").toInt();
+        if (ch < 1 || ch > b->relayCount) return refuse(QStringLiteral("Invalid channel"));
+        if (!((quint64(mask) >> (ch - 1)) & 1u)) return refuse(QStringLiteral("No access to this relay"));
+        b->states[ch - 1] = on;
+        m_state.logActivity(b->id, user, QStringLiteral("set"), ch, on);
+    } else {
+        for (int ch = 1; ch <= b->relayCount; ++ch)
+            if ((quint64(mask) >> (ch - 1)) & 1u) b->states[ch - 1] = on; // forbidden channels stay
+        m_state.logActivity(b->id, user, QStringLiteral("all"), 0, on);
+    }
+    pushState(*b);
+}
+
+void Server::pushTo(qint64 user, const QJsonObject& msg) {
+    const QString text = QString::fromUtf8(QJsonDocument(msg).toJson(QJsonDocument::Compact));
+    for (QWebSocket* ws : m_sockets.values(user)) ws->sendTextMessage(text);
+}
+
+void Server::pushToBox(const Box& box, const QJsonObject& msg) {
+    for (qint64 user : m_state.usersOf(box)) pushTo(user, msg);
+}
+
+void Server::pushState(const Box& box) {
+    QJsonArray states;
+    for (bool s : box.states) states.append(s);
+    pushToBox(box, {{"type", "state"}, {"device_id", box.id}, {"states", states}});
+}
+
+} // namespace tavo::devcloud
