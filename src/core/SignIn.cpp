@@ -25,12 +25,13 @@ const QString post = QStringLiteral("POST");
 } // namespace
 
 bool isE164(const QString& phone) {
-    static const QRegularExpression pattern(QStringLiteral(R"(^\+[0-9]{7,15}$)"));
+    // Anchored to the whole text: "$" alone would let a trailing line feed through.
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral(R"(\+[0-9]{7,15})")));
     return pattern.match(phone).hasMatch();
 }
 
 bool isSixDigitCode(const QString& code) {
-    static const QRegularExpression pattern(QStringLiteral(R"(^[0-9]{6}$)"));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{6}")));
     return pattern.match(code).hasMatch();
 }
 

@@ -12,7 +12,7 @@ namespace tavo::devcloud {
 
 namespace {
 
-const QRegularExpression e164(QStringLiteral(R"(^\+[0-9]{7,15}$)"));
+const QRegularExpression e164(QRegularExpression::anchoredPattern(QStringLiteral(R"(\+[0-9]{7,15})")));
 
 QString methodName(QHttpServerRequest::Method m) {
     switch (m) {
@@ -193,7 +193,8 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts, 
     if (what == "sockets") {
         QJsonObject counts;
         for (qint64 u : m_sockets.uniqueKeys()) counts.insert(m_state.phoneOf(u), int(m_sockets.count(u)));
-        return json({{"sockets", counts}, {"total", int(m_sockets.size())}});
+        return json({{"sockets", counts}, {"total", int(m_sockets.size())}, {"opened", m_socketsOpened},
+                     {"last_close_code", m_lastCloseCode}});
     }
     if (what == "push" && method == "POST") {
         const qint64 user = m_state.userFor(body.value("phone").toString(), false);
@@ -277,9 +278,11 @@ void Server::acceptSocket() {
             continue;
         }
         m_sockets.insert(*user, ws);
+        ++m_socketsOpened;
         connect(ws, &QWebSocket::textMessageReceived, this,
                 [this, ws, u = *user](const QString& text) { onClientFrame(ws, u, text); });
         connect(ws, &QWebSocket::disconnected, this, [this, ws, u = *user] {
+            m_lastCloseCode = int(ws->closeCode());
             m_sockets.remove(u, ws);
             ws->deleteLater();
         });

@@ -58,6 +58,8 @@ private:
     QMap<QString, QString> m_pendingCodes; // phone -> code
     QMultiMap<qint64, QWebSocket*> m_sockets;
     QJsonArray m_requests;
+    int m_socketsOpened = 0;
+    int m_lastCloseCode = 0;
 };
 
 } // namespace tavo::devcloud
