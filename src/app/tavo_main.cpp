@@ -8,6 +8,8 @@
 #include <QNetworkAccessManager>
 #include <QQmlApplicationEngine>
 #include <QQmlEngine>
+#include <QQuickWindow>
+#include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
 
 Q_IMPORT_QML_PLUGIN(TavoPlugin)
@@ -29,5 +31,14 @@ int main(int argc, char* argv[]) {
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tavo/Main.qml")));
+
+    // For looking at screens headless: TAVO_SCREENSHOT=file.png saves the window and quits.
+    if (const QString shot = qEnvironmentVariable("TAVO_SCREENSHOT"); !shot.isEmpty()) {
+        const int delay = qEnvironmentVariableIsSet("TAVO_SCREENSHOT_DELAY_MS") ? qEnvironmentVariableIntValue("TAVO_SCREENSHOT_DELAY_MS") : 1500;
+        QTimer::singleShot(delay, &app, [&engine, shot] {
+            if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().value(0))) window->grabWindow().save(shot);
+            QCoreApplication::quit();
+        });
+    }
     return app.exec();
 }
