@@ -1,0 +1,233 @@
+// tavoctl: the command-line client. The same TavoStore and settings as the window app, so a
+// session started in one is the session of the other.
+
+#include "cloud/Endpoints.h"
+#include "core/TavoStore.h"
+#include "platform/linux/RealClock.h"
+#include "platform/linux/SettingsPreferences.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+
+using namespace tavo;
+
+namespace {
+
+QTextStream out(stdout);
+QTextStream err(stderr);
+
+constexpr int waitMs = 10'000;
+
+int usage() {
+    err << "usage: tavoctl login PHONE [--code CODE]\n"
+           "       tavoctl devices [--json]\n"
+           "       tavoctl relay BOX CH on|off|toggle\n"
+           "       tavoctl all BOX on|off\n"
+           "       tavoctl watch [--json]\n"
+           "       tavoctl logout\n"
+           "BOX is a box id or a unique box name.\n";
+    err.flush();
+    return 2;
+}
+
+int fail(const QString& text) {
+    err << "tavoctl: " << text << "\n";
+    err.flush();
+    return 1;
+}
+
+// Runs the event loop until `done` holds or the time is up.
+bool waitFor(const std::function<bool()>& done, int ms = waitMs) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+QString lastError(const TavoStore& store, const QString& fallback) {
+    return store.toast() && store.toastIsError() ? *store.toast() : fallback;
+}
+
+QString connName(TavoStore::ConnStatus c) {
+    switch (c) {
+    case TavoStore::ConnStatus::Offline: return "offline";
+    case TavoStore::ConnStatus::Connecting: return "connecting";
+    case TavoStore::ConnStatus::Connected: return "connected";
+    }
+    return {};
+}
+
+QString relayLine(const Device& d) {
+    QStringList relays;
+    for (int ch = 1; ch <= d.relay_count; ++ch)
+        relays << QStringLiteral("%1:%2%3").arg(ch).arg(d.relayName(ch), d.isOn(ch) ? "=on" : "=off");
+    return relays.join("  ");
+}
+
+QString deviceLine(const Device& d) {
+    return QStringLiteral("%1  %2  %3  %4").arg(d.id).arg(d.name, d.online ? "online" : "offline", relayLine(d));
+}
+
+QString compact(const QJsonObject& o) {
+    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+// BOX as an id, else as a unique name.
+std::variant<Device, QString> resolveBox(const QList<Device>& devices, const QString& box) {
+    bool isID = false;
+    const qint64 id = box.toLongLong(&isID);
+    QList<Device> matches;
+    for (const Device& d : devices)
+        if ((isID && d.id == id) || (!isID && d.name.compare(box, Qt::CaseInsensitive) == 0)) matches << d;
+    if (matches.size() == 1) return matches.first();
+    if (matches.isEmpty()) return QStringLiteral("No box \"%1\"").arg(box);
+    return QStringLiteral("More than one box is called \"%1\"; use its id").arg(box);
+}
+
+bool requireSession(const TavoStore& store) {
+    return !store.sessionToken().isEmpty() && !store.phone().isEmpty();
+}
+
+int login(TavoStore& store, const QStringList& args) {
+    if (args.isEmpty()) return usage();
+    QString code;
+    if (const int i = args.indexOf("--code"); i >= 0) code = args.value(i + 1);
+    store.teardownWSTask(); // a restored session's socket is not needed to sign in again
+    store.setPhone(args.first());
+    store.sendOTP();
+    waitFor([&] { return !store.busy(); });
+    if (store.screenKind() != Screen::Kind::Otp) return fail(lastError(store, "Couldn't request a code"));
+    if (code.isEmpty()) {
+        err << "Code sent over WhatsApp to " << store.phone() << ". Code: ";
+        err.flush();
+        code = QTextStream(stdin).readLine().trimmed();
+    }
+    store.verifyOTP(code);
+    waitFor([&] { return !store.busy(); });
+    if (store.screenKind() != Screen::Kind::Home) return fail(lastError(store, "Sign-in failed"));
+    out << "Signed in as " << store.phone() << "\n";
+    return 0;
+}
+
+// Waits for the socket's welcome, which carries the list.
+bool connected(TavoStore& store) {
+    return waitFor([&] { return store.conn() == TavoStore::ConnStatus::Connected; });
+}
+
+int devices(TavoStore& store, bool asJson) {
+    Result<DeviceList> list = QCoro::waitFor(store.api().send<DeviceList>(QStringLiteral("GET"), Endpoints::devices()));
+    if (!list) return fail(list.failure().description());
+    if (asJson) {
+        out << QString::fromUtf8(QJsonDocument(json::Codec<QList<Device>>::encode(list->devices).toArray())
+                                     .toJson(QJsonDocument::Indented));
+        return 0;
+    }
+    for (const Device& d : list->devices) out << deviceLine(d) << "\n";
+    return 0;
+}
+
+// Sends a relay command and waits for the cloud's answer: a state push or an error.
+int command(TavoStore& store, const QStringList& args, bool all) {
+    if (args.size() != (all ? 2 : 3)) return usage();
+    if (!connected(store)) return fail("Couldn't reach the cloud");
+    auto box = resolveBox(store.devices(), args[0]);
+    if (auto* why = std::get_if<QString>(&box)) return fail(*why);
+    const Device d = std::get<Device>(box);
+    const QString action = args.last();
+    if (action != "on" && action != "off" && !(action == "toggle" && !all)) return usage();
+
+    bool answered = false;
+    QObject::connect(&store, &TavoStore::devicesChanged, &store, [&] { answered = true; });
+    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { answered = true; });
+    if (all) {
+        store.allRelays(d.id, action == "on");
+    } else {
+        bool ok = false;
+        const int ch = args[1].toInt(&ok);
+        if (!ok || ch < 1 || ch > d.relay_count) return fail(QStringLiteral("%1 has relays 1 to %2").arg(d.name).arg(d.relay_count));
+        if (!d.isAllowed(ch)) return fail("No access to this relay");
+        store.setRelay(d.id, ch, action == "toggle" ? !d.isOn(ch) : action == "on");
+    }
+    answered = false; // the optimistic change itself is not the answer
+    if (!waitFor([&] { return answered; })) return fail("The cloud didn't answer");
+    if (store.toast() && store.toastIsError()) return fail(*store.toast());
+    for (const Device& now : store.devices())
+        if (now.id == d.id) out << deviceLine(now) << "\n";
+    return 0;
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+
+int watch(TavoStore& store, bool asJson) {
+    std::signal(SIGINT, [](int) { interrupted = 1; });
+    std::signal(SIGTERM, [](int) { interrupted = 1; });
+    QList<Device> last = store.devices();
+    auto emitLine = [&](const QString& line) {
+        out << line << "\n";
+        out.flush();
+    };
+    QObject::connect(&store, &TavoStore::connChanged, &store, [&] {
+        emitLine(asJson ? compact({{"type", "conn"}, {"conn", connName(store.conn())}}) : "connection: " + connName(store.conn()));
+    });
+    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] {
+        if (store.toast())
+            emitLine(asJson ? compact({{"type", "toast"}, {"text", *store.toast()}, {"error", store.toastIsError()}})
+                            : (store.toastIsError() ? "error: " : "notice: ") + *store.toast());
+    });
+    QObject::connect(&store, &TavoStore::devicesChanged, &store, [&] {
+        const QList<Device>& now = store.devices();
+        for (const Device& d : now) {
+            const auto before = std::find_if(last.cbegin(), last.cend(), [&](const Device& o) { return o.id == d.id; });
+            if (before != last.cend() && *before == d) continue;
+            emitLine(asJson ? compact({{"type", "device"}, {"device", d.toJson()}}) : deviceLine(d));
+        }
+        for (const Device& o : last)
+            if (std::none_of(now.cbegin(), now.cend(), [&](const Device& d) { return d.id == o.id; }))
+                emitLine(asJson ? compact({{"type", "removed"}, {"device_id", o.id}})
+                                : QStringLiteral("%1  %2  removed").arg(o.id).arg(o.name));
+        last = now;
+    });
+    if (store.conn() == TavoStore::ConnStatus::Offline) store.connectWS();
+    waitFor([] { return interrupted != 0; }, std::numeric_limits<int>::max());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavo"));
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) return usage();
+    const QString cmd = args.takeFirst();
+    const bool asJson = args.removeAll("--json") > 0;
+
+    QNetworkAccessManager network;
+    SettingsPreferences preferences;
+    RealClock clock;
+    TavoStore store({&network, &preferences, &clock, CloudConfig::fromBuild()});
+    QCoreApplication::processEvents(); // let a restored session start
+
+    if (cmd == "login") return login(store, args);
+    if (!requireSession(store)) return fail("Not signed in. Run: tavoctl login PHONE");
+    if (cmd == "devices") return devices(store, asJson);
+    if (cmd == "relay") return command(store, args, false);
+    if (cmd == "all") return command(store, args, true);
+    if (cmd == "watch") return watch(store, asJson);
+    if (cmd == "logout") {
+        store.signOut();
+        out << "Signed out\n";
+        return 0;
+    }
+    return usage();
+}
