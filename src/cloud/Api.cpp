@@ -3,23 +3,12 @@
 #include "platform/Preferences.h"
 
 #include <QNetworkReply>
-#include <QStringDecoder>
 #include <QUrl>
 #include <memory>
 
 #include <qcoro/qcoronetworkreply.h>
 
 namespace tavo {
-
-namespace {
-
-QString utf8OrEmpty(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    return decoder.hasError() ? QString() : text;
-}
-
-} // namespace
 
 std::optional<QNetworkRequest> API::request(const QString& path) const {
     // Plain concatenation, as the cloud expects; a path that is not absolute ("@host/…",
@@ -48,7 +37,7 @@ QCoro::Task<Result<QByteArray>> API::sendRaw(QString method, QString path, std::
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid()) {
         const int code = status.toInt();
-        if (code >= 300) co_return Failure::api(code, utf8OrEmpty(data));
+        if (code >= 300) co_return Failure::api(code, json::utf8OrEmpty(data));
         co_return data;
     }
     if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());

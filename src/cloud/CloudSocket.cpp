@@ -7,7 +7,6 @@
 
 #include <QJsonDocument>
 #include <QLoggingCategory>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QWebSocket>
 
@@ -20,12 +19,6 @@ namespace {
 constexpr std::chrono::milliseconds reconnectDelay{3000};
 // Frames sent while the socket is still opening wait for it; beyond this they are dropped.
 constexpr int maxPendingSends = 64;
-
-QString utf8OrEmpty(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    return decoder.hasError() ? QString() : text;
-}
 
 // Closes with 1001 and lets the close handshake finish before the object goes.
 void closeAndDispose(QWebSocket* ws) {
@@ -75,7 +68,7 @@ QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken can
         if (!frame) break;
 
         const QString text = std::holds_alternative<QString>(*frame) ? std::get<QString>(*frame)
-                                                                     : utf8OrEmpty(std::get<QByteArray>(*frame));
+                                                                     : json::utf8OrEmpty(std::get<QByteArray>(*frame));
         const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
         if (!doc.isObject()) continue;
         if (m_conn != ConnStatus::Connected) setConn(ConnStatus::Connected);

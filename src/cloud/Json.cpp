@@ -1,6 +1,7 @@
 #include "cloud/Json.h"
 
 #include <QJsonDocument>
+#include <QStringDecoder>
 #include <cmath>
 
 namespace tavo::json {
@@ -18,6 +19,12 @@ std::optional<qint64> exactInteger(const QJsonValue& v) {
 
 QByteArray compact(const QJsonObject& obj) {
     return QJsonDocument(obj).toJson(QJsonDocument::Compact);
+}
+
+QString utf8OrEmpty(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    return decoder.hasError() ? QString() : text;
 }
 
 } // namespace tavo::json

@@ -213,5 +213,7 @@ std::optional<T> decodeValue(const QJsonValue& v) {
 }
 
 QByteArray compact(const QJsonObject& obj);
+// The bytes as UTF-8 text; an empty text when they are not valid UTF-8.
+QString utf8OrEmpty(const QByteArray& bytes);
 
 } // namespace tavo::json
