@@ -46,8 +46,7 @@ void TavoStore::handleWS(const QJsonObject& msg) {
 
     if (t == QLatin1String("welcome")) {
         // A missing list, a list with one bad entry, or a non-list all leave the list empty.
-        const QJsonValue list = msg.value("devices");
-        setDevices(list.isUndefined() ? QList<Device>() : json::decodeValue<QList<Device>>(list).value_or(QList<Device>()));
+        setDevices(json::decodeValue<QList<Device>>(msg.value("devices")).value_or(QList<Device>()));
         return;
     }
     if (t == QLatin1String("state")) {
