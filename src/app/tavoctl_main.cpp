@@ -1,6 +1,7 @@
 // tavoctl: the command-line client. The same TavoStore and settings as the window app, so a
 // session started in one is the session of the other.
 
+#include "chat/ChatSpeaker.h"
 #include "cloud/Endpoints.h"
 #include "core/TavoStore.h"
 #include "platform/linux/RealClock.h"
@@ -31,6 +32,9 @@ int usage() {
            "       tavoctl relay BOX CH on|off|toggle\n"
            "       tavoctl all BOX on|off\n"
            "       tavoctl watch [--json]\n"
+           "       tavoctl chat TEXT...\n"
+           "       tavoctl threads\n"
+           "       tavoctl thread new|open ID|delete ID\n"
            "       tavoctl logout\n"
            "BOX is a box id or a unique box name.\n";
     err.flush();
@@ -59,9 +63,12 @@ QString lastError(const TavoStore& store, const QString& fallback) {
 
 QString connName(TavoStore::ConnStatus c) {
     switch (c) {
-    case TavoStore::ConnStatus::Offline: return "offline";
-    case TavoStore::ConnStatus::Connecting: return "connecting";
-    case TavoStore::ConnStatus::Connected: return "connected";
+    case TavoStore::ConnStatus::Offline:
+        return "offline";
+    case TavoStore::ConnStatus::Connecting:
+        return "connecting";
+    case TavoStore::ConnStatus::Connected:
+        return "connected";
     }
     return {};
 }
@@ -74,7 +81,9 @@ QString relayLine(const Device& d) {
 }
 
 QString deviceLine(const Device& d) {
-    return QStringLiteral("%1  %2  %3  %4").arg(d.id).arg(d.name, d.online ? "online" : "offline", relayLine(d));
+    return QStringLiteral("%1  %2  %3  %4")
+        .arg(d.id)
+        .arg(d.name, d.online ? "online" : "offline", relayLine(d));
 }
 
 QString compact(const QJsonObject& o) {
@@ -124,14 +133,16 @@ bool connected(TavoStore& store) {
 }
 
 int devices(TavoStore& store, bool asJson) {
-    Result<DeviceList> list = QCoro::waitFor(store.api().send<DeviceList>(QStringLiteral("GET"), Endpoints::devices()));
+    Result<DeviceList> list =
+        QCoro::waitFor(store.api().send<DeviceList>(QStringLiteral("GET"), Endpoints::devices()));
     if (!list) return fail(list.failure().description());
     if (asJson) {
         out << QString::fromUtf8(QJsonDocument(json::Codec<QList<Device>>::encode(list->devices).toArray())
                                      .toJson(QJsonDocument::Indented));
         return 0;
     }
-    for (const Device& d : list->devices) out << deviceLine(d) << "\n";
+    for (const Device& d : list->devices)
+        out << deviceLine(d) << "\n";
     return 0;
 }
 
@@ -153,7 +164,8 @@ int command(TavoStore& store, const QStringList& args, bool all) {
     } else {
         bool ok = false;
         const int ch = args[1].toInt(&ok);
-        if (!ok || ch < 1 || ch > d.relay_count) return fail(QStringLiteral("%1 has relays 1 to %2").arg(d.name).arg(d.relay_count));
+        if (!ok || ch < 1 || ch > d.relay_count)
+            return fail(QStringLiteral("%1 has relays 1 to %2").arg(d.name).arg(d.relay_count));
         if (!d.isAllowed(ch)) return fail("No access to this relay");
         store.setRelay(d.id, ch, action == "toggle" ? !d.isOn(ch) : action == "on");
     }
@@ -167,6 +179,11 @@ int command(TavoStore& store, const QStringList& args, bool all) {
 
 volatile std::sig_atomic_t interrupted = 0;
 
+// Speech runs in the background; the process waits for it before exiting.
+void waitForSpeech() {
+    waitFor([] { return interrupted != 0; }, 0);
+}
+
 int watch(TavoStore& store, bool asJson) {
     std::signal(SIGINT, [](int) { interrupted = 1; });
     std::signal(SIGTERM, [](int) { interrupted = 1; });
@@ -176,17 +193,21 @@ int watch(TavoStore& store, bool asJson) {
         out.flush();
     };
     QObject::connect(&store, &TavoStore::connChanged, &store, [&] {
-        emitLine(asJson ? compact({{"type", "conn"}, {"conn", connName(store.conn())}}) : "connection: " + connName(store.conn()));
+        emitLine(asJson ? compact({{"type", "conn"}, {"conn", connName(store.conn())}})
+                        : "connection: " + connName(store.conn()));
     });
     QObject::connect(&store, &TavoStore::toastChanged, &store, [&] {
         if (store.toast())
-            emitLine(asJson ? compact({{"type", "toast"}, {"text", *store.toast()}, {"error", store.toastIsError()}})
-                            : (store.toastIsError() ? "error: " : "notice: ") + *store.toast());
+            emitLine(
+                asJson
+                    ? compact({{"type", "toast"}, {"text", *store.toast()}, {"error", store.toastIsError()}})
+                    : (store.toastIsError() ? "error: " : "notice: ") + *store.toast());
     });
     QObject::connect(&store, &TavoStore::devicesChanged, &store, [&] {
         const QList<Device>& now = store.devices();
         for (const Device& d : now) {
-            const auto before = std::find_if(last.cbegin(), last.cend(), [&](const Device& o) { return o.id == d.id; });
+            const auto before =
+                std::find_if(last.cbegin(), last.cend(), [&](const Device& o) { return o.id == d.id; });
             if (before != last.cend() && *before == d) continue;
             emitLine(asJson ? compact({{"type", "device"}, {"device", d.toJson()}}) : deviceLine(d));
         }
@@ -199,6 +220,118 @@ int watch(TavoStore& store, bool asJson) {
     if (store.conn() == TavoStore::ConnStatus::Offline) store.connectWS();
     waitFor([] { return interrupted != 0; }, std::numeric_limits<int>::max());
     return 0;
+}
+
+// Streams one chat turn: reply text on stdout as it grows, captions on stderr. The saved
+// conversation is loaded first so the assistant gets its history; a track the reply starts
+// plays until it ends or Ctrl-C.
+int chat(TavoStore& store, const QStringList& words) {
+    const QString text = words.join(' ').trimmed();
+    if (text.isEmpty()) return usage();
+    connected(store); // local answers need the pushed device list; without it the cloud answers
+    if (const qint64 thread = store.currentThreadID(); thread > 0) {
+        store.openChatThread(thread);
+        waitFor([&] { return !store.chatMessages().isEmpty() || store.toast().has_value(); }, 5000);
+    }
+
+    const qsizetype before = store.chatMessages().size() + 1; // + the user's line
+    qsizetype printedBubble = -1, printedChars = 0;
+    auto printNew = [&] {
+        const QList<ChatMessage>& all = store.chatMessages();
+        for (qsizetype i = before; i < all.size(); ++i) {
+            const ChatMessage& m = all.at(i);
+            if (m.role != ChatMessage::Role::Assistant) continue;
+            if (i != printedBubble) {
+                if (printedBubble >= 0) out << "\n";
+                printedBubble = i;
+                printedChars = 0;
+            }
+            if (m.err) {
+                err << "error: " << m.content << "\n";
+                err.flush();
+                printedChars = m.content.size();
+                continue;
+            }
+            // An error record may replace text already printed; print what is new only.
+            if (m.content.size() > printedChars && m.content.startsWith(m.content.left(printedChars))) {
+                out << m.content.mid(printedChars);
+                printedChars = m.content.size();
+            }
+        }
+        out.flush();
+    };
+    QObject::connect(&store, &TavoStore::chatMessagesChanged, &store, printNew);
+    QObject::connect(&store, &TavoStore::chatLiveStatusChanged, &store, [&] {
+        if (store.chatLiveStatus()) {
+            err << *store.chatLiveStatus() << "\n";
+            err.flush();
+        }
+    });
+    store.sendChat(text);
+    if (store.toast() && store.toastIsError()) return fail(*store.toast());
+    waitFor([&] { return !store.chatBusy(); }, std::numeric_limits<int>::max());
+    printNew();
+    out << "\n";
+    out.flush();
+    const bool failed = !store.chatMessages().isEmpty() && store.chatMessages().last().err;
+
+    if (store.music()) {
+        err << "Playing " << store.music()->title << " (Ctrl-C to stop)\n";
+        err.flush();
+        std::signal(SIGINT, [](int) { interrupted = 1; });
+        waitFor([&] { return store.musicPlaying() || interrupted; }, 10'000);
+        waitFor([&] { return !store.musicPlaying() || interrupted; }, std::numeric_limits<int>::max());
+        store.stopMusic();
+    }
+    waitForSpeech();
+    return failed ? 1 : 0;
+}
+
+int threads(TavoStore& store) {
+    store.loadChatThreads();
+    waitFor([&] { return !store.chatThreadsLoading(); });
+    if (store.chatThreads().isEmpty()) out << "No saved conversations\n";
+    for (const ChatThreadRow& t : store.chatThreads())
+        out << (t.id == store.currentThreadID() ? "* " : "  ") << t.id << "  " << t.updated_at << "  "
+            << t.title << "\n";
+    return 0;
+}
+
+int thread(TavoStore& store, const QStringList& args) {
+    const QString action = args.value(0);
+    if (action == "new" && args.size() == 1) {
+        store.newChatThread();
+        out << "The next chat starts a new conversation\n";
+        return 0;
+    }
+    bool ok = false;
+    const qint64 id = args.value(1).toLongLong(&ok);
+    if (!ok || args.size() != 2) return usage();
+    if (action == "open") {
+        bool opened = false;
+        QObject::connect(&store, &TavoStore::chatMessagesChanged, &store, [&] { opened = true; });
+        store.openChatThread(id);
+        if (!waitFor([&] { return opened || store.toast().has_value(); }) || !opened)
+            return fail(lastError(store, "The cloud didn't answer"));
+        for (const ChatMessage& m : store.chatMessages())
+            out << (m.role == ChatMessage::Role::User ? "you:  " : "tavo: ") << m.content << "\n";
+        return 0;
+    }
+    if (action == "delete") {
+        store.loadChatThreads();
+        waitFor([&] { return !store.chatThreadsLoading(); });
+        const auto& rows = store.chatThreads();
+        if (std::none_of(rows.cbegin(), rows.cend(), [&](const ChatThreadRow& r) { return r.id == id; }))
+            return fail(QStringLiteral("No conversation %1").arg(id));
+        store.deleteChatThread(id);
+        bool done = false;
+        QObject::connect(&store, &TavoStore::chatThreadsChanged, &store, [&] { done = true; });
+        if (!waitFor([&] { return done || store.toast().has_value(); }) || store.toast())
+            return fail(lastError(store, "The cloud didn't answer"));
+        out << "Deleted conversation " << id << "\n";
+        return 0;
+    }
+    return usage();
 }
 
 } // namespace
@@ -224,6 +357,9 @@ int main(int argc, char* argv[]) {
     if (cmd == "relay") return command(store, args, false);
     if (cmd == "all") return command(store, args, true);
     if (cmd == "watch") return watch(store, asJson);
+    if (cmd == "chat") return chat(store, args);
+    if (cmd == "threads") return threads(store);
+    if (cmd == "thread") return thread(store, args);
     if (cmd == "logout") {
         store.signOut();
         out << "Signed out\n";

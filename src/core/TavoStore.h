@@ -12,6 +12,7 @@
 #include "setup/ProvisionStep.h"
 #include "skills/Skill.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -24,6 +25,8 @@ class QWebSocket;
 
 namespace tavo {
 
+class ChatSpeaker;
+class MusicPlayer;
 class Preferences;
 class SocketInbox;
 
@@ -36,6 +39,8 @@ struct StoreServices {
     Preferences* preferences = nullptr;
     Clock* clock = nullptr;
     CloudConfig config = CloudConfig::fromBuild();
+    ChatSpeaker* speaker = nullptr; // nullptr: the process's shared one
+    MusicPlayer* music = nullptr;   // nullptr: the process's shared one
 };
 
 // The one observable application state object. Screens and the tray read its properties and
@@ -132,6 +137,18 @@ public:
     Q_INVOKABLE void setRelay(qint64 deviceID, int ch, bool on);
     Q_INVOKABLE void allRelays(qint64 deviceID, bool on);
 
+    // Chat (chat/ChatStream.cpp, chat/ChatStatus.cpp)
+    Q_INVOKABLE void sendChat(const QString& text, const QString& context = {});
+    QString chatStatusCaption() const;
+    Q_INVOKABLE void toggleMusic();
+    Q_INVOKABLE void stopMusic(); // the stop sequence, then no `music`
+
+    // Saved conversations (chat/ChatThreads.cpp)
+    Q_INVOKABLE void loadChatThreads();
+    Q_INVOKABLE void openChatThread(qint64 id);
+    Q_INVOKABLE void newChatThread();
+    Q_INVOKABLE void deleteChatThread(qint64 id);
+
     const StoreServices& services() const { return m_services; }
     // A request with the current token; see API.
     API api() const;
@@ -180,6 +197,13 @@ protected:
     void setToastIsError(bool e) { assign(m_toastIsError, e, &TavoStore::toastIsErrorChanged); }
     void setBusy(bool b) { assign(m_busy, b, &TavoStore::busyChanged); }
     void setConn(ConnStatus c) { assign(m_conn, c, &TavoStore::connChanged); }
+    void setChatBusy(bool b) { assign(m_chatBusy, b, &TavoStore::chatBusyChanged); }
+    void setChatTyping(bool b) { assign(m_chatTyping, b, &TavoStore::chatTypingChanged); }
+    void setChatLiveStatus(const std::optional<QString>& s) { assign(m_chatLiveStatus, s, &TavoStore::chatLiveStatusChanged); }
+    void setMusic(const std::optional<TavoMusicTrack>& t) { assign(m_music, t, &TavoStore::musicChanged); }
+    void setMusicPlaying(bool p) { assign(m_musicPlaying, p, &TavoStore::musicPlayingChanged); }
+    void setChatThreads(const QList<ChatThreadRow>& t) { assign(m_chatThreads, t, &TavoStore::chatThreadsChanged); }
+    void setChatThreadsLoading(bool b) { assign(m_chatThreadsLoading, b, &TavoStore::chatThreadsLoadingChanged); }
 
 private:
     void restoreSession();
@@ -188,6 +212,25 @@ private:
     QCoro::Task<> doVerifyOTP(QString code);
     QCoro::Task<> readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel);
     Device* findDevice(qint64 id);
+
+    // Working state of one streamed reply.
+    struct ChatTurn {
+        QString replyText;
+        qsizetype bubbleIndex = 0;
+        bool bubblePending = true;
+        bool relayTouched = false;
+    };
+    QCoro::Task<> doSendChat(QString text, QString context);
+    QCoro::Task<std::optional<Failure>> streamChat(QString message, QJsonArray history, QString context);
+    QByteArray chatRequestBody(const QString& message, const QJsonArray& history, const QString& context) const;
+    void flushRecord(ChatTurn& turn, const QString& data);
+    void appendChatMessage(const ChatMessage& m);
+    void replaceChatMessage(qsizetype index, const ChatMessage& m);
+    ChatSpeaker& speaker() const;
+    MusicPlayer& musicPlayer() const;
+    QCoro::Task<> doLoadChatThreads();
+    QCoro::Task<> doOpenChatThread(qint64 id);
+    QCoro::Task<> doDeleteChatThread(qint64 id);
 
     StoreServices m_services;
 

@@ -22,12 +22,7 @@ class SocketTest : public QObject {
     // A store with a restored demo session, pointed at the cloud.
     std::unique_ptr<test::StoreFixture> restored() {
         auto f = std::make_unique<test::StoreFixture>();
-        const QJsonObject session = cloud.signIn(phone);
-        f->prefs->setValue(PrefKey::session, session.value("session_token").toString());
-        f->prefs->setValue(PrefKey::phone, phone);
-        f->prefs->setValue(PrefKey::userID, session.value("user_id").toInteger());
-        f->useCloud(cloud.host());
-        f->make();
+        f->makeSignedIn(cloud, phone);
         return f;
     }
 

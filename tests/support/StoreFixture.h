@@ -1,7 +1,10 @@
 #pragma once
 
 #include "core/TavoStore.h"
+#include "fakes/RecordingSpeaker.h"
+#include "platform/Preferences.h"
 #include "platform/linux/SettingsPreferences.h"
+#include "support/DevCloud.h"
 #include "support/ManualClock.h"
 
 #include <QNetworkAccessManager>
@@ -14,10 +17,12 @@ namespace tavo::test {
 // a real network manager. Build the store with make() after setting preferences up.
 struct StoreFixture {
     QTemporaryDir dir;
-    std::unique_ptr<SettingsPreferences> prefs = std::make_unique<SettingsPreferences>(dir.filePath("Tavo.json"));
+    std::unique_ptr<SettingsPreferences> prefs =
+        std::make_unique<SettingsPreferences>(dir.filePath("Tavo.json"));
     QNetworkAccessManager network;
     ManualClock clock;
     CloudConfig config{QStringLiteral("127.0.0.1:9"), false, QStringLiteral("127.0.0.1"), 9};
+    RecordingSpeaker speaker;
     std::unique_ptr<TavoStore> store;
 
     // Points the cloud (and optionally the local server) at development clouds.
@@ -25,8 +30,18 @@ struct StoreFixture {
     void useLocal(int port) { config.localPort = port; }
 
     TavoStore& make() {
-        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config});
+        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker});
         return *store;
+    }
+
+    // A store that starts with a session of `phone` on `cloud`, as if restored after sign-in.
+    TavoStore& makeSignedIn(DevCloud& cloud, const QString& phone) {
+        const QJsonObject session = cloud.signIn(phone);
+        prefs->setValue(PrefKey::session, session.value("session_token").toString());
+        prefs->setValue(PrefKey::phone, phone);
+        prefs->setValue(PrefKey::userID, session.value("user_id").toInteger());
+        useCloud(cloud.host());
+        return make();
     }
 };
 

@@ -54,7 +54,8 @@ std::optional<qint64> CloudState::userOfToken(const QString& token) const {
 }
 
 QString CloudState::newSession(qint64 user) {
-    const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces) + QUuid::createUuid().toString(QUuid::Id128);
+    const QString token =
+        QUuid::createUuid().toString(QUuid::WithoutBraces) + QUuid::createUuid().toString(QUuid::Id128);
     m_sessions.insert(token, user);
     save();
     return token;
@@ -104,9 +105,11 @@ QList<qint64> CloudState::usersOf(const Box& b) const {
 
 QJsonObject CloudState::deviceJson(const Box& b, qint64 user) const {
     QJsonObject names;
-    for (auto it = b.names.constBegin(); it != b.names.constEnd(); ++it) names.insert(it.key(), it.value());
+    for (auto it = b.names.constBegin(); it != b.names.constEnd(); ++it)
+        names.insert(it.key(), it.value());
     QJsonArray states;
-    for (bool s : b.states) states.append(s);
+    for (bool s : b.states)
+        states.append(s);
     QJsonObject o{{"id", b.id},
                   {"mac", b.mac},
                   {"name", b.name},
@@ -130,15 +133,18 @@ void CloudState::logActivity(qint64 box, qint64 user, const QString& action, int
                        {"ch", ch},
                        {"state", on},
                        {"at", QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}});
-    while (m_activity.size() > 1000) m_activity.removeFirst();
+    while (m_activity.size() > 1000)
+        m_activity.removeFirst();
     save();
 }
 
 QJsonObject CloudState::toJson() const {
     QJsonObject users;
-    for (auto it = m_phones.constBegin(); it != m_phones.constEnd(); ++it) users.insert(QString::number(it.key()), it.value());
+    for (auto it = m_phones.constBegin(); it != m_phones.constEnd(); ++it)
+        users.insert(QString::number(it.key()), it.value());
     QJsonObject sessions;
-    for (auto it = m_sessions.constBegin(); it != m_sessions.constEnd(); ++it) sessions.insert(it.key(), it.value());
+    for (auto it = m_sessions.constBegin(); it != m_sessions.constEnd(); ++it)
+        sessions.insert(it.key(), it.value());
     QJsonArray boxes;
     for (const Box& b : m_boxes) {
         QJsonObject o = deviceJson(b, b.owner);
@@ -154,16 +160,19 @@ QJsonObject CloudState::toJson() const {
         boxes.append(o);
     }
     QJsonArray activity;
-    for (const QJsonObject& a : m_activity) activity.append(a);
-    return {{"users", users},       {"sessions", sessions},     {"boxes", boxes},
+    for (const QJsonObject& a : m_activity)
+        activity.append(a);
+    return {{"users", users},       {"sessions", sessions},    {"boxes", boxes},
             {"activity", activity}, {"next_user", m_nextUser}, {"next_box", m_nextBox}};
 }
 
 void CloudState::fromJson(const QJsonObject& o) {
     const QJsonObject users = o.value("users").toObject();
-    for (auto it = users.constBegin(); it != users.constEnd(); ++it) m_phones.insert(it.key().toLongLong(), it->toString());
+    for (auto it = users.constBegin(); it != users.constEnd(); ++it)
+        m_phones.insert(it.key().toLongLong(), it->toString());
     const QJsonObject sessions = o.value("sessions").toObject();
-    for (auto it = sessions.constBegin(); it != sessions.constEnd(); ++it) m_sessions.insert(it.key(), it->toInteger());
+    for (auto it = sessions.constBegin(); it != sessions.constEnd(); ++it)
+        m_sessions.insert(it.key(), it->toInteger());
     for (const QJsonValue& v : o.value("boxes").toArray()) {
         const QJsonObject j = v.toObject();
         Box b;
@@ -173,18 +182,22 @@ void CloudState::fromJson(const QJsonObject& o) {
         b.name = j.value("name").toString();
         b.relayCount = j.value("relay_count").toInt();
         const QJsonObject names = j.value("relay_names").toObject();
-        for (auto it = names.constBegin(); it != names.constEnd(); ++it) b.names.insert(it.key(), it->toString());
-        for (const QJsonValue& s : j.value("states").toArray()) b.states.append(s.toBool());
+        for (auto it = names.constBegin(); it != names.constEnd(); ++it)
+            b.names.insert(it.key(), it->toString());
+        for (const QJsonValue& s : j.value("states").toArray())
+            b.states.append(s.toBool());
         b.online = j.value("online").toBool();
         b.offlineSince = j.value("offline_since").toString();
         b.offlineHint = j.value("offline_hint").toString();
         b.wifiSSID = j.value("wifi_ssid").toString();
         if (j.contains("wifi_rssi")) b.wifiRSSI = j.value("wifi_rssi").toInteger();
         const QJsonObject members = j.value("members").toObject();
-        for (auto it = members.constBegin(); it != members.constEnd(); ++it) b.members.insert(it.key().toLongLong(), it->toInteger());
+        for (auto it = members.constBegin(); it != members.constEnd(); ++it)
+            b.members.insert(it.key().toLongLong(), it->toInteger());
         m_boxes.insert(b.id, b);
     }
-    for (const QJsonValue& a : o.value("activity").toArray()) m_activity.append(a.toObject());
+    for (const QJsonValue& a : o.value("activity").toArray())
+        m_activity.append(a.toObject());
     m_nextUser = o.value("next_user").toInteger(1001);
     m_nextBox = o.value("next_box").toInteger(1);
 }

@@ -16,13 +16,20 @@ const QRegularExpression e164(QRegularExpression::anchoredPattern(QStringLiteral
 
 QString methodName(QHttpServerRequest::Method m) {
     switch (m) {
-    case QHttpServerRequest::Method::Get: return "GET";
-    case QHttpServerRequest::Method::Post: return "POST";
-    case QHttpServerRequest::Method::Put: return "PUT";
-    case QHttpServerRequest::Method::Delete: return "DELETE";
-    case QHttpServerRequest::Method::Patch: return "PATCH";
-    case QHttpServerRequest::Method::Head: return "HEAD";
-    default: return "OTHER";
+    case QHttpServerRequest::Method::Get:
+        return "GET";
+    case QHttpServerRequest::Method::Post:
+        return "POST";
+    case QHttpServerRequest::Method::Put:
+        return "PUT";
+    case QHttpServerRequest::Method::Delete:
+        return "DELETE";
+    case QHttpServerRequest::Method::Patch:
+        return "PATCH";
+    case QHttpServerRequest::Method::Head:
+        return "HEAD";
+    default:
+        return "OTHER";
     }
 }
 
@@ -44,6 +51,7 @@ bool Server::start() {
         fprintf(stderr, "tavo-devcloud: cannot open database %s\n", qPrintable(m_options.db));
         return false;
     }
+    m_chat.open();
     if (m_options.seedDemo) seed();
     const quint16 port = listen(QHostAddress::LocalHost, m_options.port);
     if (port == 0) {
@@ -89,18 +97,26 @@ std::optional<qint64> Server::authorise(const QHttpServerRequest& request) const
 
 void Server::record(const QHttpServerRequest& request) {
     QJsonObject headers;
-    for (const auto& [key, value] : request.headers()) headers.insert(QString::fromLatin1(key).toLower(), QString::fromUtf8(value));
+    for (const auto& [key, value] : request.headers())
+        headers.insert(QString::fromLatin1(key).toLower(), QString::fromUtf8(value));
     m_requests.append(QJsonObject{{"method", methodName(request.method())},
                                   {"path", request.url().path()},
                                   {"query", request.url().query()},
-                                  {"headers", headers}});
-    while (m_requests.size() > 200) m_requests.removeFirst();
+                                  {"headers", headers},
+                                  {"body", QString::fromUtf8(request.body())}});
+    while (m_requests.size() > 200)
+        m_requests.removeFirst();
 }
 
 bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     const QString path = request.url().path();
     // Upgrades on the socket path are taken over by newWebSocketConnection; write nothing.
     if (path == QLatin1String("/ws/client") && request.value("upgrade").toLower() == "websocket") return true;
+    if (path == QLatin1String("/v1/chat/stream") && request.method() == QHttpServerRequest::Method::Post) {
+        record(request);
+        streamChat(request, socket);
+        return true;
+    }
 
     const Reply reply = route(request);
     QHttpServerResponder responder = makeResponder(request, socket);
@@ -112,7 +128,9 @@ bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket
 }
 
 void Server::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    makeResponder(request, socket).write(QJsonDocument(QJsonObject{{"error", "Not found"}}), QHttpServerResponder::StatusCode::NotFound);
+    makeResponder(request, socket)
+        .write(QJsonDocument(QJsonObject{{"error", "Not found"}}),
+               QHttpServerResponder::StatusCode::NotFound);
 }
 
 Server::Reply Server::route(const QHttpServerRequest& request) {
@@ -121,14 +139,21 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
     QJsonParseError parseError{};
     const QJsonObject body = QJsonDocument::fromJson(request.body(), &parseError).object();
 
-    if (!parts.isEmpty() && parts.first() == QLatin1String("dev")) return routeDev(method, parts, request, body);
+    if (!parts.isEmpty() && parts.first() == QLatin1String("dev"))
+        return routeDev(method, parts, request, body);
     record(request);
+    if (auto it = m_failNext.find(method + ' ' + request.url().path()); it != m_failNext.end()) {
+        const Reply r = *it;
+        m_failNext.erase(it);
+        return r;
+    }
 
     if (method == "POST" && parts == QStringList{"v1", "auth", "start"}) {
         const QString phone = body.value("phone").toString();
         if (!e164.match(phone).hasMatch()) return error(400, "Invalid phone number");
         const QString code = m_options.otpCode.isEmpty()
-                                 ? QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(1000000), 6, 10, QLatin1Char('0'))
+                                 ? QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(1000000), 6,
+                                                            10, QLatin1Char('0'))
                                  : m_options.otpCode;
         m_pendingCodes.insert(phone, code);
         // A real service sends this over WhatsApp.
@@ -149,14 +174,16 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
 
     if (method == "GET" && parts == QStringList{"v1", "devices"}) {
         QJsonArray list;
-        for (qint64 id : m_state.boxesOf(*user)) list.append(m_state.deviceJson(*m_state.box(id), *user));
+        for (qint64 id : m_state.boxesOf(*user))
+            list.append(m_state.deviceJson(*m_state.box(id), *user));
         return json({{"devices", list}});
     }
+    if (std::optional<Reply> chat = routeChat(method, parts, *user)) return *chat;
     return error(404, "Not found");
 }
 
-Server::Reply Server::routeDev(const QString& method, const QStringList& parts, const QHttpServerRequest& request,
-                               const QJsonObject& body) {
+Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
+                               const QHttpServerRequest& request, const QJsonObject& body) {
     const QUrlQuery query(request.url());
     const QString what = parts.value(1);
 
@@ -178,30 +205,56 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts, 
         return r;
     }
     if (what == "state") return json(m_state.dump());
+    if (what == "chat" && parts.value(2) == "next" && method == "POST") return scriptNextChat(body);
+    if (what == "chat" && parts.value(2) == "thread" && method == "POST") {
+        const qint64 user = m_state.userFor(body.value("phone").toString(), true);
+        const qint64 thread = m_chat.threadFor(user, 0, body.value("title").toString("Saved chat"));
+        for (const QJsonValue& m : body.value("messages").toArray())
+            m_chat.addMessage(thread, m.toObject().value("role").toString(),
+                              m.toObject().value("content").toString());
+        return json({{"id", thread}});
+    }
+    if (what == "fail-next" && method == "POST") {
+        const int status = body.value("status").toInt(500);
+        if (status < 300 || status > 599) return error(400, "status must be 300-599");
+        m_failNext.insert(body.value("method").toString("GET") + ' ' + body.value("path").toString(),
+                          json({{"error", body.value("error").toString("Server error")}}, status));
+        return json({{"ok", true}});
+    }
     if (what == "reset" && method == "POST") {
-        for (QWebSocket* ws : m_sockets) ws->close();
+        for (QWebSocket* ws : m_sockets)
+            ws->close();
         m_state.reset();
+        m_chat.reset();
+        m_nextChat.reset();
+        m_failNext.clear();
         m_pendingCodes.clear();
         if (m_options.seedDemo) seed();
         return json({{"ok", true}});
     }
     if (what == "drop-sockets" && method == "POST") {
         const auto sockets = m_sockets.values();
-        for (QWebSocket* ws : sockets) ws->abort();
+        for (QWebSocket* ws : sockets)
+            ws->abort();
         return json({{"ok", true}, {"dropped", int(sockets.size())}});
     }
     if (what == "sockets") {
         QJsonObject counts;
-        for (qint64 u : m_sockets.uniqueKeys()) counts.insert(m_state.phoneOf(u), int(m_sockets.count(u)));
-        return json({{"sockets", counts}, {"total", int(m_sockets.size())}, {"opened", m_socketsOpened},
+        for (qint64 u : m_sockets.uniqueKeys())
+            counts.insert(m_state.phoneOf(u), int(m_sockets.count(u)));
+        return json({{"sockets", counts},
+                     {"total", int(m_sockets.size())},
+                     {"opened", m_socketsOpened},
                      {"last_close_code", m_lastCloseCode}});
     }
     if (what == "push" && method == "POST") {
         const qint64 user = m_state.userFor(body.value("phone").toString(), false);
         const QString frame = body.value("frame").toString();
         for (QWebSocket* ws : m_sockets.values(user)) {
-            if (body.value("binary").toBool()) ws->sendBinaryMessage(QByteArray::fromBase64(frame.toLatin1()));
-            else ws->sendTextMessage(frame);
+            if (body.value("binary").toBool())
+                ws->sendBinaryMessage(QByteArray::fromBase64(frame.toLatin1()));
+            else
+                ws->sendTextMessage(frame);
         }
         return json({{"ok", true}, {"sockets", int(m_sockets.count(user))}});
     }
@@ -211,9 +264,11 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts, 
         const int relays = body.value("relay_count").toInt(4);
         if (relays < 1 || relays > 32) return error(400, "relay_count must be 1-32");
         const qint64 ownerID = m_state.userFor(owner, true);
-        Box& b = m_state.addBox(ownerID, body.value("name").toString("New Box"), relays, body.value("id").toInteger(0));
+        Box& b = m_state.addBox(ownerID, body.value("name").toString("New Box"), relays,
+                                body.value("id").toInteger(0));
         const QJsonObject names = body.value("relay_names").toObject();
-        for (auto it = names.constBegin(); it != names.constEnd(); ++it) b.names.insert(it.key(), it->toString());
+        for (auto it = names.constBegin(); it != names.constEnd(); ++it)
+            b.names.insert(it.key(), it->toString());
         if (body.contains("online")) b.online = body.value("online").toBool();
         m_state.save();
         pushTo(ownerID, {{"type", "device_added"}, {"device", m_state.deviceJson(b, ownerID)}});
@@ -241,7 +296,8 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts, 
         }
         if (action == "names") {
             const QJsonObject names = body.value("names").toObject();
-            for (auto it = names.constBegin(); it != names.constEnd(); ++it) b->names.insert(it.key(), it->toString());
+            for (auto it = names.constBegin(); it != names.constEnd(); ++it)
+                b->names.insert(it.key(), it->toString());
             m_state.save();
             pushToBox(*b, {{"type", "names"}, {"device_id", b->id}, {"names", names}});
             return json({{"ok", true}});
@@ -287,8 +343,11 @@ void Server::acceptSocket() {
             ws->deleteLater();
         });
         QJsonArray list;
-        for (qint64 id : m_state.boxesOf(*user)) list.append(m_state.deviceJson(*m_state.box(id), *user));
-        ws->sendTextMessage(QString::fromUtf8(QJsonDocument(QJsonObject{{"type", "welcome"}, {"devices", list}}).toJson(QJsonDocument::Compact)));
+        for (qint64 id : m_state.boxesOf(*user))
+            list.append(m_state.deviceJson(*m_state.box(id), *user));
+        ws->sendTextMessage(
+            QString::fromUtf8(QJsonDocument(QJsonObject{{"type", "welcome"}, {"devices", list}})
+                                  .toJson(QJsonDocument::Compact)));
     }
 }
 
@@ -296,7 +355,8 @@ void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
     const QJsonObject msg = QJsonDocument::fromJson(text.toUtf8()).object();
     const QString type = msg.value("type").toString();
     auto refuse = [ws](const QString& why) {
-        ws->sendTextMessage(QString::fromUtf8(QJsonDocument(QJsonObject{{"type", "error"}, {"error", why}}).toJson(QJsonDocument::Compact)));
+        ws->sendTextMessage(QString::fromUtf8(
+            QJsonDocument(QJsonObject{{"type", "error"}, {"error", why}}).toJson(QJsonDocument::Compact)));
     };
     if (type != "set" && type != "all" && type != "names") return; // malformed frames are ignored
 
@@ -331,16 +391,19 @@ void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
 
 void Server::pushTo(qint64 user, const QJsonObject& msg) {
     const QString text = QString::fromUtf8(QJsonDocument(msg).toJson(QJsonDocument::Compact));
-    for (QWebSocket* ws : m_sockets.values(user)) ws->sendTextMessage(text);
+    for (QWebSocket* ws : m_sockets.values(user))
+        ws->sendTextMessage(text);
 }
 
 void Server::pushToBox(const Box& box, const QJsonObject& msg) {
-    for (qint64 user : m_state.usersOf(box)) pushTo(user, msg);
+    for (qint64 user : m_state.usersOf(box))
+        pushTo(user, msg);
 }
 
 void Server::pushState(const Box& box) {
     QJsonArray states;
-    for (bool s : box.states) states.append(s);
+    for (bool s : box.states)
+        states.append(s);
     pushToBox(box, {{"type", "state"}, {"device_id", box.id}, {"states", states}});
 }
 

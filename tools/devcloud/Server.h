@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChatStore.h"
 #include "CloudState.h"
 
 #include <QAbstractHttpServer>
@@ -47,6 +48,12 @@ private:
     void record(const QHttpServerRequest& request);
     void seed();
 
+    // Chat (ChatRoutes.cpp)
+    void streamChat(const QHttpServerRequest& request, QTcpSocket* socket);
+    std::optional<Reply> routeChat(const QString& method, const QStringList& parts, qint64 user);
+    Reply scriptNextChat(const QJsonObject& body);
+    void applySwitch(qint64 user, qint64 box, int ch, bool on);
+
     void acceptSocket();
     void onClientFrame(QWebSocket* ws, qint64 user, const QString& text);
     void pushTo(qint64 user, const QJsonObject& msg);
@@ -55,6 +62,16 @@ private:
 
     Options m_options;
     CloudState m_state;
+    ChatStore m_chat;
+    // The next chat reply as a test scripted it, instead of the assistant's.
+    struct ChatScript {
+        int status = 200;
+        QList<QByteArray> chunks; // written as they are, one flush each
+        QString error;            // an "error" record, then "done"
+    };
+    std::optional<ChatScript> m_nextChat;
+    // One-shot refusals a test arranged: "METHOD /path" -> reply.
+    QMap<QString, Reply> m_failNext;
     QMap<QString, QString> m_pendingCodes; // phone -> code
     QMultiMap<qint64, QWebSocket*> m_sockets;
     QJsonArray m_requests;

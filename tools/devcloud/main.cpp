@@ -28,7 +28,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    tavo::devcloud::Server server({quint16(portValue), parser.value(db), parser.isSet(seed), parser.value(otp)});
+    tavo::devcloud::Server server(
+        {quint16(portValue), parser.value(db), parser.isSet(seed), parser.value(otp)});
     if (!server.start()) return 1;
     return app.exec();
 }

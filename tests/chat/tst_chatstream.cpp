@@ -1,0 +1,383 @@
+#include "chat/EventStream.h"
+#include "support/StoreFixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+
+using namespace tavo;
+
+namespace {
+
+// The conversation as text: "U:hi|A:Hello|A!:failed" (! = err).
+QString bubbles(const QList<ChatMessage>& messages) {
+    QStringList out;
+    for (const ChatMessage& m : messages)
+        out << QStringLiteral("%1%2:%3").arg(m.role == ChatMessage::Role::User ? "U" : "A", m.err ? "!" : "",
+                                             m.content);
+    return out.join('|');
+}
+
+QString rec(const char* json) {
+    return QStringLiteral("data: %1\n\n").arg(QString::fromUtf8(json));
+}
+
+// A chunk given as raw bytes, so a test can split inside a UTF-8 character.
+QJsonValue bytes(const QByteArray& b) {
+    return QJsonObject{{"base64", QString::fromLatin1(b.toBase64())}};
+}
+
+} // namespace
+
+class ChatStreamTest : public QObject {
+    Q_OBJECT
+
+    test::DevCloud cloud{{"--seed", "demo"}};
+    const QString demo = "+919876543210";
+
+    QJsonArray requests(const QString& path) {
+        QJsonArray out;
+        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
+            if (r.toObject().value("path") == path) out.append(r);
+        return out;
+    }
+    QJsonObject lastChatBody() {
+        const QJsonArray sent = requests("/v1/chat/stream");
+        return QJsonDocument::fromJson(sent.last().toObject().value("body").toString().toUtf8()).object();
+    }
+    // Sends one line and waits for the turn to end.
+    static bool turn(TavoStore& store, const QString& text) {
+        store.sendChat(text);
+        return QTest::qWaitFor([&] { return !store.chatBusy(); }, 10'000);
+    }
+    static bool hasDevices(TavoStore& store) {
+        return QTest::qWaitFor([&] { return !store.devices().isEmpty(); });
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(cloud.start()); }
+    void init() {
+        cloud.post("/dev/reset");
+        cloud.post("/dev/requests/clear");
+    }
+
+    // Records as the reader sees them, whatever the chunking: every pair of split points of
+    // the body gives the same records.
+    void readerRecords_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("records");
+        QTest::newRow("one space after the colon is dropped, a second kept")
+            << QByteArray("data:a\n\ndata: b\n\ndata:  c\n\n") << QStringList{"a", "b", " c"};
+        QTest::newRow("two data lines join with a line feed")
+            << QByteArray("data: x\ndata: y\n\n") << QStringList{"x\ny"};
+        QTest::newRow("comments, event and id lines are ignored")
+            << QByteArray(": hi\nevent: msg\nid: 4\ndata: x\nretry: 5\n\n") << QStringList{"x"};
+        QTest::newRow("the last record needs no blank line")
+            << QByteArray("data: x\n\ndata: y") << QStringList{"x", "y"};
+        QTest::newRow("CRLF and lone CR end lines too")
+            << QByteArray("data: x\r\n\r\ndata: y\r\rdata: z\n\n") << QStringList{"x", "y", "z"};
+        QTest::newRow("blank lines without data make no record")
+            << QByteArray("\n\n\ndata: x\n\n\n") << QStringList{"x"};
+        QTest::newRow("multi-byte text survives any split")
+            << QByteArray("data: caf\xC3\xA9 \xF0\x9F\x92\xA1\n\n")
+            << QStringList{QString::fromUtf8("café 💡")};
+        QTest::newRow("a byte-order mark before the first line is skipped") << QByteArray("\xEF\xBB\xBF"
+                                                                                          "data: x\n\n")
+                                                                            << QStringList{"x"};
+        QTest::newRow("data without a colon is not a data line")
+            << QByteArray("data\ndatax: 1\ndata: y\n\n") << QStringList{"y"};
+    }
+
+    void readerRecords() {
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, records);
+        for (qsizetype a = 0; a <= body.size(); ++a) {
+            for (qsizetype b = a; b <= body.size(); ++b) {
+                QStringList got;
+                EventStreamReader reader([&](const QString& r) { got << r; });
+                reader.feed(QByteArrayView(body).first(a));
+                reader.feed(QByteArrayView(body).sliced(a, b - a));
+                reader.feed(QByteArrayView(body).sliced(b));
+                reader.finish();
+                QVERIFY2(got == records,
+                         qPrintable(QStringLiteral("split at %1,%2: %3").arg(a).arg(b).arg(got.join(" / "))));
+            }
+        }
+    }
+
+    // A peer that never ends a line, or sends a huge record, costs bounded memory: the
+    // oversize line or record is dropped and reading goes on with the next one.
+    void readerDropsOversizeInput() {
+        QStringList got;
+        EventStreamReader reader([&](const QString& r) { got << r; }, 1024);
+        reader.feed("data: ");
+        for (int i = 0; i < 1000; ++i)
+            reader.feed(QByteArray(512, 'x'));
+        reader.feed("\n\ndata: after\n\ndata: a\n");
+        for (int i = 0; i < 10; ++i)
+            reader.feed("data: " + QByteArray(200, 'y') + "\n");
+        reader.feed("\ndata: last\n\n");
+        reader.finish();
+        QCOMPARE(got, (QStringList{"after", "last"}));
+    }
+
+    // flushRecord's outcomes, fed through a real socket in the chunks given.
+    void streamOutcomes_data();
+
+    void streamOutcomes() {
+        QFETCH(QJsonArray, chunks);
+        QFETCH(QString, conversation);
+        QFETCH(qint64, thread);
+        QFETCH(QStringList, spoken);
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, "+15550000001"); // no boxes: nothing answers locally
+        cloud.post("/dev/chat/next", {{"chunks", chunks}});
+        QVERIFY(turn(store, "  hi \n"));
+        QCOMPARE(bubbles(store.chatMessages()), conversation);
+        QCOMPARE(store.currentThreadID(), thread);
+        QCOMPARE(f.prefs->int64(PrefKey::threadID), thread);
+        QCOMPARE(f.speaker.spoken, spoken);
+        QVERIFY(!store.chatTyping());
+        QCOMPARE(store.chatLiveStatus(), std::nullopt);
+    }
+
+    void captionsWhileToolsRun();
+
+    void refusedReplies_data();
+
+    void refusedReplies() {
+        QFETCH(QJsonObject, script);
+        QFETCH(QString, conversation);
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
+        cloud.post("/dev/chat/next", script);
+        QVERIFY(turn(store, "hi"));
+        QCOMPARE(bubbles(store.chatMessages()), conversation);
+        QVERIFY(!store.chatTyping());
+    }
+
+    void transportFailureBecomesABubble() {
+        test::StoreFixture f;
+        f.prefs->setValue(PrefKey::session, "tok"); // cloud on the discard port: nothing listens
+        TavoStore& store = f.make();
+        QVERIFY(turn(store, "hi"));
+        QCOMPARE(store.chatMessages().size(), 2);
+        QVERIFY(store.chatMessages().at(1).err);
+        QVERIFY(!store.chatMessages().at(1).content.isEmpty());
+    }
+
+    void blankAndSignedOut() {
+        test::StoreFixture f;
+        TavoStore& store = f.make();
+        store.sendChat("hello");
+        QCOMPARE(store.toast(), std::optional<QString>("Sign in to chat"));
+        QVERIFY(store.toastIsError());
+        QVERIFY(store.chatMessages().isEmpty());
+
+        test::StoreFixture g;
+        TavoStore& signedIn = g.makeSignedIn(cloud, demo);
+        signedIn.sendChat(" \n\t ");
+        QVERIFY(signedIn.chatMessages().isEmpty());
+        QVERIFY(!signedIn.chatBusy());
+    }
+
+    // Status questions are answered from the pushed device list, with no request, and only
+    // while there are devices.
+    void localAnswer() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        QVERIFY(hasDevices(store));
+        store.sendChat("  What's on?  ");
+        QCOMPARE(bubbles(store.chatMessages()), "U:What's on?|A:1 relay on across 3 boxes.");
+        QVERIFY(!store.chatBusy());
+        QVERIFY(requests("/v1/chat/stream").isEmpty());
+
+        test::StoreFixture g;
+        TavoStore& empty = g.makeSignedIn(cloud, "+15550000002");
+        QVERIFY(turn(empty, "what's on"));
+        QCOMPARE(requests("/v1/chat/stream").size(), 1);
+    }
+
+    // The development assistant switches the relay, the socket brings the new state, and the
+    // reply is spoken; the next turn continues the thread with the history.
+    void relayFromChat() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        QVERIFY(hasDevices(store));
+        QVERIFY(!store.devices().at(0).isOn(2));
+        QVERIFY(turn(store, "turn on the lamp"));
+        QTRY_VERIFY(store.devices().at(0).isOn(2));
+        QCOMPARE(f.speaker.spoken, QStringList{store.chatMessages().last().content});
+        QVERIFY(store.currentThreadID() > 0);
+
+        const qint64 thread = store.currentThreadID();
+        QVERIFY(turn(store, "hello"));
+        const QJsonObject body = lastChatBody();
+        QCOMPARE(body.value("thread_id").toInteger(), thread);
+        QCOMPARE(body.value("message").toString(), "hello");
+        QCOMPARE(body.value("history").toArray().size(), 2);
+        QCOMPARE(body.value("history").toArray().at(0).toObject(),
+                 (QJsonObject{{"role", "user"}, {"content", "turn on the lamp"}}));
+        QCOMPARE(body.value("currently_playing").toString(), "");
+        QVERIFY(!body.contains("context"));
+        QCOMPARE(f.speaker.spoken.size(), 1); // no relay this time: nothing more spoken
+    }
+
+    void musicRecords_data();
+
+    void musicRecords() {
+        QFETCH(QString, records);
+        QFETCH(QString, music);
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
+        cloud.post("/dev/chat/next", {{"chunks", QJsonArray{records}}});
+        QVERIFY(turn(store, "play"));
+        const std::optional<TavoMusicTrack>& m = store.music();
+        const QString got = m ? QStringLiteral("%1|%2|%3")
+                                    .arg(m->title, m->artist.value_or("-"),
+                                         m->durationMs ? QString::number(*m->durationMs) : "-")
+                              : "-";
+        QCOMPARE(got, music);
+    }
+
+    void currentlyPlayingGoesWithTheNextTurn() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
+        QVERIFY(turn(store, "play some jazz"));
+        QVERIFY(store.music());
+        QCOMPARE(store.music()->title, "Jazz");
+        QVERIFY(turn(store, "who is this?"));
+        QCOMPARE(lastChatBody().value("currently_playing").toString(), "Jazz — Tavo Dev Radio");
+        QVERIFY(turn(store, "stop the music"));
+        QCOMPARE(store.music(), std::nullopt);
+    }
+
+    // History carries the 17 messages before the new one; a successful turn keeps the last 40.
+    void historyAndCut() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
+        for (int i = 1; i <= 20; ++i)
+            QVERIFY(turn(store, QStringLiteral("line %1").arg(i)));
+        QCOMPARE(store.chatMessages().size(), 40);
+        QCOMPARE(store.chatMessages().first().content, "line 1");
+
+        QVERIFY(turn(store, "line 21"));
+        QCOMPARE(store.chatMessages().size(), 40);
+        QCOMPARE(store.chatMessages().first().content, "line 2"); // 42 became the last 40
+        const QJsonArray history = lastChatBody().value("history").toArray();
+        QCOMPARE(history.size(), 17);
+        QCOMPARE(history.last().toObject().value("role").toString(), "assistant");
+        QCOMPARE(history.first().toObject().value("role").toString(), "assistant"); // the reply to line 12
+        QCOMPARE(history.at(1).toObject(), (QJsonObject{{"role", "user"}, {"content", "line 13"}}));
+    }
+};
+
+void ChatStreamTest::streamOutcomes_data() {
+    QTest::addColumn<QJsonArray>("chunks");
+    QTest::addColumn<QString>("conversation");
+    QTest::addColumn<qint64>("thread");
+    QTest::addColumn<QStringList>("spoken");
+
+    const QString hello = rec(R"({"type":"text","delta":"Hel"})") + rec(R"({"type":"text","delta":""})") +
+                          rec(R"({"type":"text","delta":"lo"})");
+    QTest::newRow("many deltas make one bubble")
+        << QJsonArray{hello} << "U:hi|A:Hello" << qint64(0) << QStringList{};
+    QTest::newRow("split mid-line and mid-record")
+        << QJsonArray{hello.left(9), hello.mid(9, 30), hello.mid(39)} << "U:hi|A:Hello" << qint64(0)
+        << QStringList{};
+    QTest::newRow("split inside a character")
+        << QJsonArray{bytes("data: {\"type\":\"text\",\"delta\":\"caf\xC3"), bytes("\xA9\"}\n\n")}
+        << "U:hi|A:café" << qint64(0) << QStringList{};
+    QTest::newRow("split between CR and LF")
+        << QJsonArray{"data: {\"type\":\"text\",\"delta\":\"a\"}\r", "\n\r",
+                      "\ndata: {\"type\":\"text\",\"delta\":\"b\"}\r\n\r\n"}
+        << "U:hi|A:ab" << qint64(0) << QStringList{};
+    QTest::newRow("no blank line at the end") << QJsonArray{"data: {\"type\":\"text\",\"delta\":\"end\"}"}
+                                              << "U:hi|A:end" << qint64(0) << QStringList{};
+    QTest::newRow("delta not a string counts as empty")
+        << QJsonArray{rec(R"({"type":"text","delta":5})") + rec(R"({"type":"text"})")} << "U:hi|A:Done."
+        << qint64(0) << QStringList{};
+    QTest::newRow("malformed records are skipped")
+        << QJsonArray{rec("not json") + rec("[1]") + rec(R"({"type":5})") + rec(R"({"type":"weird"})") +
+                      rec(R"({"delta":"x"})") + rec(R"({"type":"text","delta":"ok"})")}
+        << "U:hi|A:ok" << qint64(0) << QStringList{};
+    QTest::newRow("tool and done only: Done.")
+        << QJsonArray{rec(R"({"type":"tool","tool":"tavo_devices_list"})") +
+                      rec(R"({"type":"done","thread_id":0})")}
+        << "U:hi|A:Done." << qint64(0) << QStringList{};
+    QTest::newRow("error only: the error, then Done.")
+        << QJsonArray{rec(R"({"type":"error","message":"Quota used up"})")} << "U:hi|A!:Quota used up|A:Done."
+        << qint64(0) << QStringList{};
+    QTest::newRow("error after text replaces the bubble")
+        << QJsonArray{rec(R"({"type":"text","delta":"Half"})") + rec(R"({"type":"error"})")}
+        << "U:hi|A!:Assistant unavailable" << qint64(0) << QStringList{};
+    QTest::newRow("text after an early error starts a further bubble")
+        << QJsonArray{rec(R"({"type":"error","message":"hiccup"})") +
+                      rec(R"({"type":"text","delta":"Back"})")}
+        << "U:hi|A!:hiccup|A:Back" << qint64(0) << QStringList{};
+    QTest::newRow("done with 42 continues thread 42")
+        << QJsonArray{rec(R"({"type":"text","delta":"k"})") + rec(R"({"type":"done","thread_id":42})")}
+        << "U:hi|A:k" << qint64(42) << QStringList{};
+    QTest::newRow("done with a negative or fractional id changes nothing")
+        << QJsonArray{rec(R"({"type":"done","thread_id":-3})") + rec(R"({"type":"done","thread_id":4.5})")}
+        << "U:hi|A:Done." << qint64(0) << QStringList{};
+    QTest::newRow("a relay tool makes the reply spoken")
+        << QJsonArray{rec(R"({"type":"tool","tool":"tavo_set_relay"})") +
+                      rec(R"({"type":"text","delta":"Fan on."})")}
+        << "U:hi|A:Fan on." << qint64(0) << QStringList{"Fan on."};
+}
+
+void ChatStreamTest::captionsWhileToolsRun() {
+    test::StoreFixture f;
+    TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
+    cloud.post("/dev/chat/next", {{"chunks", QJsonArray{rec(R"({"type":"tool","tool":"swiggy_food_search"})"),
+                                                        rec(R"({"type":"text","delta":"Found"})")}}});
+    std::optional<QString> caption;
+    bool typingWithCaption = true;
+    connect(&store, &TavoStore::chatLiveStatusChanged, this, [&] {
+        if (store.chatLiveStatus()) {
+            caption = store.chatLiveStatus();
+            typingWithCaption = store.chatTyping();
+        }
+    });
+    store.sendChat("find biryani");
+    QVERIFY(store.chatBusy() && store.chatTyping());
+    QTRY_VERIFY(!store.chatBusy());
+    QCOMPARE(caption, std::optional<QString>("Searching Swiggy Food…"));
+    QVERIFY(!typingWithCaption);
+    QCOMPARE(store.chatLiveStatus(), std::nullopt); // cleared by the first text piece
+}
+
+void ChatStreamTest::refusedReplies_data() {
+    QTest::addColumn<QJsonObject>("script");
+    QTest::addColumn<QString>("conversation");
+    QTest::newRow("HTTP 401 with an error text")
+        << QJsonObject{{"status", 401}, {"chunks", QJsonArray{R"({"error":"Session expired"})"}}}
+        << "U:hi|A!:Session expired";
+    QTest::newRow("HTTP 503 with a plain body")
+        << QJsonObject{{"status", 503},
+                       {"chunks", QJsonArray{"data: {\"type\":\"text\",\"delta\":\"x\"}\n\n"}}}
+        << "U:hi|A!:HTTP 503";
+    QTest::newRow("an error record from the assistant")
+        << QJsonObject{{"error", "Assistant unavailable right now"}}
+        << "U:hi|A!:Assistant unavailable right now|A:Done.";
+}
+
+void ChatStreamTest::musicRecords_data() {
+    QTest::addColumn<QString>("records");
+    QTest::addColumn<QString>("music"); // title|artist|duration, or "-"
+    QTest::newRow("full record")
+        << rec(R"({"type":"music_play","title":"Raga","artist":"Ravi","stream_url":"http://127.0.0.1:9/a.wav","duration_ms":210000})")
+        << "Raga|Ravi|210000";
+    QTest::newRow("no stream URL: ignored") << rec(R"({"type":"music_play","title":"Raga"})") << "-";
+    QTest::newRow("defaults; a zero duration is none")
+        << rec(R"({"type":"music_play","title":7,"stream_url":"http://127.0.0.1:9/a.wav","duration_ms":0})")
+        << "Now playing|-|-";
+    QTest::newRow("stop clears the track")
+        << rec(R"({"type":"music_play","stream_url":"http://127.0.0.1:9/a.wav"})") +
+               rec(R"({"type":"music_stop"})")
+        << "-";
+}
+
+QTEST_MAIN(ChatStreamTest)
+#include "tst_chatstream.moc"

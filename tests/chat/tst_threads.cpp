@@ -1,0 +1,188 @@
+#include "support/StoreFixture.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tavo;
+
+namespace {
+
+QString roles(const QList<ChatMessage>& messages) {
+    QStringList out;
+    for (const ChatMessage& m : messages)
+        out << (m.role == ChatMessage::Role::User ? "user" : "assistant");
+    return out.join(',');
+}
+
+QList<qint64> ids(const QList<ChatThreadRow>& rows) {
+    QList<qint64> out;
+    for (const ChatThreadRow& r : rows)
+        out << r.id;
+    return out;
+}
+
+} // namespace
+
+class ThreadsTest : public QObject {
+    Q_OBJECT
+
+    test::DevCloud cloud;
+    const QString phone = "+15550000001";
+
+    qint64 saveThread(const QString& title, const QJsonArray& messages) {
+        return cloud.post("/dev/chat/thread", {{"phone", phone}, {"title", title}, {"messages", messages}})
+            .value("id")
+            .toInteger();
+    }
+    static QJsonObject msg(const char* role, const char* content) {
+        return {{"role", role}, {"content", content}};
+    }
+    int requestsTo(const QString& method, const QString& path) {
+        int n = 0;
+        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
+            n += r.toObject().value("method") == method && r.toObject().value("path") == path;
+        return n;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(cloud.start()); }
+    void init() { cloud.post("/dev/reset"); }
+
+    void openReplacesTheConversation() {
+        const qint64 id =
+            saveThread("Fans", {msg("user", "fan on"), msg("assistant", "Done"), msg("User", "thanks")});
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        store.openChatThread(id);
+        QTRY_COMPARE(store.currentThreadID(), id);
+        QCOMPARE(f.prefs->int64(PrefKey::threadID), id);
+        // Only exactly "user" is the user's; "User" reads as the assistant's.
+        QCOMPARE(roles(store.chatMessages()), "user,assistant,assistant");
+        QCOMPARE(store.chatMessages().at(2).content, "thanks");
+    }
+
+    void failedOpenKeepsEverything() {
+        const qint64 id = saveThread("Kept", {msg("user", "a"), msg("assistant", "b")});
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        store.openChatThread(id);
+        QTRY_COMPARE(store.chatMessages().size(), 2);
+        store.openChatThread(id + 100);
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Thread not found"));
+        QVERIFY(store.toastIsError());
+        QCOMPARE(store.currentThreadID(), id);
+        QCOMPARE(store.chatMessages().size(), 2);
+    }
+
+    void deleting_data() {
+        QTest::addColumn<int>("which"); // 0: the open thread, 1: another, 2: an id not in the list
+        QTest::addColumn<bool>("cleared");
+        QTest::addColumn<int>("rowsLeft");
+        QTest::newRow("the open thread clears the conversation") << 0 << true << 1;
+        QTest::newRow("another thread leaves it alone") << 1 << false << 1;
+        QTest::newRow("an unknown id is still requested") << 2 << false << 2;
+    }
+
+    void deleting() {
+        QFETCH(int, which);
+        QFETCH(bool, cleared);
+        QFETCH(int, rowsLeft);
+        const qint64 open = saveThread("Open", {msg("user", "a")});
+        const qint64 other = saveThread("Other", {msg("user", "b")});
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        store.loadChatThreads();
+        QTRY_COMPARE(store.chatThreads().size(), 2);
+        store.openChatThread(open);
+        QTRY_COMPARE(store.currentThreadID(), open);
+
+        const qint64 target = which == 0 ? open : which == 1 ? other : 999;
+        cloud.post("/dev/requests/clear");
+        store.deleteChatThread(target);
+        QTRY_COMPARE(requestsTo("DELETE", QStringLiteral("/v1/chat/threads/%1").arg(target)), 1);
+        if (which != 2) QTRY_COMPARE(store.chatThreads().size(), rowsLeft);
+        QTest::qWait(100);
+        QCOMPARE(store.chatThreads().size(), rowsLeft);
+        QVERIFY(!ids(store.chatThreads()).contains(target));
+        QCOMPARE(store.chatMessages().isEmpty(), cleared);
+        QCOMPARE(store.currentThreadID(), cleared ? 0 : open);
+        QCOMPARE(f.prefs->value(PrefKey::threadID).isValid(), !cleared);
+        QVERIFY(!store.toast());
+    }
+
+    void failedDeleteChangesNothing() {
+        const qint64 id = saveThread("Stays", {msg("user", "a")});
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        store.loadChatThreads();
+        QTRY_COMPARE(store.chatThreads().size(), 1);
+        cloud.post("/dev/fail-next", {{"method", "DELETE"},
+                                      {"path", QStringLiteral("/v1/chat/threads/%1").arg(id)},
+                                      {"status", 500},
+                                      {"error", "Try later"}});
+        store.deleteChatThread(id);
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Try later"));
+        QCOMPARE(ids(store.chatThreads()), QList<qint64>{id});
+    }
+
+    // A failed list after a good one keeps the earlier rows and clears the loading flag.
+    void failedListKeepsRows() {
+        const qint64 a = saveThread("A", {msg("user", "a")});
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        store.loadChatThreads();
+        QVERIFY(store.chatThreadsLoading());
+        QTRY_VERIFY(!store.chatThreadsLoading());
+        QCOMPARE(ids(store.chatThreads()), QList<qint64>{a});
+
+        saveThread("B", {msg("user", "b")});
+        cloud.post("/dev/fail-next", {{"method", "GET"}, {"path", "/v1/chat/threads"}, {"status", 502}});
+        store.loadChatThreads();
+        QTRY_VERIFY(!store.chatThreadsLoading());
+        QCOMPARE(ids(store.chatThreads()), QList<qint64>{a});
+        QVERIFY(!store.toast()); // list failures are silent
+    }
+
+    void signedOutDoesNothing() {
+        test::StoreFixture f;
+        f.useCloud(cloud.host());
+        TavoStore& store = f.make();
+        cloud.post("/dev/requests/clear");
+        store.loadChatThreads();
+        store.openChatThread(1);
+        QVERIFY(!store.chatThreadsLoading());
+        QTest::qWait(100);
+        QCOMPARE(cloud.get("/dev/requests").value("requests").toArray().size(), 0);
+    }
+
+    void newThreadForgetsTheSavedOne() {
+        test::StoreFixture f;
+        f.prefs->setValue(PrefKey::threadID, 7);
+        TavoStore& store = f.make();
+        QCOMPARE(store.currentThreadID(), 7);
+        store.newChatThread();
+        QCOMPARE(store.currentThreadID(), 0);
+        QVERIFY(!f.prefs->value(PrefKey::threadID).isValid());
+        QVERIFY(store.chatMessages().isEmpty());
+    }
+
+    // A new conversation mid-reply: the stream writes into its bubble only while that
+    // position exists, and nothing crashes.
+    void newThreadWhileStreaming() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        QJsonArray chunks;
+        for (int i = 0; i < 6; ++i)
+            chunks.append(QStringLiteral("data: {\"type\":\"text\",\"delta\":\"w%1 \"}\n\n").arg(i));
+        cloud.post("/dev/chat/next", {{"chunks", chunks}});
+        store.sendChat("long answer please");
+        QTRY_VERIFY(store.chatMessages().size() == 2 && !store.chatMessages().at(1).content.isEmpty());
+        store.newChatThread();
+        QTRY_VERIFY(!store.chatBusy());
+        QVERIFY(store.chatMessages().isEmpty());
+    }
+};
+
+QTEST_MAIN(ThreadsTest)
+#include "tst_threads.moc"
