@@ -1,11 +1,17 @@
-// The window application: wires the store and its services, then shows the screens.
+// The window application: one store for the process, the screens, the tray, and the
+// single-instance channel that brings the window back when `tavo` is launched again.
 
 #include "core/TavoStore.h"
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
+#include "platform/linux/XdgAutostart.h"
+#include "shell/SingleInstance.h"
+#include "shell/TrayController.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -13,6 +19,48 @@
 #include <QtQml/QQmlExtensionPlugin>
 
 Q_IMPORT_QML_PLUGIN(TavoPlugin)
+Q_LOGGING_CATEGORY(lcApp, "tavo.shell")
+
+namespace {
+
+// The root window made from Main.qml; made again if it was ever destroyed.
+class QuickWindowHost : public tavo::WindowHost {
+public:
+    explicit QuickWindowHost(QQmlApplicationEngine& engine) : m_engine(engine) {}
+
+    QQuickWindow* window() {
+        if (!m_window) {
+            m_engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tavo/Main.qml")));
+            const QList<QObject*> roots = m_engine.rootObjects();
+            m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.last());
+        }
+        return m_window;
+    }
+    void showWindow() override {
+        QQuickWindow* w = window();
+        if (!w) return;
+        w->show();
+        w->raise();
+        w->requestActivate();
+        qCDebug(lcApp) << "window shown";
+    }
+    void hideWindow() override {
+        if (m_window) m_window->hide();
+    }
+
+private:
+    QQmlApplicationEngine& m_engine;
+    QPointer<QQuickWindow> m_window;
+};
+
+// A "tavo:" link given on the command line (the desktop entry passes it as %u).
+QUrl linkArgument(const QStringList& args) {
+    for (const QString& a : args.mid(1))
+        if (a.startsWith(QLatin1String("tavo:"), Qt::CaseInsensitive)) return QUrl(a, QUrl::StrictMode);
+    return {};
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -20,23 +68,56 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Tavo"));
     QApplication::setDesktopFileName(tavo::applicationID());
 
+    const QUrl link = linkArgument(app.arguments());
+    tavo::SingleInstance instance;
+    if (instance.forwardToRunning(link)) return 0;
+    if (!instance.listen())
+        qCWarning(lcApp) << "another launch will open a second window: cannot listen on" << instance.path();
+
     QNetworkAccessManager network;
     tavo::SettingsPreferences preferences;
     tavo::RealClock clock;
-    tavo::TavoStore store({&network, &preferences, &clock, tavo::CloudConfig::fromBuild()});
+    tavo::TavoStore store({&network, &preferences, &clock, tavo::CloudConfig::fromEnvironment()});
 
     qmlRegisterSingletonInstance("Tavo", 1, 0, "Store", &store);
     QQmlApplicationEngine engine;
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
-    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tavo/Main.qml")));
+    QuickWindowHost windows(engine);
+    tavo::XdgAutostart autostart(QCoreApplication::applicationFilePath());
+    tavo::TrayController tray(autostart, windows);
+
+    QObject::connect(&instance, &tavo::SingleInstance::showRequested, &app, [&] { windows.showWindow(); });
+
+    QQuickWindow* window = windows.window();
+    if (!window) return 1;
+    // The tray comes with the first showing of the window. Without a tray on this desktop,
+    // closing the last window quits: nothing would be left to bring it back from.
+    auto installTray = [&] {
+        tray.install(&store);
+        QApplication::setQuitOnLastWindowClosed(!tray.isVisible());
+    };
+    if (window->isVisible())
+        QTimer::singleShot(0, &app, installTray);
+    else
+        QObject::connect(window, &QWindow::visibleChanged, &app, installTray, Qt::SingleShotConnection);
+
+    // Each activation checks the socket once.
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &store,
+                     [&store, last = Qt::ApplicationInactive](Qt::ApplicationState s) mutable {
+                         if (s == Qt::ApplicationActive && last != Qt::ApplicationActive)
+                             store.reconnectIfStale();
+                         last = s;
+                     });
 
     // For looking at screens headless: TAVO_SCREENSHOT=file.png saves the window and quits.
     if (const QString shot = qEnvironmentVariable("TAVO_SCREENSHOT"); !shot.isEmpty()) {
-        const int delay = qEnvironmentVariableIsSet("TAVO_SCREENSHOT_DELAY_MS") ? qEnvironmentVariableIntValue("TAVO_SCREENSHOT_DELAY_MS") : 1500;
-        QTimer::singleShot(delay, &app, [&engine, shot] {
-            if (auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().value(0))) window->grabWindow().save(shot);
+        const int delay = qEnvironmentVariableIsSet("TAVO_SCREENSHOT_DELAY_MS")
+                              ? qEnvironmentVariableIntValue("TAVO_SCREENSHOT_DELAY_MS")
+                              : 1500;
+        QTimer::singleShot(delay, &app, [&windows, shot] {
+            if (QQuickWindow* w = windows.window()) w->grabWindow().save(shot);
             QCoreApplication::quit();
         });
     }

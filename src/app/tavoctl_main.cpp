@@ -348,7 +348,7 @@ int main(int argc, char* argv[]) {
     QNetworkAccessManager network;
     SettingsPreferences preferences;
     RealClock clock;
-    TavoStore store({&network, &preferences, &clock, CloudConfig::fromBuild()});
+    TavoStore store({&network, &preferences, &clock, CloudConfig::fromEnvironment()});
     QCoreApplication::processEvents(); // let a restored session start
 
     if (cmd == "login") return login(store, args);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/LaunchAtLogin.h"
+
+#include <QString>
+
+namespace tavo {
+
+// Launch at login as an XDG autostart entry, $XDG_CONFIG_HOME/autostart/<app id>.desktop.
+class XdgAutostart : public LaunchAtLogin {
+public:
+    // `command` is the Exec line; `entryPath` empty = the standard place.
+    explicit XdgAutostart(QString command, QString entryPath = {});
+
+    bool isEnabled() const override;
+    bool setEnabled(bool on) override;
+    QString entryPath() const { return m_path; }
+
+private:
+    QString m_command;
+    QString m_path;
+};
+
+} // namespace tavo

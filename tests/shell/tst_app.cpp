@@ -1,0 +1,242 @@
+// The window app as a user runs it: a real `tavo` under Xvfb on a private session bus where
+// a small status-notifier watcher plays the desktop's tray, against the development cloud.
+
+#include "platform/Preferences.h"
+#include "platform/linux/SettingsPreferences.h"
+#include "support/DevCloud.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QJsonArray>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tavo;
+
+namespace {
+
+// Just enough of org.kde.StatusNotifierWatcher for Qt to register its tray item here.
+class Watcher : public QObject, protected QDBusContext {
+    Q_OBJECT
+public:
+    QStringList items; // "service" of every registration
+    void registerItem(const QString& service) {
+        items << (service.startsWith('/') ? message().service() : service);
+    }
+};
+
+class WatcherAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registered)
+public:
+    explicit WatcherAdaptor(Watcher* w) : QDBusAbstractAdaptor(w), m_watcher(w) {}
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList registered() const { return m_watcher->items; }
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) { m_watcher->registerItem(service); }
+    void RegisterStatusNotifierHost(const QString&) {}
+signals:
+    void StatusNotifierItemRegistered(const QString&);
+    void StatusNotifierHostRegistered();
+
+private:
+    Watcher* m_watcher;
+};
+
+struct MenuNode {
+    int id = 0;
+    QString label;
+    QList<MenuNode> children;
+};
+
+MenuNode readNode(const QDBusArgument& arg) {
+    MenuNode node;
+    QVariantMap props;
+    arg.beginStructure();
+    arg >> node.id >> props;
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QDBusVariant child;
+        arg >> child;
+        node.children << readNode(child.variant().value<QDBusArgument>());
+    }
+    arg.endArray();
+    arg.endStructure();
+    node.label = props.value("label").toString();
+    return node;
+}
+
+const MenuNode* findLabel(const MenuNode& node, const QString& label) {
+    if (node.label == label) return &node;
+    for (const MenuNode& c : node.children)
+        if (const MenuNode* hit = findLabel(c, label)) return hit;
+    return nullptr;
+}
+
+} // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+    test::DevCloud cloud{{"--seed", "demo"}};
+    QTemporaryDir home;
+    QProcess bus;
+    QString busAddress;
+    std::unique_ptr<Watcher> watcher;
+    std::unique_ptr<QDBusConnection> connection;
+    QProcess first;
+
+    QProcessEnvironment env() const {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        e.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        e.insert("XDG_RUNTIME_DIR", home.filePath("run"));
+        e.insert("TAVO_CLOUD_HOST", cloud.host());
+        e.insert("QT_QUICK_BACKEND", "software");
+        e.insert("QT_LOGGING_RULES", "tavo.shell.debug=true");
+        e.remove("QT_QPA_PLATFORM"); // xcb, on Xvfb: offscreen has no tray
+        return e;
+    }
+    // The title inside the item's ToolTip property, (icon name, pixmaps, title, text).
+    QString toolTipTitle(const QString& service) {
+        const QDBusMessage get = QDBusMessage::createMethodCall(service, "/StatusNotifierItem",
+                                                                "org.freedesktop.DBus.Properties", "Get")
+                                 << QString("org.kde.StatusNotifierItem") << QString("ToolTip");
+        const QDBusMessage reply = connection->call(get);
+        if (reply.type() != QDBusMessage::ReplyMessage) return {};
+        const QDBusArgument arg =
+            reply.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+        QString icon, title, text;
+        arg.beginStructure();
+        arg >> icon;
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            int w = 0, h = 0;
+            QByteArray pixels;
+            arg.beginStructure();
+            arg >> w >> h >> pixels;
+            arg.endStructure();
+        }
+        arg.endArray();
+        arg >> title >> text;
+        arg.endStructure();
+        return title;
+    }
+    void launch(QProcess& p) {
+        p.setProcessEnvironment(env());
+        p.setProcessChannelMode(QProcess::SeparateChannels);
+        p.start("xvfb-run", {"-a", TAVO_APP_PATH});
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* tool : {"xvfb-run", "dbus-daemon"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
+        QVERIFY(cloud.start());
+        QDir().mkpath(home.filePath("run"));
+        QFile::setPermissions(home.filePath("run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+        bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        QVERIFY(bus.waitForReadyRead(5000));
+        busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+        connection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, "watcher"));
+        QVERIFY(connection->isConnected());
+        watcher = std::make_unique<Watcher>();
+        new WatcherAdaptor(watcher.get());
+        QVERIFY(connection->registerObject("/StatusNotifierWatcher", watcher.get()));
+        QVERIFY(connection->registerService("org.kde.StatusNotifierWatcher"));
+
+        // The demo account, signed in as the app would have stored it.
+        const QString phone = "+919876543210";
+        const QJsonObject session = cloud.signIn(phone);
+        SettingsPreferences prefs(home.filePath("config/Tavo/Tavo.json"));
+        prefs.setValue(PrefKey::session, session.value("session_token").toString());
+        prefs.setValue(PrefKey::phone, phone);
+        prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
+    }
+
+    void cleanupTestCase() {
+        if (first.state() != QProcess::NotRunning) {
+            first.terminate();
+            first.waitForFinished(5000);
+        }
+        bus.kill();
+        bus.waitForFinished();
+    }
+
+    // The tray item appears, and its exported menu switches a relay on the cloud.
+    void trayRoundTrip() {
+        launch(first);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher->items.size(), 1, 20'000);
+        const QString service = watcher->items.first();
+        QDBusInterface item(service, "/StatusNotifierItem", "org.kde.StatusNotifierItem", *connection);
+        const QString menuPath = item.property("Menu").value<QDBusObjectPath>().path();
+        QVERIFY(!menuPath.isEmpty());
+        QCOMPARE(toolTipTitle(service), "Tavo");
+
+        // The menu fills once the socket's welcome brings the boxes.
+        const QDBusMessage getLayout =
+            QDBusMessage::createMethodCall(service, menuPath, "com.canonical.dbusmenu", "GetLayout")
+            << 0 << -1 << QStringList();
+        MenuNode root;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QDBusMessage reply = connection->call(getLayout);
+                if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 2) return false;
+                root = readNode(reply.arguments().at(1).value<QDBusArgument>());
+                return findLabel(root, "   Lamp") != nullptr &&
+                       findLabel(root, "Tavo  ·  connected") != nullptr;
+            }(),
+            20'000);
+        QVERIFY(findLabel(root, "Living Room  ●"));
+        QVERIFY(findLabel(root, "Guest House  ○"));
+
+        const int lamp = findLabel(root, "   Lamp")->id;
+        const QDBusMessage click =
+            QDBusMessage::createMethodCall(service, menuPath, "com.canonical.dbusmenu", "Event")
+            << lamp << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
+        QCOMPARE(connection->call(click).type(), QDBusMessage::ReplyMessage);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QJsonArray devices = cloud.get("/dev/state").value("boxes").toArray();
+                for (const QJsonValue& b : devices)
+                    if (b.toObject().value("id").toInteger() == 1)
+                        return b.toObject().value("states").toArray().at(1).toBool();
+                return false;
+            }(),
+            10'000);
+    }
+
+    // A second launch shows the running app's window and exits; still one tray item.
+    void secondLaunchHandsOver() {
+        QVERIFY(first.state() == QProcess::Running);
+        first.readAllStandardError();
+        QProcess second;
+        launch(second);
+        QVERIFY(second.waitForFinished(20'000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QByteArray firstLog;
+        QTRY_VERIFY_WITH_TIMEOUT((firstLog += first.readAllStandardError()).contains("window shown"), 5000);
+        QCOMPARE(first.state(), QProcess::Running);
+        QTest::qWait(500);
+        QCOMPARE(watcher->items.size(), 1);
+    }
+};
+
+QTEST_MAIN(AppTest)
+#include "tst_app.moc"
