@@ -85,6 +85,9 @@ public:
     Screen::Kind screenKind() const { return m_screen.kind; }
     QString screenName() const { return m_screen.name(); }
     void setScreen(Screen s) { assign(m_screen, s, &TavoStore::screenChanged); }
+    Q_INVOKABLE void showAuth() { setScreen(Screen::auth()); }
+    Q_INVOKABLE void showHome() { setScreen(Screen::home()); }
+    Q_INVOKABLE void showAdd() { setScreen(Screen::add()); }
     QString phone() const { return m_phone; }
     void setPhone(const QString& p) { assign(m_phone, p, &TavoStore::phoneChanged); }
     QString sessionToken() const { return m_sessionToken; }
@@ -136,6 +139,12 @@ public:
     QCoro::Task<> refetchDevices();
     Q_INVOKABLE void setRelay(qint64 deviceID, int ch, bool on);
     Q_INVOKABLE void allRelays(qint64 deviceID, bool on);
+
+    // Device management (devices/DeviceManagement.cpp)
+    Q_INVOKABLE void renameDevice(qint64 deviceID, const QString& name);
+    void renameRelays(qint64 deviceID, const QMap<QString, QString>& names);
+    Q_INVOKABLE void forgetDevice(qint64 deviceID);
+    Q_INVOKABLE void leaveDevice(qint64 deviceID);
 
     // Chat (chat/ChatStream.cpp, chat/ChatStatus.cpp)
     Q_INVOKABLE void sendChat(const QString& text, const QString& context = {});
@@ -220,6 +229,8 @@ private:
         bool bubblePending = true;
         bool relayTouched = false;
     };
+    QCoro::Task<> doRenameDevice(qint64 deviceID, QString name);
+    QCoro::Task<> doRemoveDevice(qint64 deviceID, QString path, QString doneText);
     QCoro::Task<> doSendChat(QString text, QString context);
     QCoro::Task<std::optional<Failure>> streamChat(QString message, QJsonArray history, QString context);
     QByteArray chatRequestBody(const QString& message, const QJsonArray& history, const QString& context) const;

@@ -178,6 +178,7 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
             list.append(m_state.deviceJson(*m_state.box(id), *user));
         return json({{"devices", list}});
     }
+    if (std::optional<Reply> device = routeDevice(method, parts, body, *user)) return *device;
     if (std::optional<Reply> chat = routeChat(method, parts, *user)) return *chat;
     return error(404, "Not found");
 }

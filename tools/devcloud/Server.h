@@ -48,6 +48,9 @@ private:
     void record(const QHttpServerRequest& request);
     void seed();
 
+    // Box management (DeviceRoutes.cpp)
+    std::optional<Reply> routeDevice(const QString& method, const QStringList& parts, const QJsonObject& body, qint64 user);
+
     // Chat (ChatRoutes.cpp)
     void streamChat(const QHttpServerRequest& request, QTcpSocket* socket);
     std::optional<Reply> routeChat(const QString& method, const QStringList& parts, qint64 user);

@@ -1,0 +1,64 @@
+// Renaming, forgetting and leaving a box. Renames apply locally at once; forget and leave
+// change the list only once the cloud agreed.
+
+#include "cloud/Endpoints.h"
+#include "core/TavoStore.h"
+
+namespace tavo {
+
+void TavoStore::renameDevice(qint64 deviceID, const QString& name) {
+    doRenameDevice(deviceID, name.trimmed());
+}
+
+QCoro::Task<> TavoStore::doRenameDevice(qint64 deviceID, QString name) {
+    if (name.isEmpty()) {
+        showToast(QStringLiteral("Name can't be empty"), true);
+        co_return;
+    }
+    if (Device* d = findDevice(deviceID)) {
+        d->name = name;
+        emit devicesChanged();
+    }
+    QPointer<TavoStore> self(this);
+    const QString put = QStringLiteral("PUT");
+    const QByteArray body = json::compact({{"name", name}});
+    Result<EmptyOK> reply = co_await api().send<EmptyOK>(put, Endpoints::deviceName(deviceID), body);
+    if (self && !reply) showToast(reply.failure().description(), true);
+}
+
+void TavoStore::renameRelays(qint64 deviceID, const QMap<QString, QString>& names) {
+    if (Device* d = findDevice(deviceID)) {
+        for (auto it = names.constBegin(); it != names.constEnd(); ++it)
+            d->relay_names.insert(it.key(), it.value());
+        emit devicesChanged();
+    }
+    QJsonObject map;
+    for (auto it = names.constBegin(); it != names.constEnd(); ++it)
+        map.insert(it.key(), it.value());
+    wsSend({{"type", "names"}, {"device_id", deviceID}, {"names", map}});
+}
+
+void TavoStore::forgetDevice(qint64 deviceID) {
+    doRemoveDevice(deviceID, Endpoints::device(deviceID), QStringLiteral("Box removed"));
+}
+
+void TavoStore::leaveDevice(qint64 deviceID) {
+    doRemoveDevice(deviceID, Endpoints::deviceMember(deviceID, m_userID), QStringLiteral("Left box"));
+}
+
+QCoro::Task<> TavoStore::doRemoveDevice(qint64 deviceID, QString path, QString doneText) {
+    QPointer<TavoStore> self(this);
+    const QString del = QStringLiteral("DELETE");
+    Result<EmptyOK> reply = co_await api().send<EmptyOK>(del, path);
+    if (!self) co_return;
+    if (!reply) {
+        showToast(reply.failure().description(), true);
+        co_return;
+    }
+    QList<Device> rest = m_devices;
+    rest.removeIf([deviceID](const Device& d) { return d.id == deviceID; });
+    setDevices(rest);
+    showToast(doneText, false);
+}
+
+} // namespace tavo

@@ -1,0 +1,158 @@
+#include "support/StoreFixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTest>
+
+using namespace tavo;
+
+class ManagementTest : public QObject {
+    Q_OBJECT
+
+    test::DevCloud cloud{{"--seed", "demo"}};
+    const QString demo = "+919876543210";
+
+    QJsonObject box(qint64 id) {
+        for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
+            if (b.toObject().value("id").toInteger() == id) return b.toObject();
+        return {};
+    }
+    QJsonArray requestsTo(const QString& method, const QString& path) {
+        QJsonArray out;
+        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
+            if (r.toObject().value("method") == method && r.toObject().value("path") == path) out.append(r);
+        return out;
+    }
+    TavoStore& signedIn(test::StoreFixture& f) {
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        [[maybe_unused]] const bool ready = QTest::qWaitFor([&] { return store.devices().size() == 3; });
+        return store;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(cloud.start()); }
+    void init() {
+        cloud.post("/dev/reset");
+        cloud.post("/dev/requests/clear");
+    }
+
+    void rename_data() {
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // on the cloud afterwards
+        QTest::addColumn<QString>("toast");  // "" = none (always an error when set)
+        QTest::addColumn<QString>("local");  // the name in the list afterwards
+        QTest::newRow("spaces and line breaks are trimmed") << qint64(1) << "  Lounge \n"
+                                                            << "Lounge"
+                                                            << ""
+                                                            << "Lounge";
+        QTest::newRow("blank sends nothing") << qint64(1) << " \n\t"
+                                             << "Living Room"
+                                             << "Name can't be empty"
+                                             << "Living Room";
+        QTest::newRow("refused: the local name stays") << qint64(3) << "Mine now"
+                                                       << "Guest House"
+                                                       << "Only the owner can rename this box"
+                                                       << "Mine now";
+    }
+
+    void rename() {
+        QFETCH(qint64, id);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QString, toast);
+        QFETCH(QString, local);
+        test::StoreFixture f;
+        TavoStore& store = signedIn(f);
+        cloud.post("/dev/requests/clear");
+        store.renameDevice(id, typed);
+        const QString path = QStringLiteral("/v1/device/%1/name").arg(id);
+        if (toast == "Name can't be empty") {
+            QCOMPARE(store.toast(), std::optional<QString>(toast));
+            QTest::qWait(100);
+            QCOMPARE(requestsTo("PUT", path).size(), 0);
+        } else {
+            QTRY_COMPARE(requestsTo("PUT", path).size(), 1);
+            if (!toast.isEmpty())
+                QTRY_COMPARE(store.toast(), std::optional<QString>(toast));
+            else {
+                QTest::qWait(50);
+                QVERIFY(!store.toast());
+            }
+        }
+        QCOMPARE(box(id).value("name").toString(), stored);
+        const auto d = std::find_if(store.devices().cbegin(), store.devices().cend(),
+                                    [&](const Device& x) { return x.id == id; });
+        QCOMPARE(d->name, local);
+    }
+
+    void renameUnknownIdStillSends() {
+        test::StoreFixture f;
+        TavoStore& store = signedIn(f);
+        store.renameDevice(77, "Attic");
+        QTRY_COMPARE(requestsTo("PUT", "/v1/device/77/name").size(), 1);
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Unknown box"));
+    }
+
+    // Names merge locally; only the renamed channels travel, and the cloud keeps the rest.
+    void relayNamesMerge() {
+        test::StoreFixture f;
+        TavoStore& store = signedIn(f);
+        store.renameRelays(1, {{"1", "Ceiling Fan"}, {"3", "Telly"}});
+        const QMap<QString, QString> expected{
+            {"1", "Ceiling Fan"}, {"2", "Lamp"}, {"3", "Telly"}, {"4", "Heater"}};
+        QCOMPARE(store.devices().at(0).relay_names, expected);
+        QTRY_COMPARE(box(1).value("relay_names").toObject(),
+                     (QJsonObject{{"1", "Ceiling Fan"}, {"2", "Lamp"}, {"3", "Telly"}, {"4", "Heater"}}));
+    }
+
+    void forgetAndLeave_data() {
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<bool>("leave");
+        QTest::addColumn<QString>("toast");
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<int>("left"); // boxes in the list afterwards
+        QTest::newRow("forget own box") << qint64(1) << false << "Box removed" << false << 2;
+        QTest::newRow("forget a shared box is refused")
+            << qint64(3) << false << "Only the owner can forget this box" << true << 3;
+        QTest::newRow("leave a shared box") << qint64(3) << true << "Left box" << false << 2;
+        QTest::newRow("the owner can't leave")
+            << qint64(2) << true << "The owner can't leave; forget the box instead" << true << 3;
+    }
+
+    void forgetAndLeave() {
+        QFETCH(qint64, id);
+        QFETCH(bool, leave);
+        QFETCH(QString, toast);
+        QFETCH(bool, error);
+        QFETCH(int, left);
+        test::StoreFixture f;
+        TavoStore& store = signedIn(f);
+        leave ? store.leaveDevice(id) : store.forgetDevice(id);
+        QTRY_COMPARE(store.toast(), std::optional<QString>(toast));
+        QCOMPARE(store.toastIsError(), error);
+        QTest::qWait(100); // the cloud's device_removed push, if any, lands too
+        QCOMPARE(store.devices().size(), left);
+    }
+
+    // A list holding a box twice loses both entries once the forget succeeds.
+    void forgetRemovesDuplicates() {
+        test::StoreFixture f;
+        TavoStore& store = signedIn(f);
+        QList<Device> twice = store.devices();
+        twice.append(store.devices().at(0));
+        QJsonArray list;
+        for (const Device& d : twice)
+            list.append(d.toJson());
+        store.handleWS({{"type", "welcome"}, {"devices", list}});
+        QCOMPARE(store.devices().size(), 4);
+        cloud.post("/dev/drop-sockets"); // so only the delete's own result changes the list
+        store.forgetDevice(1);
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Box removed"));
+        QVERIFY(std::none_of(store.devices().cbegin(), store.devices().cend(),
+                             [](const Device& d) { return d.id == 1; }));
+    }
+};
+
+QTEST_MAIN(ManagementTest)
+#include "tst_management.moc"
