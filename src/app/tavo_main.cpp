@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlEngine>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
@@ -79,6 +80,7 @@ int main(int argc, char* argv[]) {
     tavo::RealClock clock;
     tavo::TavoStore store({&network, &preferences, &clock, tavo::CloudConfig::fromEnvironment()});
 
+    QQuickStyle::setStyle(QStringLiteral("Basic")); // the screens draw their own look on it
     qmlRegisterSingletonInstance("Tavo", 1, 0, "Store", &store);
     QQmlApplicationEngine engine;
     QObject::connect(

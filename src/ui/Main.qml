@@ -2,61 +2,38 @@ import QtQuick
 import QtQuick.Window
 import Tavo
 
-// Placeholder root: shows which screen the store is on and the current toast, so the window
-// app runs against the cloud for real until the screens arrive.
+// The one window: background, dot grid, the screen the store is on, and the toast on top.
 Window {
     id: root
-    width: 420
+    width: 900
     height: 640
-    minimumWidth: 360
-    minimumHeight: 480
+    minimumWidth: 380
+    minimumHeight: 520
     visible: true
     title: "Tavo"
-    color: "#0d0f12"
+    color: Theme.bg
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 12
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "Tavo"
-            color: "#f2f4f7"
-            font.pixelSize: 34
-            font.weight: Font.DemiBold
-        }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "screen: " + Store.screenName
-            color: "#9aa3ad"
-            font.pixelSize: 16
-        }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: ["offline", "connecting", "connected"][Store.conn]
-            color: "#9aa3ad"
-            font.pixelSize: 14
+    DotGridBackground { anchors.fill: parent }
+
+    Loader {
+        id: screen
+        objectName: "rootScreen"
+        anchors.fill: parent
+        sourceComponent: {
+            switch (Store.screenName) {
+            case "auth": return authScreen
+            case "otp": return otpScreen
+            case "home": return homeScreen
+            case "add": return addScreen
+            default: return membersScreen
+            }
         }
     }
+    Component { id: authScreen; AuthView {} }
+    Component { id: otpScreen; OTPView {} }
+    Component { id: homeScreen; HomeView {} }
+    Component { id: addScreen; PlaceholderScreen { title: "Add a box" } }
+    Component { id: membersScreen; PlaceholderScreen { title: "Members" } }
 
-    Rectangle {
-        visible: Store.hasToast
-        anchors.bottom: parent.bottom
-        anchors.horizontalCenter: parent.horizontalCenter
-        anchors.bottomMargin: 32
-        width: Math.min(parent.width - 48, toastText.implicitWidth + 32)
-        height: toastText.implicitHeight + 20
-        radius: height / 2
-        color: "#1b1f24"
-        border.color: Store.toastIsError ? "#ff5c5c" : "#2e343b"
-        Text {
-            id: toastText
-            anchors.centerIn: parent
-            width: parent.width - 32
-            horizontalAlignment: Text.AlignHCenter
-            wrapMode: Text.Wrap
-            text: Store.toast
-            color: "#f2f4f7"
-            font.pixelSize: 14
-        }
-    }
+    Toast {}
 }

@@ -1,0 +1,203 @@
+import QtQuick
+import QtQuick.Controls
+import Tavo
+
+// One box: header, offline note, relay tiles (or the rename editor), and its actions.
+TavoCard {
+    id: card
+    required property int index
+    required property string name
+    required property bool online
+    required property string role
+    required property int relayCount
+    required property var relays
+    required property var relayNames
+    required property string offlineText
+    property var devices
+    property bool editing: false
+    property string draftDeviceName: ""
+    property var draftRelayNames: ({})
+    property bool logsOpen: false
+    property bool removeConfirm: false
+    padding: Theme.s4
+    height: column.implicitHeight + 2 * padding
+
+    function startEditing() {
+        draftDeviceName = name
+        draftRelayNames = Rules.relayNameDrafts(relayNames, relayCount)
+        editing = true
+    }
+    function save() {
+        devices.save(index, Rules.renameTo(name, draftDeviceName), Rules.relayNameChanges(relayNames, relayCount, draftRelayNames))
+        editing = false
+    }
+    function act(action) {
+        if (action === "All on") devices.allRelays(index, true)
+        else if (action === "All off") devices.allRelays(index, false)
+        else if (action === "Activity") logsOpen = true
+        else if (action === "Rename") startEditing()
+        else if (action === "Members") devices.openMembers(index)
+        else removeConfirm = true
+    }
+
+    Column {
+        id: column
+        width: parent.width
+        spacing: Theme.s3
+
+        Item {
+            width: parent.width
+            height: 32
+            TavoStatusDot { id: dot; anchors.verticalCenter: parent.verticalCenter; state_: card.online ? "connected" : "offline" }
+            Text {
+                visible: !card.editing
+                anchors.left: dot.right; anchors.leftMargin: Theme.s2
+                anchors.right: badge.visible ? badge.left : parent.right; anchors.rightMargin: Theme.s2
+                anchors.verticalCenter: parent.verticalCenter
+                text: card.name
+                elide: Text.ElideRight
+                maximumLineCount: 1
+                color: Theme.text
+                font.pixelSize: Theme.fontHeading - 1
+                font.weight: Font.DemiBold
+            }
+            TavoField {
+                visible: card.editing
+                objectName: "nameEditor"
+                anchors.left: dot.right; anchors.leftMargin: Theme.s2
+                anchors.right: parent.right
+                height: 36
+                text: card.draftDeviceName
+                onTextEdited: card.draftDeviceName = text
+                inputMethodHints: Qt.ImhNoPredictiveText
+            }
+            Rectangle {
+                id: badge
+                visible: !card.online && !card.editing
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                width: badgeText.implicitWidth + 14
+                height: 22
+                radius: 11
+                color: Theme.dangerSoft
+                Text {
+                    id: badgeText
+                    anchors.centerIn: parent
+                    text: "OFFLINE"
+                    color: Theme.danger
+                    font.pixelSize: Theme.fontCaption - 1
+                    font.weight: Font.Bold
+                    font.letterSpacing: 1
+                }
+            }
+        }
+
+        Text {
+            visible: !card.online && card.offlineText.length > 0
+            width: parent.width
+            wrapMode: Text.Wrap
+            text: card.offlineText
+            color: Theme.textDim
+            font.pixelSize: Theme.fontSmall
+        }
+
+        Grid {
+            id: tiles
+            visible: !card.editing
+            width: parent.width
+            columns: Math.max(2, Math.min(4, Math.floor(width / 92)))
+            spacing: Theme.s2
+            opacity: card.online ? 1 : 0.45
+            Repeater {
+                model: card.relays
+                delegate: RelayTile {
+                    required property var modelData
+                    width: (tiles.width - (tiles.columns - 1) * tiles.spacing) / tiles.columns
+                    relay: modelData
+                    onTapped: card.devices.tapRelay(card.index, modelData.ch)
+                }
+            }
+        }
+
+        Column {
+            visible: card.editing
+            width: parent.width
+            spacing: Theme.s2
+            TavoLabel { text: "Rename relays" }
+            Repeater {
+                model: card.editing ? card.relayCount : 0
+                delegate: TavoField {
+                    required property int index
+                    readonly property string key: String(index + 1)
+                    width: parent.width
+                    height: 38
+                    placeholderText: "Relay " + key
+                    text: card.draftRelayNames[key] !== undefined ? card.draftRelayNames[key] : ""
+                    onTextEdited: { const d = card.draftRelayNames; d[key] = text; card.draftRelayNames = d }
+                }
+            }
+        }
+
+        Flow {
+            width: parent.width
+            spacing: 0
+            Repeater {
+                model: card.editing ? ["Save", "Cancel"] : Rules.deviceActions(card.role)
+                delegate: TavoGhostButton {
+                    required property string modelData
+                    objectName: "action_" + modelData
+                    small: true
+                    text: modelData
+                    danger: modelData === "Forget" || modelData === "Leave"
+                    onClicked: {
+                        if (modelData === "Save") card.save()
+                        else if (modelData === "Cancel") card.editing = false
+                        else card.act(modelData)
+                    }
+                }
+            }
+        }
+    }
+
+    Dialog {
+        id: confirm
+        objectName: "confirmDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(parent ? parent.width - 48 : 400, 400)
+        modal: true
+        visible: card.removeConfirm
+        onClosed: card.removeConfirm = false
+        title: Rules.confirmTitle(card.role, card.name)
+        padding: Theme.s5
+        Overlay.modal: Rectangle { color: "#99000000" }
+        background: Rectangle { radius: Theme.radiusCard; color: Theme.surface; border.color: Theme.stroke }
+        header: Text {
+            text: confirm.title
+            padding: Theme.s5
+            bottomPadding: 0
+            color: Theme.text
+            font.pixelSize: Theme.fontHeading
+            font.weight: Font.DemiBold
+            elide: Text.ElideRight
+        }
+        contentItem: Text {
+            text: Rules.confirmMessage(card.role)
+            wrapMode: Text.Wrap
+            color: Theme.textDim
+            font.pixelSize: Theme.fontBody
+        }
+        footer: Row {
+            layoutDirection: Qt.RightToLeft
+            padding: Theme.s4
+            spacing: Theme.s2
+            TavoGhostButton {
+                objectName: "confirmRemove"
+                text: Rules.confirmButton(card.role)
+                danger: true
+                onClicked: { confirm.close(); card.devices.remove(card.index) }
+            }
+            TavoGhostButton { text: "Cancel"; onClicked: confirm.close() }
+        }
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QPointer>
+#include <QtQml/qqmlregistration.h>
+
+namespace tavo {
+
+class TavoStore;
+
+// The store's boxes as rows for the device grid. Rows keep their delegates across state
+// pushes (only data changes), so a card being edited survives a relay switching; a box
+// added or removed resets the rows. Commands go by row, so 64-bit ids never pass through
+// JavaScript numbers.
+class DeviceModel : public QAbstractListModel {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QObject* store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+public:
+    enum Role { Name = Qt::UserRole + 1, Online, DeviceRole, IsOwner, RelayCount, Relays, RelayNames, OfflineText, IdText };
+
+    explicit DeviceModel(QObject* parent = nullptr);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    QObject* store() const;
+    void setStore(QObject* store);
+    int count() const { return rowCount(); }
+
+    // Switching; a tile without access shows the toast and sends nothing.
+    Q_INVOKABLE void tapRelay(int row, int ch);
+    Q_INVOKABLE void allRelays(int row, bool on);
+    // The card's save: the new name (or "" for none) and the changed relay names.
+    Q_INVOKABLE void save(int row, const QString& name, const QVariantMap& relayNames);
+    Q_INVOKABLE void remove(int row); // forget for owners, leave for everyone else
+    Q_INVOKABLE void openMembers(int row);
+
+signals:
+    void storeChanged();
+    void countChanged();
+
+private:
+    void sync();
+
+    QPointer<TavoStore> m_store;
+    QList<qint64> m_ids;
+};
+
+} // namespace tavo

@@ -1,0 +1,22 @@
+import QtQuick
+import Tavo
+
+// Symbols by their system names, drawn from glyphs the bundled fonts have; an unknown name
+// shows nothing.
+Text {
+    property string name: ""
+    readonly property var table: ({
+        "square.grid.2x2": "▦",
+        "bubble.left": "✉",
+        "clock.arrow.circlepath": "↻",
+        "person": "☺",
+        "chevron.down": "▾",
+        "checkmark": "✓",
+        "xmark": "✕",
+        "plus": "+",
+        "bolt.fill": "⚡"
+    })
+    text: table[name] !== undefined ? table[name] : ""
+    color: Theme.textDim
+    font.pixelSize: Theme.fontBody
+}

@@ -1,0 +1,75 @@
+import QtQuick
+import Tavo
+
+// The signed-in shell: the tab, the chat drawer over it, the music bar and nav bar at the
+// bottom, and the voice overlay over everything.
+Item {
+    id: home
+    property int tab: 0 // devices, chat, history, account
+    property bool voiceOpen: false
+    property bool chatDrawerOpen: false
+    property real drawerProgress: chatDrawerOpen ? 1 : 0
+    Behavior on drawerProgress { SpringAnimation { spring: Rules.springStiffness(0.42); damping: Rules.springDamping(0.42, 0.85); epsilon: 0.002 } }
+
+    function choose(t) {
+        if (t === 1) { chatDrawerOpen = !chatDrawerOpen; return }
+        chatDrawerOpen = false
+        tab = t
+    }
+
+    Loader {
+        id: tabContent
+        anchors.fill: parent
+        sourceComponent: [devicesTab, chatTab, historyTab, accountTab][home.tab]
+    }
+    Component { id: devicesTab; DevicesTab {} }
+    Component { id: chatTab; PlaceholderTab { title: "Chat" } }
+    Component { id: historyTab; PlaceholderTab { title: "History" } }
+    Component { id: accountTab; PlaceholderTab { title: "Account" } }
+
+    // The chat drawer slides in from the right over the current tab.
+    Rectangle {
+        anchors.fill: parent
+        color: "#000000"
+        opacity: 0.45 * home.drawerProgress
+        visible: home.drawerProgress > 0.01
+        MouseArea { anchors.fill: parent; onClicked: home.chatDrawerOpen = false }
+    }
+    Rectangle {
+        id: drawer
+        objectName: "chatDrawer"
+        width: Math.min(parent.width, 520)
+        height: parent.height
+        x: parent.width - width * home.drawerProgress
+        visible: home.drawerProgress > 0.01
+        color: Theme.surface
+        border.color: Theme.stroke
+        PlaceholderTab { anchors.fill: parent; title: "Chat" }
+    }
+
+    FloatingNavBar {
+        id: nav
+        objectName: "navBar"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: Theme.s4
+        selection: Rules.navSelection(home.tab, home.chatDrawerOpen)
+        voiceActive: home.voiceOpen
+        onChosen: t => home.choose(t)
+        onVoiceTap: home.voiceOpen = true
+    }
+
+    // The voice overlay arrives with the voice screens; until then the orb opens a note.
+    Rectangle {
+        anchors.fill: parent
+        visible: home.voiceOpen
+        color: "#e60b0d10"
+        MouseArea { anchors.fill: parent; onClicked: home.voiceOpen = false }
+        Text {
+            anchors.centerIn: parent
+            text: "Voice"
+            color: Theme.textDim
+            font.pixelSize: Theme.fontHeading
+        }
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
+
+namespace tavo {
+
+// The screens' rules as small pure functions, so QML only binds them and tests reach them
+// directly: enabled states, sanitising input, texts chosen by state.
+class UiRules : public QObject {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(Rules)
+    QML_SINGLETON
+public:
+    using QObject::QObject;
+
+    // Sign-in
+    Q_INVOKABLE static QString digits(const QString& text);
+    Q_INVOKABLE static QString codeInput(const QString& text); // the first 6 digits
+    Q_INVOKABLE static bool canSendCode(const QString& national, bool busy);
+    Q_INVOKABLE static bool canVerify(const QString& code, bool busy);
+    Q_INVOKABLE static QString composePhone(const QString& dial, const QString& national);
+    // {iso, national} to refill the number form from a stored phone; iso empty = keep the country.
+    Q_INVOKABLE static QVariantMap refill(const QString& phone);
+    Q_INVOKABLE static QString formatPhone(const QString& phone);
+    Q_INVOKABLE static QVariantMap defaultCountry();
+    // {iso, dial, name, flag} of a table row by region code; empty when unknown.
+    Q_INVOKABLE static QVariantMap country(const QString& iso);
+
+    // Home
+    Q_INVOKABLE static QString connWord(int conn);
+    Q_INVOKABLE static QString connDot(int conn); // "connected" | "connecting" | "offline"
+    // "skeleton" while reaching the boxes, "empty" once connected with none, else "grid".
+    Q_INVOKABLE static QString devicesState(int deviceCount, int conn);
+    // The nav bar shows chat while the drawer is open.
+    Q_INVOKABLE static int navSelection(int tab, bool drawerOpen);
+    // SpringAnimation parameters for a spring given as response (seconds per oscillation) and
+    // damping fraction, the way design tools state them.
+    Q_INVOKABLE static qreal springStiffness(qreal response);
+    Q_INVOKABLE static qreal springDamping(qreal response, qreal dampingFraction);
+    Q_INVOKABLE static int gridColumns(qreal width, qreal minCardWidth);
+    // The card's actions by role: owners rename, manage members and forget; others leave.
+    Q_INVOKABLE static QStringList deviceActions(const QString& role);
+    // The name to send on save, or "" when there is nothing to rename.
+    Q_INVOKABLE static QString renameTo(const QString& current, const QString& draft);
+    // Relay names to send on save: changed, non-empty, trimmed entries only.
+    Q_INVOKABLE static QVariantMap relayNameChanges(const QVariantMap& current, int relayCount, const QVariantMap& drafts);
+    Q_INVOKABLE static QVariantMap relayNameDrafts(const QVariantMap& current, int relayCount);
+    Q_INVOKABLE static QString confirmTitle(const QString& role, const QString& name);
+    Q_INVOKABLE static QString confirmMessage(const QString& role);
+    Q_INVOKABLE static QString confirmButton(const QString& role);
+};
+
+} // namespace tavo
