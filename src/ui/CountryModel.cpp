@@ -12,11 +12,16 @@ QVariant CountryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows.size()) return {};
     const Country& c = m_rows.at(index.row());
     switch (role) {
-    case Iso: return c.iso;
-    case Dial: return c.dial;
-    case Name: return c.name;
-    case Flag: return c.flag();
-    default: return {};
+    case Iso:
+        return c.iso;
+    case Dial:
+        return c.dial;
+    case Name:
+        return c.name;
+    case Flag:
+        return c.flag();
+    default:
+        return {};
     }
 }
 

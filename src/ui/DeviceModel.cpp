@@ -18,7 +18,8 @@ void DeviceModel::setStore(QObject* store) {
     m_store = s;
     m_ids.clear();
     if (m_store)
-        for (const Device& d : m_store->devices()) m_ids << d.id;
+        for (const Device& d : m_store->devices())
+            m_ids << d.id;
     endResetModel();
     if (m_store) connect(m_store, &TavoStore::devicesChanged, this, &DeviceModel::sync);
     emit storeChanged();
@@ -27,7 +28,8 @@ void DeviceModel::setStore(QObject* store) {
 
 void DeviceModel::sync() {
     QList<qint64> ids;
-    for (const Device& d : m_store->devices()) ids << d.id;
+    for (const Device& d : m_store->devices())
+        ids << d.id;
     if (ids == m_ids) {
         if (!ids.isEmpty()) emit dataChanged(index(0), index(int(ids.size()) - 1));
         return;
@@ -46,25 +48,35 @@ QVariant DeviceModel::data(const QModelIndex& index, int role) const {
     if (!m_store || !index.isValid() || index.row() >= m_store->devices().size()) return {};
     const Device& d = m_store->devices().at(index.row());
     switch (role) {
-    case Name: return d.name;
-    case Online: return d.online;
-    case DeviceRole: return d.role;
-    case IsOwner: return d.isOwner();
-    case RelayCount: return qMax(0, d.relay_count);
+    case Name:
+        return d.name;
+    case Online:
+        return d.online;
+    case DeviceRole:
+        return d.role;
+    case IsOwner:
+        return d.isOwner();
+    case RelayCount:
+        return qMax(0, d.relay_count);
     case Relays: {
         QVariantList relays;
         for (int ch = 1; ch <= d.relay_count; ++ch)
-            relays << QVariantMap{{"ch", ch}, {"name", d.relayName(ch)}, {"on", d.isOn(ch)}, {"allowed", d.isAllowed(ch)}};
+            relays << QVariantMap{
+                {"ch", ch}, {"name", d.relayName(ch)}, {"on", d.isOn(ch)}, {"allowed", d.isAllowed(ch)}};
         return relays;
     }
     case RelayNames: {
         QVariantMap names;
-        for (auto it = d.relay_names.constBegin(); it != d.relay_names.constEnd(); ++it) names.insert(it.key(), it.value());
+        for (auto it = d.relay_names.constBegin(); it != d.relay_names.constEnd(); ++it)
+            names.insert(it.key(), it.value());
         return names;
     }
-    case OfflineText: return offlineDiag(d).value_or(QString());
-    case IdText: return QString::number(d.id);
-    default: return {};
+    case OfflineText:
+        return offlineDiag(d).value_or(QString());
+    case IdText:
+        return QString::number(d.id);
+    default:
+        return {};
     }
 }
 
@@ -101,7 +113,8 @@ void DeviceModel::save(int row, const QString& name, const QVariantMap& relayNam
     if (!name.isEmpty()) m_store->renameDevice(id, name);
     if (relayNames.isEmpty()) return;
     QMap<QString, QString> names;
-    for (auto it = relayNames.constBegin(); it != relayNames.constEnd(); ++it) names.insert(it.key(), it.value().toString());
+    for (auto it = relayNames.constBegin(); it != relayNames.constEnd(); ++it)
+        names.insert(it.key(), it.value().toString());
     m_store->renameRelays(id, names);
 }
 

@@ -18,7 +18,17 @@ class DeviceModel : public QAbstractListModel {
     Q_PROPERTY(QObject* store READ store WRITE setStore NOTIFY storeChanged)
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 public:
-    enum Role { Name = Qt::UserRole + 1, Online, DeviceRole, IsOwner, RelayCount, Relays, RelayNames, OfflineText, IdText };
+    enum Role {
+        Name = Qt::UserRole + 1,
+        Online,
+        DeviceRole,
+        IsOwner,
+        RelayCount,
+        Relays,
+        RelayNames,
+        OfflineText,
+        IdText
+    };
 
     explicit DeviceModel(QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -60,17 +60,23 @@ QVariantMap UiRules::country(const QString& iso) {
 
 QString UiRules::connWord(int conn) {
     switch (conn) {
-    case 2: return QStringLiteral("Online");
-    case 1: return QStringLiteral("Reconnecting…");
-    default: return QStringLiteral("Offline");
+    case 2:
+        return QStringLiteral("Online");
+    case 1:
+        return QStringLiteral("Reconnecting…");
+    default:
+        return QStringLiteral("Offline");
     }
 }
 
 QString UiRules::connDot(int conn) {
     switch (conn) {
-    case 2: return QStringLiteral("connected");
-    case 1: return QStringLiteral("connecting");
-    default: return QStringLiteral("offline");
+    case 2:
+        return QStringLiteral("connected");
+    case 1:
+        return QStringLiteral("connecting");
+    default:
+        return QStringLiteral("offline");
     }
 }
 
@@ -108,8 +114,10 @@ int UiRules::gridColumns(qreal width, qreal minCardWidth) {
 
 QStringList UiRules::deviceActions(const QString& role) {
     QStringList actions{QStringLiteral("All on"), QStringLiteral("All off"), QStringLiteral("Activity")};
-    if (role == QLatin1String("owner")) actions << QStringLiteral("Rename") << QStringLiteral("Members") << QStringLiteral("Forget");
-    else actions << QStringLiteral("Leave");
+    if (role == QLatin1String("owner"))
+        actions << QStringLiteral("Rename") << QStringLiteral("Members") << QStringLiteral("Forget");
+    else
+        actions << QStringLiteral("Leave");
     return actions;
 }
 
@@ -133,17 +141,20 @@ QVariantMap UiRules::relayNameChanges(const QVariantMap& current, int relayCount
 
 QVariantMap UiRules::relayNameDrafts(const QVariantMap& current, int relayCount) {
     QVariantMap drafts;
-    for (int ch = 1; ch <= relayCount; ++ch) drafts.insert(QString::number(ch), relayLabel(current, ch));
+    for (int ch = 1; ch <= relayCount; ++ch)
+        drafts.insert(QString::number(ch), relayLabel(current, ch));
     return drafts;
 }
 
 QString UiRules::confirmTitle(const QString& role, const QString& name) {
-    return (role == QLatin1String("owner") ? QStringLiteral("Forget ") : QStringLiteral("Leave ")) + name + QLatin1Char('?');
+    return (role == QLatin1String("owner") ? QStringLiteral("Forget ") : QStringLiteral("Leave ")) + name +
+           QLatin1Char('?');
 }
 
 QString UiRules::confirmMessage(const QString& role) {
     return role == QLatin1String("owner")
-               ? QStringLiteral("Unpairs everyone from this box and resets its pair code. The hardware keeps running and can be re-claimed.")
+               ? QStringLiteral("Unpairs everyone from this box and resets its pair code. The hardware keeps "
+                                "running and can be re-claimed.")
                : QStringLiteral("You'll lose access to this box. The owner can re-invite you any time.");
 }
 

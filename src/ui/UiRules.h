@@ -45,7 +45,8 @@ public:
     // The name to send on save, or "" when there is nothing to rename.
     Q_INVOKABLE static QString renameTo(const QString& current, const QString& draft);
     // Relay names to send on save: changed, non-empty, trimmed entries only.
-    Q_INVOKABLE static QVariantMap relayNameChanges(const QVariantMap& current, int relayCount, const QVariantMap& drafts);
+    Q_INVOKABLE static QVariantMap relayNameChanges(const QVariantMap& current, int relayCount,
+                                                    const QVariantMap& drafts);
     Q_INVOKABLE static QVariantMap relayNameDrafts(const QVariantMap& current, int relayCount);
     Q_INVOKABLE static QString confirmTitle(const QString& role, const QString& name);
     Q_INVOKABLE static QString confirmMessage(const QString& role);

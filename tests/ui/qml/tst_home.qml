@@ -1,0 +1,109 @@
+import QtQuick
+import QtTest
+import Tavo
+
+TestCase {
+    id: tc
+    name: "Home"
+    width: 900
+    height: 640
+    visible: true
+    when: windowShown
+
+    Component { id: home; HomeView { anchors.fill: parent } }
+
+    function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
+    function init() { Hub.clearToast() }
+
+    // Layouts (Flow, Grid) place their children on the next polish; click only after it.
+    function shown() {
+        const view = createTemporaryObject(home, tc)
+        waitForRendering(view)
+        return view
+    }
+    function pill(view, label) { return findChild(view, "pill_" + label) }
+    function card(view, name) {
+        const grid = findChild(view, "deviceGrid")
+        for (let i = 0; i < grid.children.length; ++i)
+            if (grid.children[i].name === name) return grid.children[i]
+        return null
+    }
+
+    function test_chatPillTogglesTheDrawerOverTheTab() {
+        const view = shown()
+        mouseClick(pill(view, "Chat"))
+        verify(view.chatDrawerOpen)
+        compare(view.tab, 0)
+        compare(findChild(view, "navBar").selection, 1)
+        mouseClick(pill(view, "Chat"))
+        verify(!view.chatDrawerOpen)
+        compare(view.tab, 0)
+        mouseClick(pill(view, "Chat"))
+        mouseClick(pill(view, "History"))
+        verify(!view.chatDrawerOpen)
+        compare(view.tab, 2)
+        compare(findChild(view, "navBar").selection, 2)
+    }
+
+    function test_actionsByRole_data() {
+        return [
+            { tag: "owner", box: "Living Room", actions: ["All on", "All off", "Activity", "Rename", "Members", "Forget"] },
+            { tag: "member", box: "Guest House", actions: ["All on", "All off", "Activity", "Leave"] },
+        ]
+    }
+    function test_actionsByRole(data) {
+        const view = shown()
+        const c = card(view, data.box)
+        verify(c)
+        for (const a of ["All on", "All off", "Activity", "Rename", "Members", "Forget", "Leave"])
+            compare(findChild(c, "action_" + a) !== null, data.actions.indexOf(a) >= 0, a)
+    }
+
+    function test_savingUnchangedNamesSendsNothing() {
+        const view = shown()
+        const c = card(view, "Living Room")
+        const rename = findChild(c, "action_Rename")
+        mouseClick(rename)
+        verify(c.editing)
+        const before = Hub.requestCount("PUT", "/v1/device/")
+        mouseClick(findChild(c, "action_Save"))
+        verify(!c.editing)
+        wait(150)
+        compare(Hub.requestCount("PUT", "/v1/device/"), before)
+        compare(Store.hasToast, false)
+    }
+
+    // Guest House shares only relay 1: relay 2's tile refuses and nothing switches.
+    function test_tileWithoutAccessShowsTheToast() {
+        const view = shown()
+        const c = card(view, "Guest House")
+        const tile = findChildByText(c, "Relay 2")
+        verify(tile)
+        mouseClick(tile)
+        compare(Store.toast, "No access to this relay")
+        verify(Store.toastIsError)
+    }
+
+    // Clicking a tile switches the relay on the cloud, and the pushed state lights it.
+    function test_tileSwitchesTheRelay() {
+        const view = shown()
+        const c = card(view, "Living Room")
+        const lamp = findChildByText(c, "Lamp")
+        verify(!Hub.relayOnInCloud(1, 2))
+        mouseClick(lamp)
+        tryVerify(() => Hub.relayOnInCloud(1, 2), 5000)
+        // A pushed state rebuilds the tiles, so look the tile up again.
+        tryVerify(() => findChildByText(card(view, "Living Room"), "Lamp").relay.on === true, 5000)
+        mouseClick(findChildByText(card(view, "Living Room"), "Lamp"))
+        tryVerify(() => !Hub.relayOnInCloud(1, 2), 5000)
+    }
+
+    function findChildByText(item, text) {
+        if (item.relay !== undefined && item.relay.name === text) return item
+        for (let i = 0; i < item.children.length; ++i) {
+            const hit = findChildByText(item.children[i], text)
+            if (hit) return hit
+        }
+        return null
+    }
+}

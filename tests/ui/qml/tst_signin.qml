@@ -1,0 +1,132 @@
+import QtQuick
+import QtTest
+import Tavo
+
+TestCase {
+    id: tc
+    name: "SignIn"
+    width: 900
+    height: 640
+    visible: true
+    when: windowShown
+
+    Component { id: auth; AuthView { anchors.fill: parent } }
+    Component { id: otp; OTPView { anchors.fill: parent } }
+    Component { id: sheet; CountryPickerSheet {} }
+
+    function type(field, text) {
+        field.forceActiveFocus()
+        field.selectAll()
+        keyClick(Qt.Key_Backspace)
+        for (let i = 0; i < text.length; ++i) keyClick(text[i])
+    }
+
+    function init() { Hub.signOut(); Store.phone = "" }
+
+    function test_numberKeepsDigitsAndEnablesFromFour() {
+        const view = createTemporaryObject(auth, tc)
+        view.country = Rules.country("IN")
+        const field = findChild(view, "nationalField")
+        const send = findChild(view, "sendCode")
+        type(field, "987")
+        compare(field.text, "987")
+        verify(!send.enabled, "three digits are not enough")
+        type(field, "98 765-43210")
+        compare(field.text, "9876543210")
+        compare(view.national, "9876543210")
+        verify(send.enabled)
+        mouseClick(send)
+        compare(Store.phone, "+919876543210")
+        tryCompare(Store, "screenName", "otp")
+    }
+
+    function test_codeKeepsTheFirstSixDigits() {
+        Store.phone = "+919876543210"
+        const view = createTemporaryObject(otp, tc)
+        const field = findChild(view, "codeField")
+        const verifyButton = findChild(view, "verify")
+        type(field, "12a34")
+        compare(view.code, "1234")
+        verify(!verifyButton.enabled)
+        type(field, "1234567890")
+        compare(view.code, "123456")
+        compare(field.text, "123456")
+        verify(verifyButton.enabled)
+    }
+
+    function test_refill_data() {
+        return [
+            { tag: "United Kingdom", phone: "+447911123456", iso: "GB", national: "7911123456" },
+            { tag: "no matching code keeps the default", phone: "+999123", iso: Rules.defaultCountry().iso, national: "999123" },
+        ]
+    }
+    function test_refill(data) {
+        Store.phone = data.phone
+        const view = createTemporaryObject(auth, tc)
+        compare(view.country.iso, data.iso)
+        compare(view.national, data.national)
+    }
+
+    function test_differentNumberGoesBackKeepingThePhone() {
+        Store.phone = "+447911123456"
+        const view = createTemporaryObject(otp, tc)
+        mouseClick(findChild(view, "differentNumber"))
+        compare(Store.screenName, "auth")
+        compare(Store.phone, "+447911123456")
+    }
+
+    // The checkmark follows the region, not the calling code: Canada, not the United States.
+    function test_countryCheckmarkFollowsIso() {
+        const picker = createTemporaryObject(sheet, tc, { selectedIso: "CA", open_: true })
+        tryVerify(() => picker.opened)
+        const search = findChild(picker.contentItem, "countrySearch")
+        type(search, "+1")
+        const list = findChild(picker.contentItem, "countryList")
+        tryVerify(() => list.count >= 2)
+        waitForRendering(list)
+        let checked = []
+        for (let i = 0; i < list.count; ++i) {
+            list.positionViewAtIndex(i, ListView.Contain)
+            const row = list.itemAtIndex(i)
+            if (findChild(row, "check_" + row.iso).visible) checked.push(row.iso)
+        }
+        compare(checked, ["CA"])
+    }
+
+    Component { id: root; RootView { anchors.fill: parent } }
+
+    // As a person would: number, the code from WhatsApp (here the cloud's development
+    // endpoint), then a tile switched and lit by the cloud's push.
+    function test_signInAndSwitchThroughTheScreens() {
+        Hub.reset()
+        const view = createTemporaryObject(root, tc)
+        tryCompare(Store, "screenName", "auth")
+        const screen = findChild(view, "rootScreen")
+        screen.item.country = Rules.country("IN")
+        type(findChild(screen.item, "nationalField"), "9876543210")
+        mouseClick(findChild(screen.item, "sendCode"))
+        tryCompare(Store, "screenName", "otp")
+        tryVerify(() => screen.item && findChild(screen.item, "codeField") !== null)
+        type(findChild(screen.item, "codeField"), Hub.otp("+919876543210"))
+        mouseClick(findChild(screen.item, "verify"))
+        tryCompare(Store, "screenName", "home", 5000)
+        tryVerify(() => findChild(screen.item, "deviceGrid") !== null && findChild(screen.item, "deviceGrid").visible, 5000)
+        waitForRendering(screen.item)
+        const grid = findChild(screen.item, "deviceGrid")
+        let tv = null
+        tryVerify(() => { tv = findTile(grid, "TV"); return tv !== null }, 5000)
+        verify(!tv.relay.on)
+        mouseClick(tv)
+        tryVerify(() => Hub.relayOnInCloud(1, 3), 5000)
+        tryVerify(() => findTile(grid, "TV").relay.on === true, 5000)
+    }
+
+    function findTile(item, text) {
+        if (item.relay !== undefined && item.relay.name === text) return item
+        for (let i = 0; i < item.children.length; ++i) {
+            const hit = findTile(item.children[i], text)
+            if (hit) return hit
+        }
+        return null
+    }
+}
