@@ -3,6 +3,7 @@
 
 #include "chat/ChatSpeaker.h"
 #include "cloud/Endpoints.h"
+#include "music/MusicPlayer.h"
 #include "core/TavoStore.h"
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
@@ -181,7 +182,7 @@ volatile std::sig_atomic_t interrupted = 0;
 
 // Speech runs in the background; the process waits for it before exiting.
 void waitForSpeech() {
-    waitFor([] { return interrupted != 0; }, 0);
+    waitFor([] { return !ChatSpeaker::shared().isSpeaking() || interrupted != 0; }, 60'000);
 }
 
 int watch(TavoStore& store, bool asJson) {
@@ -232,6 +233,11 @@ int chat(TavoStore& store, const QStringList& words) {
     if (const qint64 thread = store.currentThreadID(); thread > 0) {
         store.openChatThread(thread);
         waitFor([&] { return !store.chatMessages().isEmpty() || store.toast().has_value(); }, 5000);
+        if (store.chatMessages().isEmpty() && store.toast()) {
+            // Deleted elsewhere, or a cloud that forgot it: carry on in a new conversation.
+            err << "Couldn't reopen conversation " << thread << " (" << *store.toast() << "); starting a new one.\n";
+            store.newChatThread();
+        }
     }
 
     const qsizetype before = store.chatMessages().size() + 1; // + the user's line
@@ -267,8 +273,10 @@ int chat(TavoStore& store, const QStringList& words) {
             err.flush();
         }
     });
+    bool toasted = false;
+    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { toasted = store.toast().has_value(); });
     store.sendChat(text);
-    if (store.toast() && store.toastIsError()) return fail(*store.toast());
+    if (toasted && store.toastIsError()) return fail(*store.toast());
     waitFor([&] { return !store.chatBusy(); }, std::numeric_limits<int>::max());
     printNew();
     out << "\n";
@@ -280,7 +288,10 @@ int chat(TavoStore& store, const QStringList& words) {
         err.flush();
         std::signal(SIGINT, [](int) { interrupted = 1; });
         waitFor([&] { return store.musicPlaying() || interrupted; }, 10'000);
-        waitFor([&] { return !store.musicPlaying() || interrupted; }, std::numeric_limits<int>::max());
+        // A pause (from the desktop's player controls) keeps the track; the end or a stop ends the wait.
+        const MusicPlayer& player = MusicPlayer::shared();
+        waitFor([&] { return !player.hasItem() || player.hasEnded() || interrupted; },
+                std::numeric_limits<int>::max());
         store.stopMusic();
     }
     waitForSpeech();

@@ -1,14 +1,146 @@
 #include "music/MusicPlayer.h"
 
-// Placeholder until the media back end lands.
+#include "platform/linux/MprisNowPlaying.h"
+
+#include <QAudioOutput>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFutureWatcher>
+#include <QImage>
+#include <QMediaPlayer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QStandardPaths>
+#include <QtConcurrent>
+#include <cmath>
+
 namespace tavo {
-MusicPlayer::MusicPlayer(QObject* parent) : QObject(parent) {}
-MusicPlayer::~MusicPlayer() = default;
-MusicPlayer& MusicPlayer::shared() {
-    static auto* p = new MusicPlayer;
-    return *p;
+
+MusicPlayer::MusicPlayer(std::unique_ptr<NowPlayingCenter> center, QObject* parent)
+    : QObject(parent), m_center(center ? std::move(center) : std::make_unique<MprisNowPlaying>()), m_player(new QMediaPlayer(this)),
+      m_output(new QAudioOutput(this)), m_network(new QNetworkAccessManager(this)) {
+    m_player->setAudioOutput(m_output);
+    m_center->setCommandHandler([self = QPointer(this)](RemoteCommand c) {
+        if (self) self->remote(c);
+    });
+    // The back end may report from its own threads; the work is done on ours.
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MusicPlayer::statusChanged, Qt::QueuedConnection);
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::statusChanged, Qt::QueuedConnection);
 }
-void MusicPlayer::play(const TavoMusicTrack&, std::function<void(bool)>) {}
-void MusicPlayer::toggle() {}
-void MusicPlayer::stop() {}
+
+MusicPlayer::~MusicPlayer() = default;
+
+MusicPlayer& MusicPlayer::shared() {
+    static auto* player = new MusicPlayer; // lives as long as the process
+    return *player;
+}
+
+// Playing means sound is coming out: a player that is still loading or buffering waits.
+bool MusicPlayer::isPlaying() const {
+    if (m_player->playbackState() != QMediaPlayer::PlayingState) return false;
+    const QMediaPlayer::MediaStatus s = m_player->mediaStatus();
+    return s == QMediaPlayer::LoadedMedia || s == QMediaPlayer::BufferedMedia;
+}
+
+bool MusicPlayer::hasItem() const {
+    return !m_player->source().isEmpty();
+}
+
+bool MusicPlayer::hasEnded() const {
+    const QMediaPlayer::MediaStatus s = m_player->mediaStatus();
+    return s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia;
+}
+
+void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> onPlayingChanged) {
+    m_onPlayingChanged = std::move(onPlayingChanged);
+    const QUrl url(track.streamURL, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty()) return;
+    m_player->setSource(url);
+    m_player->play();
+    publishNowPlaying(track);
+}
+
+void MusicPlayer::toggle() {
+    if (isPlaying()) m_player->pause();
+    else m_player->play();
+}
+
+void MusicPlayer::stop() {
+    m_player->pause();
+    m_player->setSource(QUrl());
+    ++m_generation;
+    m_center->set(std::nullopt);
+    if (m_onPlayingChanged) m_onPlayingChanged(false);
+}
+
+void MusicPlayer::remote(RemoteCommand c) {
+    switch (c) {
+    case RemoteCommand::Play: m_player->play(); break;
+    case RemoteCommand::Pause: m_player->pause(); break;
+    case RemoteCommand::TogglePlayPause: toggle(); break;
+    case RemoteCommand::Stop: stop(); break; // the track stays in the store
+    }
+}
+
+void MusicPlayer::statusChanged() {
+    if (m_onPlayingChanged) m_onPlayingChanged(isPlaying());
+    refreshNowPlayingPlaybackInfo();
+}
+
+void MusicPlayer::publishNowPlaying(const TavoMusicTrack& track) {
+    NowPlayingInfo info;
+    info.title = track.title;
+    info.artist = track.artist;
+    if (track.durationMs) info.durationSec = double(*track.durationMs) / 1000.0;
+    info.elapsedSec = 0.0;
+    info.rate = 1.0;
+    const quint64 generation = ++m_generation;
+    m_center->set(info);
+
+    if (!track.thumbnailURL) return;
+    const QUrl art(*track.thumbnailURL, QUrl::StrictMode);
+    if (!art.isValid() || art.scheme().isEmpty()) return;
+    QNetworkReply* reply = m_network->get(QNetworkRequest(art));
+    connect(reply, &QNetworkReply::finished, this, [this, reply, generation, art] {
+        reply->deleteLater();
+        if (reply->error() != QNetworkReply::NoError) return;
+        // Decoding a large cover is slow; it runs on a pool thread and lands back here.
+        const QByteArray bytes = reply->readAll();
+        auto* watcher = new QFutureWatcher<QString>(this);
+        connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, generation] {
+            watcher->deleteLater();
+            const QString file = watcher->result();
+            std::optional<NowPlayingInfo> merged = m_center->current();
+            // Stopped or replaced meanwhile: this cover belongs to nothing on show.
+            if (file.isEmpty() || !merged || generation != m_generation) return;
+            merged->artworkURL = QUrl::fromLocalFile(file).toString();
+            m_center->set(merged);
+        });
+        // One file per cover URL: desktops cache artwork by its URL.
+        const QString name = QString::fromLatin1(
+            QCryptographicHash::hash(art.toEncoded(), QCryptographicHash::Sha1).toHex().left(16));
+        watcher->setFuture(QtConcurrent::run([bytes, name] {
+            const QImage image = QImage::fromData(bytes);
+            if (image.isNull()) return QString();
+            const QString dir = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers");
+            QDir().mkpath(dir);
+            const QString file = dir + '/' + name + QStringLiteral(".png");
+            return image.save(file, "PNG") ? file : QString();
+        }));
+    });
+}
+
+void MusicPlayer::refreshNowPlayingPlaybackInfo() {
+    // Nothing published (before the first track, after a stop): nothing to refresh; an
+    // empty entry would show the desktop a player without a track.
+    std::optional<NowPlayingInfo> info = m_center->current();
+    if (!info) return;
+    info->rate = isPlaying() ? 1.0 : 0.0;
+    if (hasItem()) {
+        const double seconds = double(m_player->position()) / 1000.0;
+        if (std::isfinite(seconds)) info->elapsedSec = seconds;
+    }
+    m_center->set(info);
+}
+
 } // namespace tavo

@@ -4,6 +4,7 @@
 #include "platform/Preferences.h"
 #include "platform/linux/SettingsPreferences.h"
 #include "support/DevCloud.h"
+#include "support/SessionDaemons.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
@@ -92,15 +93,14 @@ class AppTest : public QObject {
 
     test::DevCloud cloud{{"--seed", "demo"}};
     QTemporaryDir home;
-    QProcess bus;
-    QString busAddress;
+    test::PrivateBus bus;
     std::unique_ptr<Watcher> watcher;
     std::unique_ptr<QDBusConnection> connection;
     QProcess first;
 
     QProcessEnvironment env() const {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        e.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
         e.insert("XDG_CONFIG_HOME", home.filePath("config"));
         e.insert("XDG_RUNTIME_DIR", home.filePath("run"));
         e.insert("TAVO_CLOUD_HOST", cloud.host());
@@ -142,18 +142,15 @@ class AppTest : public QObject {
 
 private slots:
     void initTestCase() {
-        for (const char* tool : {"xvfb-run", "dbus-daemon"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
+        if (const QString missing = test::missingTool({"xvfb-run", "dbus-daemon"}); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
         QVERIFY(cloud.start());
         QDir().mkpath(home.filePath("run"));
         QFile::setPermissions(home.filePath("run"),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-        bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        QVERIFY(bus.waitForReadyRead(5000));
-        busAddress = QString::fromUtf8(bus.readLine()).trimmed();
-        connection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, "watcher"));
+        QVERIFY(bus.start());
+        connection = std::make_unique<QDBusConnection>(bus.connect("watcher"));
         QVERIFY(connection->isConnected());
         watcher = std::make_unique<Watcher>();
         new WatcherAdaptor(watcher.get());
@@ -174,8 +171,6 @@ private slots:
             first.terminate();
             first.waitForFinished(5000);
         }
-        bus.kill();
-        bus.waitForFinished();
     }
 
     // The tray item appears, and its exported menu switches a relay on the cloud.

@@ -23,6 +23,7 @@ struct StoreFixture {
     ManualClock clock;
     CloudConfig config{QStringLiteral("127.0.0.1:9"), false, QStringLiteral("127.0.0.1"), 9};
     RecordingSpeaker speaker;
+    MusicPlayer* music = nullptr; // nullptr: the shared player
     std::unique_ptr<TavoStore> store;
 
     // Points the cloud (and optionally the local server) at development clouds.
@@ -30,7 +31,7 @@ struct StoreFixture {
     void useLocal(int port) { config.localPort = port; }
 
     TavoStore& make() {
-        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker});
+        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music});
         return *store;
     }
 

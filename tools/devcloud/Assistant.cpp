@@ -1,5 +1,7 @@
 #include "Assistant.h"
 
+#include "Media.h"
+
 #include <QRegularExpression>
 
 namespace tavo::devcloud {
@@ -124,7 +126,7 @@ QList<AssistantStep> planReply(const QString& message, const QList<BoxView>& box
                        {"artist", "Tavo Dev Radio"},
                        {"stream_url", mediaBase + "/media/tone.wav"},
                        {"thumbnail", mediaBase + "/media/cover.png"},
-                       {"duration_ms", 8000},
+                       {"duration_ms", toneSeconds * 1000},
                        {"source_url", mediaBase + "/media/tone.wav"}},
                       std::nullopt});
         say(steps, QStringLiteral("Playing %1.").arg(title));

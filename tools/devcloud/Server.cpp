@@ -1,5 +1,7 @@
 #include "Server.h"
 
+#include "Media.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -141,6 +143,11 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
 
     if (!parts.isEmpty() && parts.first() == QLatin1String("dev"))
         return routeDev(method, parts, request, body);
+    // Media are public, as a streaming service's URLs would be.
+    if (method == "GET" && parts.size() == 2 && parts.first() == QLatin1String("media")) {
+        if (std::optional<MediaFile> file = mediaFile(parts[1])) return Reply{200, file->body, file->contentType};
+        return error(404, "Not found");
+    }
     record(request);
     if (auto it = m_failNext.find(method + ' ' + request.url().path()); it != m_failNext.end()) {
         const Reply r = *it;

@@ -1,0 +1,146 @@
+// Reply speech: the length rule in user-perceived characters, interruption and the utterance
+// asked of the synthesizer, then the desktop's real engine when speech-dispatcher is there.
+#include "chat/ChatSpeaker.h"
+#include "fakes/RecordingSpeechEngine.h"
+#include "platform/linux/QtSpeechEngine.h"
+#include "support/SessionDaemons.h"
+
+#include <QTextToSpeech>
+#include <QtTest>
+
+using namespace tavo;
+using namespace tavo::test;
+
+namespace {
+QString times(const QString& s, int n) {
+    QString out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+} // namespace
+
+class SpeakerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void lengthRule_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("spoken");
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("280 letters") << times("a", 280) << true;
+        QTest::newRow("281 letters") << times("a", 281) << false;
+        // 280 thumbs with a skin tone: 4 UTF-16 units each, one character to a reader.
+        QTest::newRow("280 toned emoji") << times("👍🏽", 280) << true;
+        QTest::newRow("281 flags") << times("🇮🇳", 281) << false;
+        QTest::newRow("280 e + combining acute") << times("e\u0301", 280) << true;
+        QTest::newRow("family emoji counts once") << times("a", 279) + "👨‍👩‍👧" << true;
+    }
+    void lengthRule() {
+        QFETCH(QString, text);
+        QFETCH(bool, spoken);
+        auto log = std::make_shared<RecordingSpeechEngine::Log>();
+        ChatSpeaker speaker(std::make_unique<RecordingSpeechEngine>(log));
+        speaker.speak(text);
+        QCOMPARE(log->utterances.size(), spoken ? 1 : 0);
+        if (spoken) QCOMPARE(log->utterances.first().text, text);
+    }
+
+    void newerReplyCutsTheOlderOff() {
+        auto log = std::make_shared<RecordingSpeechEngine::Log>();
+        ChatSpeaker speaker(std::make_unique<RecordingSpeechEngine>(log));
+        speaker.speak("Turned on Fan.");
+        QVERIFY(speaker.isSpeaking());
+        speaker.speak("Turned off Fan.");
+        log->speaking = false; // the second finished
+        speaker.speak("Turned on Lamp.");
+        QCOMPARE(log->calls, (QStringList{"speak:Turned on Fan.", "stop", "speak:Turned off Fan.",
+                                          "speak:Turned on Lamp."}));
+        // A reply too long to read still leaves what is being said alone.
+        speaker.speak(times("x", 300));
+        QCOMPARE(log->calls.size(), 4);
+    }
+
+    void utterance() {
+        auto log = std::make_shared<RecordingSpeechEngine::Log>();
+        ChatSpeaker speaker(std::make_unique<RecordingSpeechEngine>(log));
+        speaker.speak("Done.");
+        const Utterance u = log->utterances.value(0);
+        QCOMPARE(u.rateMultiplier, 1.05);
+        QCOMPARE(u.pitchMultiplier, 1.0);
+        QCOMPARE(u.volume, 0.95);
+        QCOMPARE(u.voicePreference, (QStringList{"en-US", "en-GB", "en-IN"}));
+    }
+
+    void pickVoice_data() {
+        QTest::addColumn<QStringList>("available");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("first preference wins") << QStringList{"en-IN", "en-GB", "en-US"} << "en-US";
+        QTest::newRow("second when the first is missing") << QStringList{"en-IN", "en-GB"} << "en-GB";
+        QTest::newRow("third") << QStringList{"fr-FR", "en-IN"} << "en-IN";
+        QTest::newRow("underscore codes") << QStringList{"en_GB"} << "en-GB";
+        QTest::newRow("case does not matter") << QStringList{"EN-us"} << "en-US";
+        QTest::newRow("none of them") << QStringList{"fr-FR", "en"} << QString();
+        QTest::newRow("nothing available") << QStringList{} << QString();
+    }
+    void pickVoice() {
+        QFETCH(QStringList, available);
+        QFETCH(QString, chosen);
+        QCOMPARE(tavo::pickVoice({"en-US", "en-GB", "en-IN"}, available), chosen);
+    }
+
+    void rateMapping_data() {
+        QTest::addColumn<double>("multiplier");
+        QTest::addColumn<double>("rate");
+        QTest::newRow("default speed") << 1.0 << 0.0;
+        QTest::newRow("reply speed") << 1.05 << 0.05 * 170 / 279;
+        QTest::newRow("espeak's maximum") << 449.0 / 170 << 1.0;
+        QTest::newRow("clamped above") << 5.0 << 1.0;
+        QTest::newRow("clamped below") << -3.0 << -1.0;
+    }
+    void rateMapping() {
+        QFETCH(double, multiplier);
+        QFETCH(double, rate);
+        QVERIFY2(qAbs(QtSpeechEngine::rateFor(multiplier) - rate) < 1e-9,
+                 qPrintable(QString::number(QtSpeechEngine::rateFor(multiplier))));
+    }
+
+    // The desktop's engine lists an English voice and really sounds: the synthesizer shows up
+    // as a stream on the null sink, and speaking ends by itself.
+    void realEngine() {
+        if (const QString missing = missingTool({"speech-dispatcher", "pulseaudio", "pactl"}); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        NullSink sink;
+        QVERIFY(sink.start());
+        qputenv("XDG_RUNTIME_DIR", sink.runtimeDir().toUtf8()); // speech-dispatcher's socket goes here
+
+        {
+            QTextToSpeech tts;
+            QVERIFY(tts.state() != QTextToSpeech::Error);
+            QStringList languages;
+            for (const QLocale& l : tts.availableLocales()) languages << l.bcp47Name();
+            QVERIFY2(!tavo::pickVoice({"en-US", "en-GB", "en-IN"}, languages).isEmpty(), qPrintable(languages.join(',')));
+        }
+
+        QtSpeechEngine engine;
+        engine.speak({"Turned on the fan in the living room.", 1.05, 1.0, 0.95, {"en-US", "en-GB", "en-IN"}});
+        QVERIFY(engine.isSpeaking());
+        auto streams = [] {
+            QProcess p;
+            p.start("pactl", {"list", "short", "sink-inputs"});
+            p.waitForFinished(3000);
+            return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!streams().isEmpty(), 20'000);
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(), 20'000);
+
+        // Interrupting: a stop silences it at once.
+        engine.speak({"This sentence is long enough to be cut off before it ends, which is the point.", 1.0, 1.0, 1.0, {"en-US"}});
+        QTRY_VERIFY_WITH_TIMEOUT(!streams().isEmpty(), 20'000);
+        engine.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(), 3000);
+        QTest::qWait(500);
+        QVERIFY(!engine.isSpeaking()); // and stays silent: no late report revives it
+    }
+};
+
+QTEST_GUILESS_MAIN(SpeakerTest)
+#include "tst_speaker.moc"

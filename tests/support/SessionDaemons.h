@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace tavo::test {
+
+// A private D-Bus session bus (dbus-daemon --session) for one test; killed when destroyed.
+class PrivateBus {
+public:
+    ~PrivateBus();
+    bool start();
+    QString address() const { return m_address; }
+    // A connection of this test process to the bus, under `name`.
+    QDBusConnection connect(const QString& name) const { return QDBusConnection::connectToBus(m_address, name); }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+// A PulseAudio server with a null sink as its default output, in a runtime folder of its own
+// so parallel tests do not meet. start() points this process's audio clients at it.
+class NullSink {
+public:
+    ~NullSink();
+    bool start();
+    QString runtimeDir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+};
+
+// Why a test needs skipping when one of `tools` is not installed; empty when all are.
+QString missingTool(std::initializer_list<const char*> tools);
+
+} // namespace tavo::test
