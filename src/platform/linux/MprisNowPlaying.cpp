@@ -95,13 +95,13 @@ MprisNowPlaying::~MprisNowPlaying() {
 
 void MprisNowPlaying::set(const std::optional<NowPlayingInfo>& info) {
     const std::optional<NowPlayingInfo> before = m_info;
-    if (info && (!before || before->title != info->title || before->artist != info->artist || before->durationSec != info->durationSec))
-        ++m_track; // a new track gets a new id
+    const bool sameTrack = before && info && before->title == info->title && before->artist == info->artist &&
+                           before->durationSec == info->durationSec;
+    if (info && !sameTrack) ++m_track; // a new track gets a new id
     m_info = info;
     m_since.start();
     QVariantMap changed;
-    if (!before || !info || before->title != info->title || before->artist != info->artist ||
-        before->durationSec != info->durationSec || before->artworkURL != info->artworkURL)
+    if (!sameTrack || before->artworkURL != info->artworkURL)
         changed.insert(QStringLiteral("Metadata"), metadata());
     if (!before || !info || before->rate != info->rate) changed.insert(QStringLiteral("PlaybackStatus"), playbackStatus());
     changed.insert(QStringLiteral("CanPlay"), m_info.has_value());
