@@ -84,7 +84,7 @@ void Server::applySwitch(qint64 user, qint64 boxID, int ch, bool on) {
     Box* b = m_state.box(boxID);
     if (!b || ch < 1 || ch > b->relayCount) return;
     b->states[ch - 1] = on;
-    m_state.logActivity(b->id, user, QStringLiteral("set"), ch, on);
+    m_state.logActivity({0, b->id, user, QStringLiteral("chat"), QStringLiteral("set"), ch, on, {}});
     pushState(*b);
 }
 

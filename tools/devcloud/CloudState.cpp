@@ -25,6 +25,8 @@ void CloudState::reset() {
     m_sessions.clear();
     m_boxes.clear();
     m_activity.clear();
+    m_skills.clear();
+    m_nextActivity = 1;
     m_nextUser = 1001;
     m_nextBox = 1;
     save();
@@ -126,15 +128,37 @@ QJsonObject CloudState::deviceJson(const Box& b, qint64 user) const {
     return o;
 }
 
-void CloudState::logActivity(qint64 box, qint64 user, const QString& action, int ch, bool on) {
-    m_activity.append({{"device_id", box},
-                       {"user_id", user},
-                       {"action", action},
-                       {"ch", ch},
-                       {"state", on},
-                       {"at", QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}});
-    while (m_activity.size() > 1000)
+bool CloudState::hasSignedIn(qint64 user) const {
+    return std::find(m_sessions.cbegin(), m_sessions.cend(), user) != m_sessions.cend();
+}
+
+void CloudState::logActivity(Activity a) {
+    a.id = m_nextActivity++;
+    if (a.when.isEmpty()) a.when = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+    m_activity.append(a);
+    while (m_activity.size() > 2000)
         m_activity.removeFirst();
+    save();
+}
+
+QJsonArray CloudState::activityOf(qint64 box, int limit) const {
+    QJsonArray out;
+    for (auto it = m_activity.crbegin(); it != m_activity.crend() && out.size() < limit; ++it) {
+        if (it->box != box) continue;
+        QJsonObject o{{"id", it->id}, {"when", it->when}, {"source", it->source}, {"action", it->action}};
+        if (it->user != 0) o.insert("who_phone", phoneOf(it->user));
+        if (it->ch) o.insert("ch", *it->ch);
+        if (it->state) o.insert("state", *it->state);
+        out.append(o);
+    }
+    return out;
+}
+
+void CloudState::setSkill(qint64 user, const QString& skill, bool connected) {
+    if (connected)
+        m_skills[user].insert(skill);
+    else
+        m_skills[user].remove(skill);
     save();
 }
 
@@ -160,10 +184,19 @@ QJsonObject CloudState::toJson() const {
         boxes.append(o);
     }
     QJsonArray activity;
-    for (const QJsonObject& a : m_activity)
-        activity.append(a);
-    return {{"users", users},       {"sessions", sessions},    {"boxes", boxes},
-            {"activity", activity}, {"next_user", m_nextUser}, {"next_box", m_nextBox}};
+    for (const Activity& a : m_activity) {
+        QJsonObject o{{"id", a.id},         {"device_id", a.box}, {"user_id", a.user},
+                      {"source", a.source}, {"action", a.action}, {"when", a.when}};
+        if (a.ch) o.insert("ch", *a.ch);
+        if (a.state) o.insert("state", *a.state);
+        activity.append(o);
+    }
+    QJsonObject skills;
+    for (auto it = m_skills.constBegin(); it != m_skills.constEnd(); ++it)
+        skills.insert(QString::number(it.key()), QJsonArray::fromStringList(QStringList(it->cbegin(), it->cend())));
+    return {{"users", users},       {"sessions", sessions},        {"boxes", boxes},
+            {"activity", activity}, {"skills", skills},            {"next_user", m_nextUser},
+            {"next_box", m_nextBox}, {"next_activity", m_nextActivity}};
 }
 
 void CloudState::fromJson(const QJsonObject& o) {
@@ -196,8 +229,20 @@ void CloudState::fromJson(const QJsonObject& o) {
             b.members.insert(it.key().toLongLong(), it->toInteger());
         m_boxes.insert(b.id, b);
     }
-    for (const QJsonValue& a : o.value("activity").toArray())
-        m_activity.append(a.toObject());
+    for (const QJsonValue& v : o.value("activity").toArray()) {
+        const QJsonObject j = v.toObject();
+        Activity a{j.value("id").toInteger(), j.value("device_id").toInteger(), j.value("user_id").toInteger(),
+                   j.value("source").toString(), j.value("action").toString(), std::nullopt, std::nullopt,
+                   j.value("when").toString()};
+        if (j.contains("ch")) a.ch = j.value("ch").toInt();
+        if (j.contains("state")) a.state = j.value("state").toBool();
+        m_activity.append(a);
+    }
+    const QJsonObject skills = o.value("skills").toObject();
+    for (auto it = skills.constBegin(); it != skills.constEnd(); ++it)
+        for (const QJsonValue& id : it->toArray())
+            m_skills[it.key().toLongLong()].insert(id.toString());
+    m_nextActivity = o.value("next_activity").toInteger(1);
     m_nextUser = o.value("next_user").toInteger(1001);
     m_nextBox = o.value("next_box").toInteger(1);
 }

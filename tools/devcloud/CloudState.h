@@ -5,7 +5,9 @@
 
 #include <QJsonObject>
 #include <QList>
+#include <QJsonArray>
 #include <QMap>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <optional>
@@ -24,6 +26,18 @@ struct Box {
     QString offlineSince, offlineHint, wifiSSID;
     std::optional<qint64> wifiRSSI;
     QMap<qint64, qint64> members; // user id -> acl mask
+};
+
+// One line of a box's activity log. user 0 = the system.
+struct Activity {
+    qint64 id = 0;
+    qint64 box = 0;
+    qint64 user = 0;
+    QString source; // "app", "chat", "voice", "system"
+    QString action;
+    std::optional<int> ch;
+    std::optional<bool> state;
+    QString when; // ISO 8601, UTC
 };
 
 class CloudState {
@@ -45,7 +59,13 @@ public:
     QJsonObject deviceJson(const Box& b, qint64 user) const;
     QList<qint64> usersOf(const Box& b) const;
 
-    void logActivity(qint64 box, qint64 user, const QString& action, int ch, bool on);
+    bool hasSignedIn(qint64 user) const;
+
+    void logActivity(Activity a); // id and (when empty) time filled in
+    QJsonArray activityOf(qint64 box, int limit) const; // newest first, in the client's shape
+
+    QSet<QString> skillsOf(qint64 user) const { return m_skills.value(user); }
+    void setSkill(qint64 user, const QString& skill, bool connected);
     QJsonObject dump() const;
 
 private:
@@ -56,7 +76,9 @@ private:
     QMap<qint64, QString> m_phones;   // user id -> phone
     QMap<QString, qint64> m_sessions; // token -> user id
     QMap<qint64, Box> m_boxes;
-    QList<QJsonObject> m_activity;
+    QList<Activity> m_activity;
+    QMap<qint64, QSet<QString>> m_skills; // user id -> connected skill ids
+    qint64 m_nextActivity = 1;
     qint64 m_nextUser = 1001;
     qint64 m_nextBox = 1;
 };

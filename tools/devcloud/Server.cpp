@@ -44,6 +44,8 @@ QString queryPhone(const QUrlQuery& q) {
 
 } // namespace
 
+bool Server::isE164(const QString& phone) { return e164.match(phone).hasMatch(); }
+
 Server::Server(Options options) : m_options(std::move(options)) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &Server::acceptSocket);
 }
@@ -84,11 +86,32 @@ void Server::seed() {
     guest.members.insert(me, 1);
     guest.online = false;
     guest.offlineSince = QDateTime::currentDateTimeUtc().addSecs(-3 * 3600).toString(Qt::ISODate);
+
+    // A little history, oldest first, so the activity screens have something to show.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    auto past = [&](qint64 secs) { return now.addSecs(-secs).toString(Qt::ISODate); };
+    const struct {
+        qint64 box, user;
+        const char *source, *action;
+        std::optional<int> ch;
+        std::optional<bool> state;
+        qint64 ago;
+    } history[] = {
+        {living.id, 0, "system", "all_off", {}, {}, 2 * 86400},
+        {living.id, me, "app", "rename_relay", 4, {}, 26 * 3600},
+        {study.id, me, "voice", "set", 1, true, 5 * 3600},
+        {guest.id, other, "app", "set", 1, true, 4 * 3600},
+        {living.id, me, "chat", "set", 1, true, 40 * 60},
+        {study.id, me, "app", "set", 1, false, 12 * 60},
+    };
+    for (const auto& h : history)
+        m_state.logActivity({0, h.box, h.user, QString::fromLatin1(h.source), QString::fromLatin1(h.action), h.ch,
+                             h.state, past(h.ago)});
     m_state.save();
 }
 
 Server::Reply Server::json(const QJsonObject& o, int status) {
-    return {status, QJsonDocument(o).toJson(QJsonDocument::Compact), "application/json"};
+    return {status, QJsonDocument(o).toJson(QJsonDocument::Compact), "application/json", {}};
 }
 
 std::optional<qint64> Server::authorise(const QHttpServerRequest& request) const {
@@ -125,6 +148,7 @@ bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket
     responder.writeStatusLine(QHttpServerResponder::StatusCode(reply.status));
     responder.writeHeader("Content-Type", reply.contentType);
     responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+    if (!reply.location.isEmpty()) responder.writeHeader("Location", reply.location);
     responder.writeBody(reply.body);
     return true;
 }
@@ -145,9 +169,12 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
         return routeDev(method, parts, request, body);
     // Media are public, as a streaming service's URLs would be.
     if (method == "GET" && parts.size() == 2 && parts.first() == QLatin1String("media")) {
-        if (std::optional<MediaFile> file = mediaFile(parts[1])) return Reply{200, file->body, file->contentType};
+        if (std::optional<MediaFile> file = mediaFile(parts[1])) return Reply{200, file->body, file->contentType, {}};
         return error(404, "Not found");
     }
+    // The sign-in page is the outside service's, opened in a browser without our token.
+    if (method == "GET" && parts.value(0) == QLatin1String("skills"))
+        if (std::optional<Reply> page = routeSkillPage(parts, QUrlQuery(request.url()))) return *page;
     record(request);
     if (auto it = m_failNext.find(method + ' ' + request.url().path()); it != m_failNext.end()) {
         const Reply r = *it;
@@ -185,7 +212,8 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
             list.append(m_state.deviceJson(*m_state.box(id), *user));
         return json({{"devices", list}});
     }
-    if (std::optional<Reply> device = routeDevice(method, parts, body, *user)) return *device;
+    if (std::optional<Reply> device = routeDevice(method, parts, QUrlQuery(request.url()), body, *user)) return *device;
+    if (std::optional<Reply> skills = routeSkills(method, parts, request, *user)) return *skills;
     if (std::optional<Reply> chat = routeChat(method, parts, *user)) return *chat;
     return error(404, "Not found");
 }
@@ -237,6 +265,7 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
         m_nextChat.reset();
         m_failNext.clear();
         m_pendingCodes.clear();
+        m_skillSignIns.clear();
         if (m_options.seedDemo) seed();
         return json({{"ok", true}});
     }
@@ -375,8 +404,12 @@ void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
     if (type == "names") {
         if (b->owner != user) return refuse(QStringLiteral("Only the owner can rename relays"));
         const QJsonObject names = msg.value("names").toObject();
-        for (auto it = names.constBegin(); it != names.constEnd(); ++it)
-            if (it->isString()) b->names.insert(it.key(), it->toString());
+        for (auto it = names.constBegin(); it != names.constEnd(); ++it) {
+            if (!it->isString()) continue;
+            b->names.insert(it.key(), it->toString());
+            m_state.logActivity({0, b->id, user, QStringLiteral("app"), QStringLiteral("rename_relay"),
+                                 it.key().toInt(), std::nullopt, {}});
+        }
         m_state.save();
         pushToBox(*b, {{"type", "names"}, {"device_id", b->id}, {"names", names}});
         return;
@@ -388,11 +421,11 @@ void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
         if (ch < 1 || ch > b->relayCount) return refuse(QStringLiteral("Invalid channel"));
         if (!((quint64(mask) >> (ch - 1)) & 1u)) return refuse(QStringLiteral("No access to this relay"));
         b->states[ch - 1] = on;
-        m_state.logActivity(b->id, user, QStringLiteral("set"), ch, on);
+        m_state.logActivity({0, b->id, user, QStringLiteral("app"), QStringLiteral("set"), ch, on, {}});
     } else {
         for (int ch = 1; ch <= b->relayCount; ++ch)
             if ((quint64(mask) >> (ch - 1)) & 1u) b->states[ch - 1] = on; // forbidden channels stay
-        m_state.logActivity(b->id, user, QStringLiteral("all"), 0, on);
+        m_state.logActivity({0, b->id, user, QStringLiteral("app"), QStringLiteral("all"), std::nullopt, on, {}});
     }
     pushState(*b);
 }

@@ -8,6 +8,7 @@
 #include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QMultiMap>
+#include <QUrlQuery>
 #include <QRandomGenerator>
 #include <memory>
 
@@ -37,8 +38,10 @@ private:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
+        QByteArray location; // a redirect's target
     };
     static Reply json(const QJsonObject& o, int status = 200);
+    static Reply html(int status, QByteArray body) { return {status, std::move(body), "text/html; charset=utf-8", {}}; }
     static Reply error(int status, const QString& text) { return json({{"error", text}}, status); }
 
     Reply route(const QHttpServerRequest& request);
@@ -49,7 +52,14 @@ private:
     void seed();
 
     // Box management (DeviceRoutes.cpp)
-    std::optional<Reply> routeDevice(const QString& method, const QStringList& parts, const QJsonObject& body, qint64 user);
+    std::optional<Reply> routeDevice(const QString& method, const QStringList& parts, const QUrlQuery& query,
+                                     const QJsonObject& body, qint64 user);
+    static bool isE164(const QString& phone);
+
+    // Skills and their development sign-in page (SkillRoutes.cpp)
+    std::optional<Reply> routeSkills(const QString& method, const QStringList& parts, const QHttpServerRequest& request,
+                                     qint64 user);
+    std::optional<Reply> routeSkillPage(const QStringList& parts, const QUrlQuery& query);
 
     // Chat (ChatRoutes.cpp)
     void streamChat(const QHttpServerRequest& request, QTcpSocket* socket);
@@ -76,6 +86,11 @@ private:
     // One-shot refusals a test arranged: "METHOD /path" -> reply.
     QMap<QString, Reply> m_failNext;
     QMap<QString, QString> m_pendingCodes; // phone -> code
+    struct SkillSignIn {
+        qint64 user = 0;
+        QString skill, scheme;
+    };
+    QMap<QString, SkillSignIn> m_skillSignIns; // state -> sign-in waiting for Allow or Deny
     QMultiMap<qint64, QWebSocket*> m_sockets;
     QJsonArray m_requests;
     int m_socketsOpened = 0;
