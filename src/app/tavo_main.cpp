@@ -91,6 +91,9 @@ int main(int argc, char* argv[]) {
     tavo::TrayController tray(autostart, windows);
 
     QObject::connect(&instance, &tavo::SingleInstance::showRequested, &app, [&] { windows.showWindow(); });
+    // A skill sign-in's return from the browser; nothing else uses the scheme yet.
+    QObject::connect(&instance, &tavo::SingleInstance::linkReceived, &store,
+                     [&store](const QUrl& link) { store.skillsAuth().deliver(link); });
 
     QQuickWindow* window = windows.window();
     if (!window) return 1;

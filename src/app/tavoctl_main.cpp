@@ -4,7 +4,9 @@
 #include "chat/ChatSpeaker.h"
 #include "cloud/Endpoints.h"
 #include "music/MusicPlayer.h"
+#include "core/PhoneNumber.h"
 #include "core/TavoStore.h"
+#include "shell/SingleInstance.h"
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
 
@@ -14,6 +16,7 @@
 #include <QJsonDocument>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -36,6 +39,16 @@ int usage() {
            "       tavoctl chat TEXT...\n"
            "       tavoctl threads\n"
            "       tavoctl thread new|open ID|delete ID\n"
+           "       tavoctl rename BOX NAME\n"
+           "       tavoctl rename-relay BOX CH NAME\n"
+           "       tavoctl forget BOX | leave BOX\n"
+           "       tavoctl members BOX\n"
+           "       tavoctl invite BOX PHONE [--relays 1,3]\n"
+           "       tavoctl remove-member BOX USER\n"
+           "       tavoctl logs BOX [--limit N]\n"
+           "       tavoctl history\n"
+           "       tavoctl skills\n"
+           "       tavoctl skill connect swiggy | skill disconnect ID\n"
            "       tavoctl logout\n"
            "BOX is a box id or a unique box name.\n";
     err.flush();
@@ -345,6 +358,186 @@ int thread(TavoStore& store, const QStringList& args) {
     return usage();
 }
 
+// Runs one store operation to its end. The operation reports through toasts: an error toast
+// is the failure, any other the success line.
+int runOperation(TavoStore& store, const std::function<QCoro::Task<>()>& operation, const QString& doneText = {}) {
+    std::optional<QString> error, notice;
+    const QMetaObject::Connection c = QObject::connect(&store, &TavoStore::toastChanged, &store, [&] {
+        if (!store.toast()) return;
+        (store.toastIsError() ? error : notice) = *store.toast();
+    });
+    QCoro::waitFor(operation());
+    QObject::disconnect(c);
+    if (error) return fail(*error);
+    if (notice) out << *notice << "\n";
+    else if (!doneText.isEmpty()) out << doneText << "\n";
+    return 0;
+}
+
+// BOX resolved against the account's boxes as the cloud lists them now.
+std::variant<Device, QString> boxArgument(TavoStore& store, const QString& box) {
+    Result<DeviceList> list =
+        QCoro::waitFor(store.api().send<DeviceList>(QStringLiteral("GET"), Endpoints::devices()));
+    if (!list) return list.failure().description();
+    return resolveBox(list->devices, box);
+}
+
+QString relayList(qint64 mask, int relays) {
+    QStringList on;
+    for (int ch = 1; ch <= qMin(relays, 64); ++ch)
+        if ((quint64(mask) >> (ch - 1)) & 1u) on << QString::number(ch);
+    return on.size() == relays ? QStringLiteral("all") : on.isEmpty() ? QStringLiteral("none") : on.join(',');
+}
+
+int manage(TavoStore& store, const QString& cmd, const QStringList& args) {
+    const int wanted = cmd == "rename" ? 2 : cmd == "rename-relay" ? 3 : 1;
+    if (args.size() != wanted) return usage();
+    auto box = boxArgument(store, args[0]);
+    if (auto* why = std::get_if<QString>(&box)) return fail(*why);
+    const Device d = std::get<Device>(box);
+    if (cmd == "rename")
+        return runOperation(store, [&] { return store.doRenameDevice(d.id, args[1]); },
+                            QStringLiteral("Renamed to \"%1\"").arg(args[1].trimmed()));
+    if (cmd == "forget") return runOperation(store, [&] { return store.doForgetDevice(d.id); });
+    if (cmd == "leave") return runOperation(store, [&] { return store.doLeaveDevice(d.id); });
+
+    bool ok = false;
+    const int ch = args[1].toInt(&ok);
+    if (!ok || ch < 1 || ch > d.relay_count)
+        return fail(QStringLiteral("%1 has relays 1 to %2").arg(d.name).arg(d.relay_count));
+    const QString name = args[2].trimmed();
+    if (name.isEmpty()) return fail("Name can't be empty");
+    if (!connected(store)) return fail("Couldn't reach the cloud");
+    // The cloud echoes the new names to every socket of the box, this one included.
+    bool answered = false;
+    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { answered = true; });
+    QObject::connect(&store, &TavoStore::devicesChanged, &store, [&] { answered = true; });
+    store.renameRelays(d.id, {{QString::number(ch), name}});
+    answered = false; // the local change itself is not the answer
+    if (!waitFor([&] { return answered; })) return fail("The cloud didn't answer");
+    if (store.toast() && store.toastIsError()) return fail(*store.toast());
+    out << QStringLiteral("Relay %1 of %2 is now \"%3\"").arg(ch).arg(d.name, name) << "\n";
+    return 0;
+}
+
+int members(TavoStore& store, const QString& cmd, QStringList args) {
+    QString relays;
+    if (const int i = args.indexOf("--relays"); i >= 0 && cmd == "invite") {
+        if (i + 1 >= args.size()) return usage();
+        relays = args.takeAt(i + 1);
+        args.removeAt(i);
+    }
+    const int wanted = cmd == "members" ? 1 : 2;
+    if (args.size() != wanted) return usage();
+    auto box = boxArgument(store, args[0]);
+    if (auto* why = std::get_if<QString>(&box)) return fail(*why);
+    const Device d = std::get<Device>(box);
+
+    if (cmd == "invite") {
+        const int code = runOperation(store, [&] { return store.doInvite(d.id, args[1], inviteMask(relays)); });
+        if (store.pendingInviteShareLink()) out << "Share this link with them: " << *store.pendingInviteShareLink() << "\n";
+        if (code != 0 && !store.pendingInviteShareLink()) return code;
+    } else if (cmd == "remove-member") {
+        bool ok = false;
+        const qint64 user = args[1].toLongLong(&ok);
+        if (!ok) return fail("USER is a user id, as `tavoctl members` shows it");
+        if (const int code = runOperation(store, [&] { return store.doRemoveMember(d.id, user); }); code != 0)
+            return code;
+    } else if (const int code = runOperation(store, [&] { return store.doLoadMembers(d.id); }); code != 0) {
+        return code;
+    }
+    for (const Member& m : store.members())
+        out << QStringLiteral("%1  %2  %3  relays: %4")
+                   .arg(m.user_id)
+                   .arg(formatPhone(m.phone), m.role, relayList(m.acl_mask, d.relay_count))
+            << "\n";
+    return 0;
+}
+
+int logs(TavoStore& store, QStringList args) {
+    int limit = TavoStore::activitySheetLimit;
+    if (const int i = args.indexOf("--limit"); i >= 0) {
+        bool ok = false;
+        limit = args.value(i + 1).toInt(&ok);
+        if (!ok || limit < 1) return usage();
+        args.remove(i, 2);
+    }
+    if (args.size() != 1) return usage();
+    auto box = boxArgument(store, args[0]);
+    if (auto* why = std::get_if<QString>(&box)) return fail(*why);
+    const Device d = std::get<Device>(box);
+    const QList<Device> devices{d};
+    int failed = 0;
+    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { failed = store.toastIsError() ? 1 : 0; });
+    const QList<ActivityEntry> entries = QCoro::waitFor(store.fetchActivityLog(d.id, limit));
+    if (failed) return fail(*store.toast());
+    if (entries.isEmpty()) out << "No activity yet. Toggle a relay and it'll show up here.\n";
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const ActivityEntry& e : entries)
+        out << activity::relativeWhen(e.when, now) << "  " << activity::actor(e) << "  "
+            << activity::sheetLine(e, devices, d.id) << "\n";
+    return 0;
+}
+
+int history(TavoStore& store) {
+    if (!connected(store)) return fail("Couldn't reach the cloud"); // the welcome brings the boxes
+    const QList<HistoryItem> items = QCoro::waitFor(store.fetchHistory());
+    if (items.isEmpty()) out << "Nothing here yet.\n";
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const HistoryItem& h : items) {
+        QString line = activity::historyLine(h.entry, h.device);
+        if (!h.entry.who_phone.value_or(QString()).isEmpty()) line += QStringLiteral(" · ") + formatPhone(*h.entry.who_phone);
+        out << activity::relTime(h.entry.when, now) << "  " << h.device.name << "  " << line << "\n";
+    }
+    return 0;
+}
+
+int skills(TavoStore& store) {
+    if (const int code = runOperation(store, [&] { return store.doLoadSkills(); }); code != 0) return code;
+    for (const Skill& s : store.skills())
+        out << s.id << "  " << s.name << "  " << (s.connected ? "connected" : "not connected") << "  "
+            << s.description << "\n";
+    return 0;
+}
+
+// The sign-in runs in the browser. Its "tavo:" link comes back through the app's
+// single-instance channel when no window app is running (the desktop starts `tavo` with it,
+// which hands it here), or pasted on standard input.
+int skillConnect(TavoStore& store, SkillsAuth& auth) {
+    SingleInstance channel;
+    const bool listening = !channel.forwardToRunning({}, 500) && channel.listen();
+    QObject::connect(&channel, &SingleInstance::linkReceived, &auth, [&](const QUrl& link) { auth.deliver(link); });
+    QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &auth, [&] {
+        const QString line = QTextStream(stdin).readLine();
+        if (line.isNull()) {
+            input.setEnabled(false); // end of input: keep waiting for the browser
+            return;
+        }
+        if (line.trimmed().isEmpty()) return;
+        if (const QString why = auth.submitPasted(line); !why.isEmpty()) err << why << "\n" << Qt::flush;
+    });
+    std::signal(SIGINT, [](int) { interrupted = 1; });
+    QTimer cancelOnInterrupt;
+    QObject::connect(&cancelOnInterrupt, &QTimer::timeout, &auth, [&] {
+        if (interrupted) auth.cancel();
+    });
+    cancelOnInterrupt.start(100);
+    QObject::connect(&auth, &SkillsAuth::waitingChanged, &auth, [&] {
+        if (!auth.waiting()) return;
+        err << (listening ? "Finish signing in in your browser; it brings you back here.\n"
+                          : "Finish signing in in your browser.\n")
+            << "If it doesn't, paste the tavo: link it ends on here. Ctrl-C cancels.\n"
+            << Qt::flush;
+    });
+    bool cancelled = true;
+    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { cancelled = false; });
+    const int code = runOperation(store, [&] { return store.doConnectSwiggy(); });
+    if (code == 0 && cancelled) return fail("Cancelled");
+    if (code == 0) return skills(store);
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -359,7 +552,14 @@ int main(int argc, char* argv[]) {
     QNetworkAccessManager network;
     SettingsPreferences preferences;
     RealClock clock;
-    TavoStore store({&network, &preferences, &clock, CloudConfig::fromEnvironment()});
+    // The browser is opened where possible; the address is printed either way, so a sign-in
+    // can always continue by hand.
+    SkillsAuth auth([](const QUrl& url) {
+        err << "Sign-in page: " << url.toString(QUrl::FullyEncoded) << "\n" << Qt::flush;
+        SkillsAuth::openInDesktopBrowser(url);
+        return true;
+    });
+    TavoStore store({&network, &preferences, &clock, CloudConfig::fromEnvironment(), nullptr, nullptr, &auth});
     QCoreApplication::processEvents(); // let a restored session start
 
     if (cmd == "login") return login(store, args);
@@ -371,6 +571,14 @@ int main(int argc, char* argv[]) {
     if (cmd == "chat") return chat(store, args);
     if (cmd == "threads") return threads(store);
     if (cmd == "thread") return thread(store, args);
+    if (cmd == "rename" || cmd == "rename-relay" || cmd == "forget" || cmd == "leave") return manage(store, cmd, args);
+    if (cmd == "members" || cmd == "invite" || cmd == "remove-member") return members(store, cmd, args);
+    if (cmd == "logs") return logs(store, args);
+    if (cmd == "history") return history(store);
+    if (cmd == "skills") return skills(store);
+    if (cmd == "skill" && args == QStringList{"connect", "swiggy"}) return skillConnect(store, auth);
+    if (cmd == "skill" && args.size() == 2 && args[0] == "disconnect")
+        return runOperation(store, [&] { return store.doDisconnectSkill(args[1]); });
     if (cmd == "logout") {
         store.signOut();
         out << "Signed out\n";

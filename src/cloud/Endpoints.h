@@ -3,6 +3,7 @@
 // Every cloud path the client calls, relative to the base address. IDs are written in decimal.
 
 #include <QString>
+#include <QUrl>
 
 namespace tavo::Endpoints {
 
@@ -23,7 +24,10 @@ inline QString chatThreads() { return QStringLiteral("/v1/chat/threads"); }
 inline QString chatThread(qint64 threadID) { return chatThreads() + QLatin1Char('/') + id(threadID); }
 inline QString skills() { return QStringLiteral("/v1/skills"); }
 inline QString swiggyConnect() { return QStringLiteral("/v1/skills/swiggy/connect"); }
-inline QString skillDisconnect(const QString& skillID) { return QStringLiteral("/v1/skills/") + skillID + QStringLiteral("/disconnect"); }
+// The id comes from the cloud; encoded so it stays one path segment.
+inline QString skillDisconnect(const QString& skillID) {
+    return QStringLiteral("/v1/skills/") + QString::fromLatin1(QUrl::toPercentEncoding(skillID)) + QStringLiteral("/disconnect");
+}
 
 // The device socket, relative to the socket base.
 inline QString clientSocket() { return QStringLiteral("/ws/client"); }

@@ -1,6 +1,7 @@
 #include "core/TavoStore.h"
 
 #include "platform/Preferences.h"
+#include "skills/SkillsAuth.h"
 
 #include <QMetaObject>
 
@@ -8,7 +9,15 @@ namespace tavo {
 
 TavoStore::TavoStore(StoreServices services, QObject* parent) : QObject(parent), m_services(std::move(services)) {
     Q_ASSERT(m_services.network && m_services.preferences && m_services.clock);
+    if (!m_services.skillsAuth) {
+        m_ownSkillsAuth = std::make_unique<SkillsAuth>();
+        m_services.skillsAuth = m_ownSkillsAuth.get();
+    }
     restoreSession();
+}
+
+SkillsAuth& TavoStore::skillsAuth() const {
+    return *m_services.skillsAuth;
 }
 
 TavoStore::~TavoStore() {
@@ -60,8 +69,8 @@ void TavoStore::signOut() {
 }
 
 void TavoStore::showToast(const QString& text, bool error) {
+    setToastIsError(error); // first, so whoever watches the text reads the flag of this toast
     setToast(text);
-    setToastIsError(error);
     expireToast(text);
 }
 

@@ -6,17 +6,20 @@
 #include "cloud/CloudConfig.h"
 #include "core/Screen.h"
 #include "devices/Device.h"
+#include "devices/Activity.h"
 #include "devices/Member.h"
 #include "music/MusicTrack.h"
 #include "platform/Clock.h"
 #include "setup/ProvisionStep.h"
 #include "skills/Skill.h"
+#include "skills/SkillsAuth.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
+#include <memory>
 #include <optional>
 
 #include <qcoro/qcorotask.h>
@@ -41,6 +44,7 @@ struct StoreServices {
     CloudConfig config = CloudConfig::fromBuild();
     ChatSpeaker* speaker = nullptr; // nullptr: the process's shared one
     MusicPlayer* music = nullptr;   // nullptr: the process's shared one
+    SkillsAuth* skillsAuth = nullptr; // nullptr: one of the store's own, opening the desktop's browser
 };
 
 // The one observable application state object. Screens and the tray read its properties and
@@ -71,6 +75,8 @@ class TavoStore : public QObject {
     Q_PROPERTY(QString provHomeSSID READ provHomeSSID WRITE setProvHomeSSID NOTIFY provHomeSSIDChanged)
     Q_PROPERTY(QString provHomePass READ provHomePass WRITE setProvHomePass NOTIFY provHomePassChanged)
     Q_PROPERTY(tavo::TavoStore::ConnStatus conn READ conn NOTIFY connChanged)
+    Q_PROPERTY(QString pendingInviteShareLink READ pendingInviteShareLinkText NOTIFY pendingInviteShareLinkChanged)
+    Q_PROPERTY(tavo::SkillsAuth* skillsAuth READ skillsAuthObject CONSTANT)
 
 public:
     enum class ConnStatus { Offline, Connecting, Connected };
@@ -117,6 +123,7 @@ public:
     void setProvHomePass(const QString& s) { assign(m_provHomePass, s, &TavoStore::provHomePassChanged); }
     ConnStatus conn() const { return m_conn; }
     const std::optional<QString>& pendingInviteShareLink() const { return m_pendingInviteShareLink; }
+    QString pendingInviteShareLinkText() const { return m_pendingInviteShareLink.value_or(QString()); }
 
     // Session
     void persistSession();
@@ -146,6 +153,26 @@ public:
     Q_INVOKABLE void forgetDevice(qint64 deviceID);
     Q_INVOKABLE void leaveDevice(qint64 deviceID);
 
+    // Members and invites (devices/Sharing.cpp)
+    Q_INVOKABLE void loadMembers(qint64 deviceID);
+    Q_INVOKABLE void invite(qint64 deviceID, const QString& phone, const QString& relaysCSV);
+    // The members screen's form: the selected relay chips of a box with `total` relays.
+    Q_INVOKABLE void inviteWithChips(qint64 deviceID, const QString& phone, const QList<int>& selected, int total);
+    Q_INVOKABLE void removeMember(qint64 deviceID, qint64 userID);
+
+    // Activity (devices/Activity.cpp). Never fail: a failure is a toast and an empty list.
+    static constexpr int activitySheetLimit = 100;
+    static constexpr int historyLimitPerBox = 50;
+    QCoro::Task<QList<ActivityEntry>> fetchActivityLog(qint64 deviceID, int limit);
+    QCoro::Task<QList<HistoryItem>> fetchHistory(); // box after box, then latest first
+
+    // Skills (skills/Skills.cpp)
+    Q_INVOKABLE void loadSkills();
+    Q_INVOKABLE void connectSwiggy();
+    Q_INVOKABLE void disconnectSkill(const QString& id);
+    SkillsAuth& skillsAuth() const;
+    SkillsAuth* skillsAuthObject() const { return &skillsAuth(); }
+
     // Chat (chat/ChatStream.cpp, chat/ChatStatus.cpp)
     Q_INVOKABLE void sendChat(const QString& text, const QString& context = {});
     QString chatStatusCaption() const;
@@ -157,6 +184,18 @@ public:
     Q_INVOKABLE void openChatThread(qint64 id);
     Q_INVOKABLE void newChatThread();
     Q_INVOKABLE void deleteChatThread(qint64 id);
+
+    // Awaitable forms of the operations above, for callers that wait for the end (the
+    // command-line client, tests). The screens call the plain ones.
+    QCoro::Task<> doRenameDevice(qint64 deviceID, QString name);
+    QCoro::Task<> doForgetDevice(qint64 deviceID);
+    QCoro::Task<> doLeaveDevice(qint64 deviceID);
+    QCoro::Task<> doLoadMembers(qint64 deviceID);
+    QCoro::Task<> doInvite(qint64 deviceID, QString phone, std::optional<qint64> mask); // nullopt: no relay
+    QCoro::Task<> doRemoveMember(qint64 deviceID, qint64 userID);
+    QCoro::Task<> doLoadSkills();
+    QCoro::Task<> doConnectSwiggy();
+    QCoro::Task<> doDisconnectSkill(QString id);
 
     const StoreServices& services() const { return m_services; }
     // A request with the current token; see API.
@@ -229,7 +268,6 @@ private:
         bool bubblePending = true;
         bool relayTouched = false;
     };
-    QCoro::Task<> doRenameDevice(qint64 deviceID, QString name);
     QCoro::Task<> doRemoveDevice(qint64 deviceID, QString path, QString doneText);
     QCoro::Task<> doSendChat(QString text, QString context);
     QCoro::Task<std::optional<Failure>> streamChat(QString message, QJsonArray history, QString context);
@@ -273,6 +311,7 @@ private:
     std::optional<CancelToken> m_wsTask;
     QStringList m_pendingSends; // frames sent while the socket is still opening
     std::optional<QString> m_pendingInviteShareLink;
+    std::unique_ptr<SkillsAuth> m_ownSkillsAuth; // when the services bring none
 };
 
 } // namespace tavo

@@ -39,11 +39,19 @@ void TavoStore::renameRelays(qint64 deviceID, const QMap<QString, QString>& name
 }
 
 void TavoStore::forgetDevice(qint64 deviceID) {
-    doRemoveDevice(deviceID, Endpoints::device(deviceID), QStringLiteral("Box removed"));
+    doForgetDevice(deviceID);
+}
+
+QCoro::Task<> TavoStore::doForgetDevice(qint64 deviceID) {
+    return doRemoveDevice(deviceID, Endpoints::device(deviceID), QStringLiteral("Box removed"));
 }
 
 void TavoStore::leaveDevice(qint64 deviceID) {
-    doRemoveDevice(deviceID, Endpoints::deviceMember(deviceID, m_userID), QStringLiteral("Left box"));
+    doLeaveDevice(deviceID);
+}
+
+QCoro::Task<> TavoStore::doLeaveDevice(qint64 deviceID) {
+    return doRemoveDevice(deviceID, Endpoints::deviceMember(deviceID, m_userID), QStringLiteral("Left box"));
 }
 
 QCoro::Task<> TavoStore::doRemoveDevice(qint64 deviceID, QString path, QString doneText) {

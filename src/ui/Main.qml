@@ -13,4 +13,5 @@ Window {
     color: Theme.bg
 
     RootView { anchors.fill: parent }
+    SkillSignInWindow {}
 }
