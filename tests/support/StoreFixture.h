@@ -24,6 +24,9 @@ struct StoreFixture {
     CloudConfig config{QStringLiteral("127.0.0.1:9"), false, QStringLiteral("127.0.0.1"), 9};
     RecordingSpeaker speaker;
     MusicPlayer* music = nullptr; // nullptr: the shared player
+    // Tests never open a real browser: unless a test brings its own, opening fails.
+    SkillsAuth noBrowser{[](const QUrl&) { return false; }};
+    SkillsAuth* skillsAuth = &noBrowser;
     std::unique_ptr<TavoStore> store;
 
     // Points the cloud (and optionally the local server) at development clouds.
@@ -31,7 +34,7 @@ struct StoreFixture {
     void useLocal(int port) { config.localPort = port; }
 
     TavoStore& make() {
-        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music});
+        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music, skillsAuth});
         return *store;
     }
 

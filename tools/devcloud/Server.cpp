@@ -250,11 +250,14 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
                               m.toObject().value("content").toString());
         return json({{"id", thread}});
     }
-    if (what == "fail-next" && method == "POST") {
+    // The next request to METHOD /path gets this answer instead: a refusal with {"error"}, or
+    // (answer-next with "body") exactly that text, e.g. a reply of the wrong shape.
+    if ((what == "fail-next" || what == "answer-next") && method == "POST") {
         const int status = body.value("status").toInt(500);
-        if (status < 300 || status > 599) return error(400, "status must be 300-599");
-        m_failNext.insert(body.value("method").toString("GET") + ' ' + body.value("path").toString(),
-                          json({{"error", body.value("error").toString("Server error")}}, status));
+        if (status < 200 || status > 599) return error(400, "status must be 200-599");
+        Reply r = json({{"error", body.value("error").toString("Server error")}}, status);
+        if (body.contains("body")) r.body = body.value("body").toString().toUtf8();
+        m_failNext.insert(body.value("method").toString("GET") + ' ' + body.value("path").toString(), r);
         return json({{"ok", true}});
     }
     if (what == "reset" && method == "POST") {

@@ -1,0 +1,181 @@
+#include "support/StoreFixture.h"
+
+#include <QJsonArray>
+#include <QTest>
+
+using namespace tavo;
+
+using Mask = std::optional<qint64>;
+Q_DECLARE_METATYPE(Mask)
+
+class SharingTest : public QObject {
+    Q_OBJECT
+
+    test::DevCloud cloud{{"--seed", "demo"}};
+    const QString demo = "+919876543210";
+
+    int requestsTo(const QString& method, const QString& path) {
+        int n = 0;
+        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
+            n += r.toObject().value("method") == method && r.toObject().value("path") == path;
+        return n;
+    }
+    QJsonObject lastInviteBody() {
+        QJsonObject body;
+        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
+            if (r.toObject().value("path") == "/v1/device/1/invite")
+                body = QJsonDocument::fromJson(r.toObject().value("body").toString().toUtf8()).object();
+        return body;
+    }
+    static QStringList phones(const TavoStore& store) {
+        QStringList out;
+        for (const Member& m : store.members())
+            out << m.phone;
+        return out;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(cloud.start()); }
+    void init() {
+        cloud.post("/dev/reset");
+        cloud.post("/dev/requests/clear");
+    }
+
+    void mask_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<Mask>("mask");
+        QTest::newRow("comma and space") << "1, 3" << Mask(5);
+        QTest::newRow("out of range only") << "0,33" << Mask();
+        QTest::newRow("bad pieces skipped, repeats harmless") << "2,x,2" << Mask(2);
+        QTest::newRow("leading plus") << "+2" << Mask(2);
+        QTest::newRow("negative is skipped") << "-1" << Mask();
+        QTest::newRow("blank = all relays, not -1") << " \t " << Mask(4294967295);
+        QTest::newRow("empty = all relays") << "" << Mask(4294967295);
+        QTest::newRow("empty pieces dropped") << ",1,,2," << Mask(3);
+        QTest::newRow("channel 32 is the top bit") << "32" << Mask(0x80000000LL);
+        QTest::newRow("64-bit overflow is skipped") << "99999999999999999999,4" << Mask(8);
+        QTest::newRow("space inside a number") << "1 2" << Mask();
+        QTest::newRow("only commas") << ",," << Mask();
+    }
+    void mask() {
+        QFETCH(QString, list);
+        QFETCH(Mask, mask);
+        QCOMPARE(inviteMask(list), mask);
+    }
+
+    void chips_data() {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("sorted") << QList<int>{3, 1} << 4 << "1,3";
+        QTest::newRow("all selected = all") << QList<int>{1, 2, 3, 4} << 4 << "";
+        QTest::newRow("no relay count") << QList<int>{1} << 0 << "1";
+        QTest::newRow("none selected") << QList<int>{} << 4 << "";
+        QTest::newRow("double-counted chip is not all") << QList<int>{2, 2} << 2 << "2";
+    }
+    void chips() {
+        QFETCH(QList<int>, selected);
+        QFETCH(int, total);
+        QFETCH(QString, csv);
+        QCOMPARE(relayChipsToCSV(selected, total), csv);
+    }
+
+    // What the form sends: refusals send nothing; the all-selected chips mean every relay.
+    void inviteForm_data() {
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QVariant>("relays"); // a list text, or the selected chips of box 1 (4 relays)
+        QTest::addColumn<QString>("toast");
+        QTest::addColumn<qint64>("sentMask"); // 0 = nothing sent
+        QTest::newRow("space in the phone") << "+91 9800000009" << QVariant("1") << "Phone must be E.164" << qint64(0);
+        QTest::newRow("dash in the phone") << "+91-9800000009" << QVariant("1") << "Phone must be E.164" << qint64(0);
+        QTest::newRow("no plus") << "919800000009" << QVariant("1") << "Phone must be E.164" << qint64(0);
+        QTest::newRow("6 digits") << "+123456" << QVariant("1") << "Phone must be E.164" << qint64(0);
+        QTest::newRow("16 digits") << "+1234567890123456" << QVariant("1") << "Phone must be E.164" << qint64(0);
+        QTest::newRow("7 digits") << "+1234567" << QVariant("1, 3")
+                                  << "Added — WhatsApp couldn't reach them yet" << qint64(5);
+        QTest::newRow("no valid relay") << "+919800000009" << QVariant("0,33") << "Invalid relay list" << qint64(0);
+        QTest::newRow("no chip selected") << "+919800000009" << QVariant::fromValue(QList<int>{})
+                                          << "Invalid relay list" << qint64(0);
+        QTest::newRow("every chip selected") << "+919800000009" << QVariant::fromValue(QList<int>{4, 3, 2, 1})
+                                             << "Added — WhatsApp couldn't reach them yet" << qint64(4294967295);
+        QTest::newRow("some chips") << "+919800000009" << QVariant::fromValue(QList<int>{4, 2})
+                                    << "Added — WhatsApp couldn't reach them yet" << qint64(10);
+    }
+    void inviteForm() {
+        QFETCH(QString, phone);
+        QFETCH(QVariant, relays);
+        QFETCH(QString, toast);
+        QFETCH(qint64, sentMask);
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        if (relays.typeId() == QMetaType::QString)
+            store.invite(1, phone, relays.toString());
+        else
+            store.inviteWithChips(1, phone, relays.value<QList<int>>(), 4);
+        QTRY_COMPARE(store.toast(), std::optional<QString>(toast));
+        QVERIFY(store.toastIsError());
+        if (sentMask == 0) {
+            QTest::qWait(100);
+            QCOMPARE(requestsTo("POST", "/v1/device/1/invite"), 0);
+            return;
+        }
+        QCOMPARE(lastInviteBody(), (QJsonObject{{"phone", phone}, {"acl_mask", sentMask}}));
+        QTRY_VERIFY(phones(store).contains(phone)); // the list reloads after the invite
+    }
+
+    // A number that never signed in gets a share link; one that did is reached over WhatsApp,
+    // which clears the earlier link.
+    void deliveryAndShareLink() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        store.invite(1, "+919800000001", "2");
+        QTRY_VERIFY(store.pendingInviteShareLink().has_value());
+        QVERIFY(store.pendingInviteShareLink()->startsWith("https://wa.me/919800000001?text="));
+
+        cloud.signIn("+919811111111");
+        store.invite(1, "+919811111111", "");
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Invited — WhatsApp sent"));
+        QVERIFY(!store.toastIsError());
+        QCOMPARE(store.pendingInviteShareLink(), std::nullopt);
+        QTRY_COMPARE(phones(store), (QStringList{demo, "+919800000001", "+919811111111"}));
+        QCOMPARE(store.members().last().acl_mask, 4294967295);
+    }
+
+    // Removal reloads the list; a refused removal keeps it and says why.
+    void removeMember() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        store.invite(1, "+919800000001", "1");
+        QTRY_COMPARE(store.members().size(), 2);
+        const qint64 member = store.members().last().user_id;
+
+        store.removeMember(1, member);
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Removed"));
+        QVERIFY(!store.toastIsError());
+        QTRY_COMPARE(phones(store), QStringList{demo});
+
+        store.removeMember(1, member);
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Not a member"));
+        QVERIFY(store.toastIsError());
+        QCOMPARE(phones(store), QStringList{demo});
+    }
+
+    // A reply that doesn't decode as a whole keeps the list shown before.
+    void malformedListKeepsMembers() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        store.loadMembers(1);
+        QTRY_COMPARE(store.members().size(), 1);
+        cloud.post("/dev/answer-next", {{"method", "GET"},
+                                        {"path", "/v1/device/1/members"},
+                                        {"status", 200},
+                                        {"body", R"({"members":[{"user_id":7,"phone":"+15550000007","role":"member"}]})"}});
+        store.loadMembers(1);
+        QTRY_VERIFY(store.toast().has_value());
+        QVERIFY(store.toastIsError());
+        QCOMPARE(phones(store), QStringList{demo});
+    }
+};
+
+QTEST_MAIN(SharingTest)
+#include "tst_sharing.moc"

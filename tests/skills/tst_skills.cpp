@@ -1,0 +1,249 @@
+#include "support/StoreFixture.h"
+
+#include <QJsonArray>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include "shell/SingleInstance.h"
+
+using namespace tavo;
+
+// The browser's part of the sign-in, played for real against the development cloud's page:
+// load it, press a button, follow the redirect to the "tavo:" link; then the desktop starts
+// a second, real `tavo` with that link, which hands it to the waiting one over its socket.
+class Browser : public QObject {
+    Q_OBJECT
+public:
+    QString press; // "allow", "deny", or empty: the user never finishes
+    QList<QUrl> opened;
+    QString runtimeDir;
+    QByteArray secondInstanceLog;
+
+    bool open(const QUrl& url) {
+        opened << url;
+        if (!press.isEmpty()) QTimer::singleShot(0, this, [this, url] { finish(url); });
+        return true;
+    }
+
+private:
+    QByteArray get(const QUrl& url, QUrl* location = nullptr) {
+        QNetworkRequest request(url);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        std::unique_ptr<QNetworkReply> reply(nam.get(request));
+        [[maybe_unused]] const bool done = QTest::qWaitFor([&] { return reply->isFinished(); }, 5000);
+        if (location) *location = reply->header(QNetworkRequest::LocationHeader).toUrl();
+        return reply->readAll();
+    }
+    void finish(const QUrl& page) {
+        const QString html = QString::fromUtf8(get(page));
+        const QRegularExpression button(QStringLiteral("id=\"%1\" href=\"([^\"]+)\"").arg(press));
+        const QString href = button.match(html).captured(1);
+        QUrl link;
+        get(page.resolved(QUrl(href)), &link);
+        QProcess second;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtimeDir);
+        second.setProcessEnvironment(env);
+        second.start(TAVO_APP_PATH, {link.toString()});
+        // The first instance answers before the second exits; keep this one's loop running.
+        [[maybe_unused]] const bool exited =
+            QTest::qWaitFor([&] { return second.waitForFinished(5) || second.state() == QProcess::NotRunning; }, 10'000);
+        if (second.state() != QProcess::NotRunning) second.kill();
+        secondInstanceLog = second.readAllStandardError();
+    }
+    QNetworkAccessManager nam;
+};
+
+class SkillsTest : public QObject {
+    Q_OBJECT
+
+    test::DevCloud cloud{{"--seed", "demo"}};
+    const QString demo = "+919876543210";
+    QTemporaryDir runtime;
+
+    int requestsTo(const QString& method, const QString& path) {
+        int n = 0;
+        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
+            n += r.toObject().value("method") == method && r.toObject().value("path") == path;
+        return n;
+    }
+    bool swiggyConnected(const TavoStore& store) {
+        for (const Skill& s : store.skills())
+            if (s.id == "swiggy") return s.connected;
+        return false;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(cloud.start());
+        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    void init() {
+        cloud.post("/dev/reset");
+        cloud.post("/dev/requests/clear");
+    }
+
+    void callback_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("toast");
+        const QString connected = "Swiggy connected — try ordering in chat.";
+        QTest::newRow("ok with a reason") << "tavo://skills/swiggy?ok=1&reason=x" << true << connected;
+        QTest::newRow("denied") << "tavo://skills/swiggy?ok=0&reason=denied" << false << "Swiggy connect failed (denied)";
+        QTest::newRow("no query") << "tavo://skills/swiggy" << false << "Swiggy connect failed";
+        QTest::newRow("first ok counts: 0") << "tavo://x?ok=0&ok=1" << false << "Swiggy connect failed";
+        QTest::newRow("first ok counts: 1") << "tavo://x?ok=1&ok=0" << true << connected;
+        QTest::newRow("ok without value") << "tavo://x?ok&reason=" << false << "Swiggy connect failed";
+        QTest::newRow("not exactly 1") << "tavo://x?ok=1.0" << false << "Swiggy connect failed";
+        QTest::newRow("first reason, decoded") << "tavo://x?reason=access%20denied&reason=b" << false
+                                               << "Swiggy connect failed (access denied)";
+    }
+    void callback() {
+        QFETCH(QString, link);
+        QFETCH(bool, ok);
+        QFETCH(QString, toast);
+        const SkillCallback result = readSkillCallback(QUrl(link));
+        QCOMPARE(result.ok, ok);
+        QCOMPARE(result.toast, toast);
+    }
+
+    void capitalized_data() {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << "swiggy" << "Swiggy";
+        QTest::newRow("shouting") << "SWIGGY" << "Swiggy";
+        QTest::newRow("words") << "food  ORDER" << "Food  Order";
+        QTest::newRow("not a word break") << "food_order" << "Food_order";
+    }
+    void capitalized() {
+        QFETCH(QString, id);
+        QFETCH(QString, text);
+        QCOMPARE(capitalizedWords(id), text);
+    }
+
+    // The whole connect flow through the browser and a second `tavo` process.
+    void connect_data() {
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<QString>("toast");
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<bool>("connected");
+        QTest::newRow("allow") << "allow" << "Swiggy connected — try ordering in chat." << false << true;
+        QTest::newRow("deny") << "deny" << "Swiggy connect failed (denied)" << true << false;
+    }
+    void connect() {
+        QFETCH(QString, press);
+        QFETCH(QString, toast);
+        QFETCH(bool, error);
+        QFETCH(bool, connected);
+        Browser browser;
+        browser.press = press;
+        browser.runtimeDir = runtime.path();
+        SkillsAuth auth([&](const QUrl& u) { return browser.open(u); });
+        SingleInstance running(QDir(runtime.path()).filePath(applicationID() + ".socket"));
+        QVERIFY(running.listen());
+        QObject::connect(&running, &SingleInstance::linkReceived, &auth, [&](const QUrl& l) { auth.deliver(l); });
+        test::StoreFixture f;
+        f.skillsAuth = &auth;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+
+        store.connectSwiggy();
+        QTRY_COMPARE_WITH_TIMEOUT(store.toast(), std::optional<QString>(toast), 15'000);
+        QCOMPARE(store.toastIsError(), error);
+        QCOMPARE(browser.opened.size(), 1);
+        QCOMPARE(browser.opened.first().path(), "/skills/swiggy/authorize");
+        QTRY_COMPARE(requestsTo("GET", "/v1/skills"), 1); // reloaded either way
+        QTRY_VERIFY(!store.skillsLoading());
+        QCOMPARE(swiggyConnected(store), connected);
+        QVERIFY(!auth.waiting());
+    }
+
+    // Refusals before the browser, and a sign-in that ends without a link: never a reload.
+    void noCallback_data() {
+        QTest::addColumn<QString>("authorizeURL"); // empty: the cloud's own
+        QTest::addColumn<bool>("browserOpens");
+        QTest::addColumn<QString>("toast"); // empty: none (cancelled)
+        QTest::addColumn<int>("opened");
+        QTest::newRow("cancelled") << "" << true << "" << 1;
+        QTest::newRow("no browser") << "" << false << "Could not start auth session" << 1;
+        QTest::newRow("not a web page") << "file:///etc/passwd" << true << "Bad authorize URL" << 0;
+        QTest::newRow("empty address") << "-" << true << "Bad authorize URL" << 0;
+        QTest::newRow("not a URL") << "http://exa mple.com/%zz" << true << "Bad authorize URL" << 0;
+    }
+    void noCallback() {
+        QFETCH(QString, authorizeURL);
+        QFETCH(bool, browserOpens);
+        QFETCH(QString, toast);
+        QFETCH(int, opened);
+        int opens = 0;
+        SkillsAuth auth([&](const QUrl&) { return ++opens, browserOpens; });
+        test::StoreFixture f;
+        f.skillsAuth = &auth;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        if (!authorizeURL.isEmpty())
+            cloud.post("/dev/answer-next",
+                       {{"method", "POST"},
+                        {"path", "/v1/skills/swiggy/connect"},
+                        {"status", 200},
+                        {"body", QString::fromUtf8(json::compact(
+                                     {{"ok", true}, {"authorize_url", authorizeURL == "-" ? "" : authorizeURL}}))}});
+        store.connectSwiggy();
+        if (toast.isEmpty()) {
+            QTRY_VERIFY(auth.waiting());
+            auth.cancel();
+            QTest::qWait(200);
+            QVERIFY(!store.toast());
+        } else {
+            QTRY_COMPARE(store.toast(), std::optional<QString>(toast));
+            QVERIFY(store.toastIsError());
+        }
+        QCOMPARE(opens, opened);
+        QVERIFY(!auth.waiting());
+        QCOMPARE(requestsTo("POST", "/v1/skills/swiggy/connect"), 1);
+        QCOMPARE(requestsTo("GET", "/v1/skills"), 0);
+    }
+
+    // Only a link of the waiting scheme, while a sign-in waits, ends it.
+    void linksTakenOnlyWhileWaiting() {
+        SkillsAuth auth([](const QUrl&) { return true; });
+        QVERIFY(!auth.deliver(QUrl("tavo://skills/swiggy?ok=1")));
+        QCOMPARE(auth.submitPasted("tavo://skills/swiggy?ok=1"), "No sign-in is waiting");
+
+        std::optional<SkillsAuth::Outcome> outcome;
+        auto run = [&]() -> QCoro::Task<> { outcome = co_await auth.run(QUrl("https://example.invalid/"), "tavo"); };
+        run();
+        QVERIFY(auth.waiting());
+        QVERIFY(!auth.deliver(QUrl("https://skills/swiggy?ok=1")));
+        QVERIFY(!auth.submitPasted("not a link at all").isEmpty());
+        QVERIFY(auth.waiting());
+        QCOMPARE(auth.submitPasted("  TAVO://skills/swiggy?ok=1\n"), "");
+        QVERIFY(!auth.waiting());
+        QTRY_VERIFY(outcome.has_value());
+        QVERIFY(std::holds_alternative<QUrl>(*outcome));
+        QCOMPARE(std::get<QUrl>(*outcome).query(), "ok=1");
+    }
+
+    void signedOutAndDisconnect() {
+        test::StoreFixture signedOut;
+        TavoStore& nobody = signedOut.make();
+        nobody.connectSwiggy();
+        QCOMPARE(nobody.toast(), std::optional<QString>("Sign in first"));
+        nobody.loadSkills();
+        QVERIFY(!nobody.skillsLoading());
+
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        store.disconnectSkill("swiggy");
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Swiggy disconnected"));
+        QVERIFY(!store.toastIsError());
+        QTRY_COMPARE(store.skills().size(), 2);
+        store.disconnectSkill("nope/../../v1/devices");
+        QTRY_COMPARE(store.toast(), std::optional<QString>("Not found"));
+        QTest::qWait(100);
+        QCOMPARE(requestsTo("GET", "/v1/skills"), 1);
+    }
+};
+
+QTEST_MAIN(SkillsTest)
+#include "tst_skills.moc"
