@@ -65,6 +65,7 @@ class TavoStore : public QObject {
     Q_PROPERTY(bool chatBusy READ chatBusy NOTIFY chatBusyChanged)
     Q_PROPERTY(bool chatTyping READ chatTyping NOTIFY chatTypingChanged)
     Q_PROPERTY(bool skillsLoading READ skillsLoading NOTIFY skillsLoadingChanged)
+    Q_PROPERTY(QVariantList skillRows READ skillRows NOTIFY skillsChanged)
     Q_PROPERTY(bool musicPlaying READ musicPlaying NOTIFY musicPlayingChanged)
     Q_PROPERTY(qint64 currentThreadID READ currentThreadID NOTIFY currentThreadIDChanged)
     Q_PROPERTY(bool chatThreadsLoading READ chatThreadsLoading NOTIFY chatThreadsLoadingChanged)
@@ -106,6 +107,7 @@ public:
     const std::optional<QString>& chatLiveStatus() const { return m_chatLiveStatus; }
     const QList<Skill>& skills() const { return m_skills; }
     bool skillsLoading() const { return m_skillsLoading; }
+    QVariantList skillRows() const; // `skills` for the screens: id, name, description, provider, connected
     const std::optional<TavoMusicTrack>& music() const { return m_music; }
     bool musicPlaying() const { return m_musicPlaying; }
     qint64 currentThreadID() const { return m_currentThreadID; }
@@ -214,6 +216,7 @@ signals:
     void chatLiveStatusChanged();
     void skillsChanged();
     void skillsLoadingChanged();
+    void skillTaskFinished(const QString& id); // a connect or disconnect the screens started is over
     void musicChanged();
     void musicPlayingChanged();
     void currentThreadIDChanged();
@@ -269,6 +272,7 @@ private:
         bool relayTouched = false;
     };
     QCoro::Task<> doRemoveDevice(qint64 deviceID, QString path, QString doneText);
+    QCoro::Task<> reportSkillTask(QCoro::Task<> task, QString id);
     QCoro::Task<> doSendChat(QString text, QString context);
     QCoro::Task<std::optional<Failure>> streamChat(QString message, QJsonArray history, QString context);
     QByteArray chatRequestBody(const QString& message, const QJsonArray& history, const QString& context) const;

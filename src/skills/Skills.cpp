@@ -36,6 +36,23 @@ QString capitalizedWords(const QString& text) {
     return out;
 }
 
+QVariantList TavoStore::skillRows() const {
+    QVariantList rows;
+    for (const Skill& s : m_skills)
+        rows << QVariantMap{{"id", s.id},
+                            {"name", s.name},
+                            {"description", s.description},
+                            {"provider", s.provider},
+                            {"connected", s.connected}};
+    return rows;
+}
+
+QCoro::Task<> TavoStore::reportSkillTask(QCoro::Task<> task, QString id) {
+    QPointer<TavoStore> self(this);
+    co_await std::move(task);
+    if (self) emit skillTaskFinished(id);
+}
+
 void TavoStore::loadSkills() {
     doLoadSkills();
 }
@@ -55,7 +72,7 @@ QCoro::Task<> TavoStore::doLoadSkills() {
 }
 
 void TavoStore::connectSwiggy() {
-    doConnectSwiggy();
+    reportSkillTask(doConnectSwiggy(), QStringLiteral("swiggy"));
 }
 
 QCoro::Task<> TavoStore::doConnectSwiggy() {
@@ -94,7 +111,7 @@ QCoro::Task<> TavoStore::doConnectSwiggy() {
 }
 
 void TavoStore::disconnectSkill(const QString& id) {
-    doDisconnectSkill(id);
+    reportSkillTask(doDisconnectSkill(id), id);
 }
 
 QCoro::Task<> TavoStore::doDisconnectSkill(QString id) {

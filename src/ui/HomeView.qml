@@ -5,7 +5,7 @@ import Tavo
 // bottom, and the voice overlay over everything.
 Item {
     id: home
-    property int tab: 0 // devices, chat, history, account
+    property int tab: Rules.startTab() // devices, chat, history, account
     property bool voiceOpen: false
     property bool chatDrawerOpen: false
     property real drawerProgress: chatDrawerOpen ? 1 : 0
@@ -25,7 +25,7 @@ Item {
     Component { id: devicesTab; DevicesTab {} }
     Component { id: chatTab; PlaceholderTab { title: "Chat" } }
     Component { id: historyTab; PlaceholderTab { title: "History" } }
-    Component { id: accountTab; PlaceholderTab { title: "Account" } }
+    Component { id: accountTab; AccountTab {} }
 
     // The chat drawer slides in from the right over the current tab.
     Rectangle {

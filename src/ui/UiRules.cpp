@@ -69,6 +69,15 @@ QString UiRules::connWord(int conn) {
     }
 }
 
+int UiRules::startTab() {
+    static const QStringList tabs{"devices", "chat", "history", "account"};
+    return std::max<int>(0, int(tabs.indexOf(qEnvironmentVariable("TAVO_START_TAB"))));
+}
+
+QString UiRules::accountConnLine(int conn) {
+    return conn == 2 ? QStringLiteral("Connected to cloud") : connWord(conn);
+}
+
 QString UiRules::connDot(int conn) {
     switch (conn) {
     case 2:

@@ -30,7 +30,11 @@ public:
 
     // Home
     Q_INVOKABLE static QString connWord(int conn);
-    Q_INVOKABLE static QString connDot(int conn); // "connected" | "connecting" | "offline"
+    Q_INVOKABLE static QString connDot(int conn);
+    Q_INVOKABLE static QString accountConnLine(int conn); // the account card's line
+    // The tab the home screen opens on: 0, or TAVO_START_TAB (devices|chat|history|account),
+    // which the screenshot script uses.
+    Q_INVOKABLE static int startTab(); // "connected" | "connecting" | "offline"
     // "skeleton" while reaching the boxes, "empty" once connected with none, else "grid".
     Q_INVOKABLE static QString devicesState(int deviceCount, int conn);
     // The nav bar shows chat while the drawer is open.

@@ -1,0 +1,107 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Tavo
+
+// Who is signed in, the boxes, adding a box, skills and sign-out.
+Flickable {
+    id: tab
+    contentHeight: content.height + 120
+    clip: true
+    boundsBehavior: Flickable.StopAtBounds
+    ScrollBar.vertical: ScrollBar {}
+    Component.onCompleted: Store.loadSkills()
+
+    DeviceModel { id: deviceModel; store: Store }
+
+    ColumnLayout {
+        id: content
+        width: Math.min(tab.width - 2 * Theme.s5, 640)
+        x: (tab.width - width) / 2
+        y: Theme.s5
+        spacing: Theme.s4
+
+        Text { text: "Account"; color: Theme.text; font.pixelSize: Theme.fontTitle; font.weight: Font.Bold }
+
+        TavoCard {
+            Layout.fillWidth: true
+            ColumnLayout {
+                width: parent.width
+                spacing: Theme.s2
+                TavoLabel { text: "Signed in as" }
+                Text { text: Rules.formatPhone(Store.phone); color: Theme.text; font.pixelSize: Theme.fontHeading; font.weight: Font.DemiBold }
+                Row {
+                    spacing: Theme.s2
+                    TavoStatusDot { anchors.verticalCenter: parent.verticalCenter; state_: Rules.connDot(Store.conn) }
+                    Text { objectName: "accountConn"; text: Rules.accountConnLine(Store.conn); color: Theme.textDim; font.pixelSize: Theme.fontSmall }
+                }
+            }
+        }
+
+        TavoCard {
+            visible: deviceModel.count > 0
+            Layout.fillWidth: true
+            ColumnLayout {
+                width: parent.width
+                spacing: Theme.s2
+                TavoLabel { text: "Devices" }
+                Repeater {
+                    model: deviceModel
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        spacing: Theme.s2
+                        Rectangle { visible: index > 0; Layout.fillWidth: true; height: 1; color: Theme.stroke }
+                        RowLayout {
+                            Layout.fillWidth: true
+                            spacing: Theme.s2
+                            TavoStatusDot { state_: model.online ? "connected" : "offline"; size: 6 }
+                            Text { text: model.name; color: Theme.text; font.pixelSize: Theme.fontBody; elide: Text.ElideRight; Layout.fillWidth: true }
+                            Text { text: model.relayCount + " ch · " + String(model.role).toUpperCase(); color: Theme.textFaint; font.pixelSize: Theme.fontCaption }
+                        }
+                    }
+                }
+            }
+        }
+
+        TavoGhostButton {
+            Layout.fillWidth: true
+            text: "+ Add a new Tavo box"
+            background: Rectangle { radius: Theme.radiusField; color: "transparent"; border.width: 1; border.color: Theme.strokeStrong }
+            onClicked: Store.showAdd()
+        }
+
+        TavoCard {
+            Layout.fillWidth: true
+            ColumnLayout {
+                width: parent.width
+                spacing: Theme.s3
+                TavoLabel { text: "Skills" }
+                Text {
+                    Layout.fillWidth: true
+                    wrapMode: Text.WordWrap
+                    text: "Plug third-party services into Tavo. Once connected you can drive them from chat or WhatsApp."
+                    color: Theme.textDim
+                    font.pixelSize: Theme.fontSmall
+                }
+                BusyIndicator { visible: Store.skillsLoading && Store.skillRows.length === 0; running: visible; Layout.alignment: Qt.AlignHCenter }
+                Text {
+                    visible: !Store.skillsLoading && Store.skillRows.length === 0
+                    text: "No skills available yet."
+                    color: Theme.textFaint
+                    font.pixelSize: Theme.fontSmall
+                }
+                Repeater {
+                    model: Store.skillRows
+                    SkillRow { Layout.fillWidth: true; skill: modelData }
+                }
+            }
+        }
+
+        TavoGhostButton {
+            Layout.fillWidth: true
+            danger: true
+            text: "Sign out"
+            onClicked: Store.signOut()
+        }
+    }
+}
