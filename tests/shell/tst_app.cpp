@@ -19,6 +19,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 using namespace tavo;
 
@@ -167,10 +168,18 @@ private slots:
     }
 
     void cleanupTestCase() {
-        if (first.state() != QProcess::NotRunning) {
-            first.terminate();
-            first.waitForFinished(5000);
+        if (first.state() == QProcess::NotRunning) return;
+        // xvfb-run doesn't pass a SIGTERM on to the app it started; end the app itself first.
+        const QString parent = QString::number(first.processId());
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile stat("/proc/" + pid + "/stat");
+            if (!stat.open(QIODevice::ReadOnly)) continue;
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.value(1) == parent.toLatin1()) ::kill(pid.toInt(), SIGTERM);
         }
+        first.terminate();
+        first.waitForFinished(5000);
     }
 
     // The tray item appears, and its exported menu switches a relay on the cloud.
