@@ -92,7 +92,7 @@ Flickable {
                 }
                 Repeater {
                     model: Store.skillRows
-                    SkillRow { Layout.fillWidth: true; skill: modelData }
+                    SkillRow { Layout.fillWidth: true; skill: modelData; objectName: "skill_" + modelData.id }
                 }
             }
         }

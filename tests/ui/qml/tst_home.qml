@@ -106,4 +106,26 @@ TestCase {
         }
         return null
     }
+
+    // Skills load when the account tab shows. Swiggy's Connect goes to the sign-in (which has
+    // no browser here, so it says so) and frees the button again; another skill only flickers.
+    function test_accountSkills() {
+        const view = shown()
+        mouseClick(pill(view, "Account"))
+        tryVerify(() => findChild(view, "skill_swiggy") !== null, 5000)
+        const swiggy = findChild(view, "skill_swiggy")
+        compare(findChild(swiggy, "skillState").text, "Not connected")
+        const connect = findChild(swiggy, "skillButton")
+        compare(connect.text, "Connect")
+        mouseClick(connect)
+        tryCompare(Store, "toast", "Could not start auth session", 5000)
+        tryVerify(() => connect.enabled)
+        const before = Hub.requestCount("POST", "/v1/skills/")
+        const reminders = findChild(view, "skill_reminders")
+        mouseClick(findChild(reminders, "skillButton"))
+        verify(reminders.busy)
+        tryVerify(() => !reminders.busy)
+        compare(Hub.requestCount("POST", "/v1/skills/"), before)
+        compare(findChild(view, "accountConn").text, "Connected to cloud")
+    }
 }
