@@ -106,7 +106,7 @@ class AppTest : public QObject {
         e.insert("XDG_RUNTIME_DIR", home.filePath("run"));
         e.insert("TAVO_CLOUD_HOST", cloud.host());
         e.insert("QT_QUICK_BACKEND", "software");
-        e.insert("QT_LOGGING_RULES", "tavo.shell.debug=true");
+        e.insert("QT_LOGGING_RULES", "tavo.shell.debug=true\ntavo.skills.debug=true");
         e.remove("QT_QPA_PLATFORM"); // xcb, on Xvfb: offscreen has no tray
         return e;
     }
@@ -135,10 +135,10 @@ class AppTest : public QObject {
         arg.endStructure();
         return title;
     }
-    void launch(QProcess& p) {
+    void launch(QProcess& p, const QStringList& args = {}) {
         p.setProcessEnvironment(env());
         p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start("xvfb-run", {"-a", TAVO_APP_PATH});
+        p.start("xvfb-run", QStringList{"-a", TAVO_APP_PATH} + args);
     }
 
 private slots:
@@ -239,6 +239,20 @@ private slots:
         QCOMPARE(first.state(), QProcess::Running);
         QTest::qWait(500);
         QCOMPARE(watcher->items.size(), 1);
+    }
+
+    // A "tavo:" link given to a second launch reaches the running app, which takes it only
+    // while a skill sign-in waits; none does here.
+    void linkHandedOverButNotAwaited() {
+        QVERIFY(first.state() == QProcess::Running);
+        first.readAllStandardError();
+        QProcess second;
+        launch(second, {"tavo://skills/swiggy?ok=1"});
+        QVERIFY(second.waitForFinished(20'000));
+        QCOMPARE(second.exitCode(), 0);
+        QByteArray firstLog;
+        QTRY_VERIFY_WITH_TIMEOUT((firstLog += first.readAllStandardError()).contains("link ignored"), 5000);
+        QVERIFY(!firstLog.contains("window shown"));
     }
 };
 
