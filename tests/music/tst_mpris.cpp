@@ -25,8 +25,9 @@ class MprisTest : public QObject {
         env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
         p.setProcessEnvironment(env);
         p.start("playerctl", QStringList{"-p", "tavo"} + args);
-        // Our own player answers it, so the event loop must keep running meanwhile.
-        QDeadlineTimer deadline(5000);
+        // Our own player answers it, so the event loop must keep running meanwhile. A loaded
+        // machine (two test processes, GStreamer starting up) can take seconds.
+        QDeadlineTimer deadline(15'000);
         while (!p.waitForFinished(5)) {
             if (deadline.hasExpired()) return "(playerctl hung)";
             QCoreApplication::processEvents();
@@ -54,7 +55,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(store().musicPlaying(), 15'000);
         QVERIFY(store().music());
         QCOMPARE(store().music()->title, "Jazz");
-        QTRY_COMPARE(playerctl({"status"}), "Playing");
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"status"}), "Playing", 20'000);
         const QString format = "{{xesam:title}}|{{xesam:artist}}|{{mpris:length}}";
         QCOMPARE(playerctl({"metadata", "--format", format}), "Jazz|Tavo Dev Radio|20000000");
 
@@ -76,7 +77,7 @@ private slots:
         QCOMPARE(playerctl({"position"}).toDouble(), paused); // a paused track stands still
         playerctl({"play-pause"});
         QTRY_VERIFY(store().musicPlaying());
-        QTRY_COMPARE(playerctl({"status"}), "Playing");
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"status"}), "Playing", 20'000);
     }
 
     // The desktop's stop ends the sound but leaves the track in the store, as the bar keeps it.
