@@ -39,11 +39,7 @@ QString capitalizedWords(const QString& text) {
 QVariantList TavoStore::skillRows() const {
     QVariantList rows;
     for (const Skill& s : m_skills)
-        rows << QVariantMap{{"id", s.id},
-                            {"name", s.name},
-                            {"description", s.description},
-                            {"provider", s.provider},
-                            {"connected", s.connected}};
+        rows << s.toJson().toVariantMap();
     return rows;
 }
 
