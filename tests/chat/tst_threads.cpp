@@ -38,12 +38,6 @@ class ThreadsTest : public QObject {
     static QJsonObject msg(const char* role, const char* content) {
         return {{"role", role}, {"content", content}};
     }
-    int requestsTo(const QString& method, const QString& path) {
-        int n = 0;
-        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
-            n += r.toObject().value("method") == method && r.toObject().value("path") == path;
-        return n;
-    }
 
 private slots:
     void initTestCase() { QVERIFY(cloud.start()); }
@@ -100,7 +94,7 @@ private slots:
         const qint64 target = which == 0 ? open : which == 1 ? other : 999;
         cloud.post("/dev/requests/clear");
         store.deleteChatThread(target);
-        QTRY_COMPARE(requestsTo("DELETE", QStringLiteral("/v1/chat/threads/%1").arg(target)), 1);
+        QTRY_COMPARE(cloud.requestCount("DELETE", QStringLiteral("/v1/chat/threads/%1").arg(target)), 1);
         if (which != 2) QTRY_COMPARE(store.chatThreads().size(), rowsLeft);
         QTest::qWait(100);
         QCOMPARE(store.chatThreads().size(), rowsLeft);

@@ -14,12 +14,6 @@ class SharingTest : public QObject {
     test::DevCloud cloud{{"--seed", "demo"}};
     const QString demo = "+919876543210";
 
-    int requestsTo(const QString& method, const QString& path) {
-        int n = 0;
-        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
-            n += r.toObject().value("method") == method && r.toObject().value("path") == path;
-        return n;
-    }
     QJsonObject lastInviteBody() {
         QJsonObject body;
         for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
@@ -116,7 +110,7 @@ private slots:
         QVERIFY(store.toastIsError());
         if (sentMask == 0) {
             QTest::qWait(100);
-            QCOMPARE(requestsTo("POST", "/v1/device/1/invite"), 0);
+            QCOMPARE(cloud.requestCount("POST", "/v1/device/1/invite"), 0);
             return;
         }
         QCOMPARE(lastInviteBody(), (QJsonObject{{"phone", phone}, {"acl_mask", sentMask}}));

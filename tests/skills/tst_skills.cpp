@@ -63,12 +63,6 @@ class SkillsTest : public QObject {
     const QString demo = "+919876543210";
     QTemporaryDir runtime;
 
-    int requestsTo(const QString& method, const QString& path) {
-        int n = 0;
-        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
-            n += r.toObject().value("method") == method && r.toObject().value("path") == path;
-        return n;
-    }
     bool swiggyConnected(const TavoStore& store) {
         for (const Skill& s : store.skills())
             if (s.id == "swiggy") return s.connected;
@@ -153,7 +147,7 @@ private slots:
         QCOMPARE(store.toastIsError(), error);
         QCOMPARE(browser.opened.size(), 1);
         QCOMPARE(browser.opened.first().path(), "/skills/swiggy/authorize");
-        QTRY_COMPARE(requestsTo("GET", "/v1/skills"), 1); // reloaded either way
+        QTRY_COMPARE(cloud.requestCount("GET", "/v1/skills"), 1); // reloaded either way
         QTRY_VERIFY(!store.skillsLoading());
         QCOMPARE(swiggyConnected(store), connected);
         QVERIFY(!auth.waiting());
@@ -200,8 +194,8 @@ private slots:
         }
         QCOMPARE(opens, opened);
         QVERIFY(!auth.waiting());
-        QCOMPARE(requestsTo("POST", "/v1/skills/swiggy/connect"), 1);
-        QCOMPARE(requestsTo("GET", "/v1/skills"), 0);
+        QCOMPARE(cloud.requestCount("POST", "/v1/skills/swiggy/connect"), 1);
+        QCOMPARE(cloud.requestCount("GET", "/v1/skills"), 0);
     }
 
     // Only a link of the waiting scheme, while a sign-in waits, ends it.
@@ -241,7 +235,7 @@ private slots:
         store.disconnectSkill("nope/../../v1/devices");
         QTRY_COMPARE(store.toast(), std::optional<QString>("Not found"));
         QTest::qWait(100);
-        QCOMPARE(requestsTo("GET", "/v1/skills"), 1);
+        QCOMPARE(cloud.requestCount("GET", "/v1/skills"), 1);
     }
 };
 

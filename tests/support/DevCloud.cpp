@@ -1,5 +1,7 @@
 #include "support/DevCloud.h"
 
+#include <QJsonArray>
+
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -85,6 +87,13 @@ QJsonObject DevCloud::signIn(const QString& phone) {
                              .value("code")
                              .toString();
     return post(QStringLiteral("/v1/auth/verify"), {{"phone", phone}, {"code", code}});
+}
+
+int DevCloud::requestCount(const QString& method, const QString& path) {
+    int n = 0;
+    for (const QJsonValue& r : get(QStringLiteral("/dev/requests")).value("requests").toArray())
+        n += r.toObject().value("method") == method && r.toObject().value("path") == path;
+    return n;
 }
 
 } // namespace tavo::test

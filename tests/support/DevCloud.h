@@ -31,6 +31,8 @@ public:
     QJsonObject post(const QString& path, const QJsonObject& body = {});
     // Signs a phone in through the real sign-in endpoints; returns {user_id, session_token}.
     QJsonObject signIn(const QString& phone);
+    // How many of the recorded requests (/dev/requests) had this method and exact path.
+    int requestCount(const QString& method, const QString& path);
 
     QString log() const { return m_log; }
 
