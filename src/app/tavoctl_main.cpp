@@ -6,6 +6,7 @@
 #include "music/MusicPlayer.h"
 #include "core/PhoneNumber.h"
 #include "core/TavoStore.h"
+#include "setup/BoxScanner.h"
 #include "shell/SingleInstance.h"
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
@@ -49,6 +50,9 @@ int usage() {
            "       tavoctl history\n"
            "       tavoctl skills\n"
            "       tavoctl skill connect swiggy | skill disconnect ID\n"
+           "       tavoctl box scan [--seconds N]\n"
+           "       tavoctl box setup --ssid NAME [--password P]\n"
+           "       tavoctl box claim CODE\n"
            "       tavoctl logout\n"
            "BOX is a box id or a unique box name.\n";
     err.flush();
@@ -538,6 +542,74 @@ int skillConnect(TavoStore& store, SkillsAuth& auth) {
     return code;
 }
 
+// Boxes announcing themselves on this network, classified against the account's boxes.
+int boxScan(TavoStore& store, QNetworkAccessManager& network, QStringList args) {
+    int seconds = 4;
+    if (args.size() == 2 && args[0] == "--seconds") {
+        bool ok = false;
+        seconds = args[1].toInt(&ok);
+        if (!ok || seconds < 1) return usage();
+    } else if (!args.isEmpty()) {
+        return usage();
+    }
+    Result<DeviceList> list =
+        QCoro::waitFor(store.api().send<DeviceList>(QStringLiteral("GET"), Endpoints::devices()));
+    BoxScanner scanner(network);
+    if (list) scanner.setDevices(list->devices);
+    scanner.start();
+    waitFor([&] { return !scanner.scanning(); }, seconds * 1000);
+    const bool failed = !scanner.scanning();
+    scanner.stop();
+    if (failed && scanner.found().isEmpty()) return fail("Local network discovery is not available (no DNS-SD daemon).");
+    if (scanner.rows().isEmpty()) out << "No boxes found on this network\n";
+    for (const QVariant& row : scanner.rows()) {
+        const QVariantMap r = row.toMap();
+        out << r["title"].toString() << "\t" << r["subtitle"].toString() << "\t" << r["host"].toString() << ":"
+            << r["port"].toInt() << "\n";
+    }
+    return 0;
+}
+
+// The set-up road in the terminal: each step's words as the add-box screen shows them.
+int boxSetup(TavoStore& store, QStringList args) {
+    QString ssid, password;
+    bool haveSSID = false;
+    for (qsizetype i = 0; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return usage();
+        if (args[i] == "--ssid") {
+            ssid = args[i + 1];
+            haveSSID = true;
+        } else if (args[i] == "--password") {
+            password = args[i + 1];
+        } else {
+            return usage();
+        }
+    }
+    if (!haveSSID) return usage();
+    std::optional<QString> error;
+    QObject::connect(&store, &TavoStore::provChanged, &store, [&] {
+        if (const QString words = store.prov().headline(); !words.isEmpty()) out << words << "\n" << Qt::flush;
+    });
+    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] {
+        if (!store.toast()) return;
+        if (store.toastIsError()) error = *store.toast();
+        else out << *store.toast() << "\n" << Qt::flush;
+    });
+    QCoro::waitFor(store.doScanForBox());
+    if (store.prov().kind == ProvisionStep::Kind::NeedsAP)
+        return fail("Open Wi-Fi settings and join the Tavo-XXXX hotspot shown on your box, then come back and tap "
+                    "Retry.");
+    store.setProvHomeSSID(ssid);
+    store.setProvHomePass(password);
+    QCoro::waitFor(store.doProvisionSubmit());
+    if (error) fail(*error);
+    if (store.prov().kind == ProvisionStep::Kind::ManualPair) {
+        err << "Then run: tavoctl box claim CODE\n" << Qt::flush;
+        return 1;
+    }
+    return error ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -579,6 +651,10 @@ int main(int argc, char* argv[]) {
     if (cmd == "skill" && args == QStringList{"connect", "swiggy"}) return skillConnect(store, auth);
     if (cmd == "skill" && args.size() == 2 && args[0] == "disconnect")
         return runOperation(store, [&] { return store.doDisconnectSkill(args[1]); });
+    if (cmd == "box" && args.value(0) == "scan") return boxScan(store, network, args.mid(1));
+    if (cmd == "box" && args.value(0) == "setup") return boxSetup(store, args.mid(1));
+    if (cmd == "box" && args.size() == 2 && args[0] == "claim")
+        return runOperation(store, [&] { return store.doClaim(args[1]); });
     if (cmd == "logout") {
         store.signOut();
         out << "Signed out\n";

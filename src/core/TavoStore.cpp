@@ -1,5 +1,6 @@
 #include "core/TavoStore.h"
 
+#include "platform/linux/SecretServiceKeychain.h"
 #include "platform/Preferences.h"
 #include "skills/SkillsAuth.h"
 
@@ -12,6 +13,10 @@ TavoStore::TavoStore(StoreServices services, QObject* parent) : QObject(parent),
     if (!m_services.skillsAuth) {
         m_ownSkillsAuth = std::make_unique<SkillsAuth>();
         m_services.skillsAuth = m_ownSkillsAuth.get();
+    }
+    if (!m_services.keychain) {
+        m_ownKeychain = std::make_unique<SecretServiceKeychain>();
+        m_services.keychain = m_ownKeychain.get();
     }
     restoreSession();
 }

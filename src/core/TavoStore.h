@@ -10,7 +10,9 @@
 #include "devices/Member.h"
 #include "music/MusicTrack.h"
 #include "platform/Clock.h"
+#include "platform/Keychain.h"
 #include "setup/ProvisionStep.h"
+#include "setup/TavoBoxProbe.h"
 #include "skills/Skill.h"
 #include "skills/SkillsAuth.h"
 
@@ -45,6 +47,8 @@ struct StoreServices {
     ChatSpeaker* speaker = nullptr; // nullptr: the process's shared one
     MusicPlayer* music = nullptr;   // nullptr: the process's shared one
     SkillsAuth* skillsAuth = nullptr; // nullptr: one of the store's own, opening the desktop's browser
+    Keychain* keychain = nullptr;     // nullptr: the desktop's Secret Service
+    TavoBoxProbe::Network boxNetwork = {}; // where the hotspot probe looks
 };
 
 // The one observable application state object. Screens and the tray read its properties and
@@ -75,6 +79,9 @@ class TavoStore : public QObject {
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(QString provHomeSSID READ provHomeSSID WRITE setProvHomeSSID NOTIFY provHomeSSIDChanged)
     Q_PROPERTY(QString provHomePass READ provHomePass WRITE setProvHomePass NOTIFY provHomePassChanged)
+    Q_PROPERTY(QString provKind READ provKind NOTIFY provChanged)
+    Q_PROPERTY(QString provCode READ provCode NOTIFY provChanged)
+    Q_PROPERTY(QString provHeadline READ provHeadline NOTIFY provChanged)
     Q_PROPERTY(tavo::TavoStore::ConnStatus conn READ conn NOTIFY connChanged)
     Q_PROPERTY(QString pendingInviteShareLink READ pendingInviteShareLinkText NOTIFY pendingInviteShareLinkChanged)
     Q_PROPERTY(tavo::SkillsAuth* skillsAuth READ skillsAuthObject CONSTANT)
@@ -119,6 +126,9 @@ public:
     bool toastIsError() const { return m_toastIsError; }
     bool busy() const { return m_busy; }
     const ProvisionStep& prov() const { return m_prov; }
+    QString provKind() const { return m_prov.name(); }
+    QString provCode() const { return m_prov.code; }
+    QString provHeadline() const { return m_prov.headline(); }
     QString provHomeSSID() const { return m_provHomeSSID; }
     void setProvHomeSSID(const QString& s) { assign(m_provHomeSSID, s, &TavoStore::provHomeSSIDChanged); }
     QString provHomePass() const { return m_provHomePass; }
@@ -172,6 +182,19 @@ public:
     Q_INVOKABLE void loadSkills();
     Q_INVOKABLE void connectSwiggy();
     Q_INVOKABLE void disconnectSkill(const QString& id);
+
+    // Box set-up (setup/Provisioning.cpp)
+    Q_INVOKABLE void beginProvision();
+    Q_INVOKABLE void scanForBox();
+    Q_INVOKABLE void provisionSubmit();
+    Q_INVOKABLE void claim(const QString& pairCode);
+    // The add-box screen's own moves: "Pair code", after its manual claim, and "Cancel".
+    Q_INVOKABLE void showManualPair() { setProv(ProvisionStep::of(ProvisionStep::Kind::ManualPair)); }
+    Q_INVOKABLE void endProvision() { setProv({}); }
+    Q_INVOKABLE void cancelProvision() {
+        setProv({});
+        showHome();
+    }
     SkillsAuth& skillsAuth() const;
     SkillsAuth* skillsAuthObject() const { return &skillsAuth(); }
 
@@ -198,6 +221,10 @@ public:
     QCoro::Task<> doLoadSkills();
     QCoro::Task<> doConnectSwiggy();
     QCoro::Task<> doDisconnectSkill(QString id);
+    QCoro::Task<> doBeginProvision();
+    QCoro::Task<> doScanForBox();
+    QCoro::Task<> doProvisionSubmit();
+    QCoro::Task<> doClaim(QString pairCode);
 
     const StoreServices& services() const { return m_services; }
     // A request with the current token; see API.
@@ -247,6 +274,12 @@ protected:
     void setToast(const std::optional<QString>& t) { assign(m_toast, t, &TavoStore::toastChanged); }
     void setToastIsError(bool e) { assign(m_toastIsError, e, &TavoStore::toastIsErrorChanged); }
     void setBusy(bool b) { assign(m_busy, b, &TavoStore::busyChanged); }
+    void setProv(const ProvisionStep& step) { assign(m_prov, step, &TavoStore::provChanged); }
+    Keychain& keychain() { return *m_services.keychain; }
+    QCoro::Task<> pollForPairCode(QUrl base);
+    QCoro::Task<> autoClaim(QString code);
+    // Claim, "Box added", then the fresh device list; the failure for the caller to show.
+    QCoro::Task<std::optional<Failure>> claimAndRefresh(QString code);
     void setConn(ConnStatus c) { assign(m_conn, c, &TavoStore::connChanged); }
     void setChatBusy(bool b) { assign(m_chatBusy, b, &TavoStore::chatBusyChanged); }
     void setChatTyping(bool b) { assign(m_chatTyping, b, &TavoStore::chatTypingChanged); }
@@ -316,6 +349,7 @@ private:
     QStringList m_pendingSends; // frames sent while the socket is still opening
     std::optional<QString> m_pendingInviteShareLink;
     std::unique_ptr<SkillsAuth> m_ownSkillsAuth; // when the services bring none
+    std::unique_ptr<Keychain> m_ownKeychain;     // likewise
 };
 
 } // namespace tavo

@@ -35,6 +35,23 @@ private:
     QProcess m_daemon;
 };
 
+// gnome-keyring's Secret Service on a private session bus, its keyrings in a folder of its
+// own. start() points this process's session bus at it, so call it before anything in the
+// process has connected to a session bus.
+class SecretService {
+public:
+    ~SecretService();
+    bool start();
+    QString busAddress() const { return m_bus.address(); }
+    // How many items of `service`/`account` the keyring holds, counted with secret-tool.
+    int itemCount(const QString& service, const QString& account) const;
+
+private:
+    PrivateBus m_bus;
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+};
+
 // Why a test needs skipping when one of `tools` is not installed; empty when all are.
 QString missingTool(std::initializer_list<const char*> tools);
 

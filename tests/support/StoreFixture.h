@@ -27,6 +27,9 @@ struct StoreFixture {
     // Tests never open a real browser: unless a test brings its own, opening fails.
     SkillsAuth noBrowser{[](const QUrl&) { return false; }};
     SkillsAuth* skillsAuth = &noBrowser;
+    Keychain* keychain = nullptr; // nullptr: the Secret Service of this process's session bus
+    // Never the machine's real networks: a test that probes names its loopback boxes.
+    TavoBoxProbe::Network boxNetwork{[] { return std::optional<QString>(); }, {}};
     std::unique_ptr<TavoStore> store;
 
     // Points the cloud (and optionally the local server) at development clouds.
@@ -34,7 +37,7 @@ struct StoreFixture {
     void useLocal(int port) { config.localPort = port; }
 
     TavoStore& make() {
-        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music, skillsAuth});
+        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music, skillsAuth, keychain, boxNetwork});
         return *store;
     }
 
