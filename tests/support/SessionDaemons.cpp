@@ -76,6 +76,7 @@ bool SecretService::start() {
     m_daemon.start(QStringLiteral("gnome-keyring-daemon"), {"--foreground", "--unlock", "--components=secrets"});
     if (!m_daemon.waitForStarted(5000)) return false;
     m_daemon.write("test-password\n");
+    m_daemon.waitForBytesWritten(3000); // the writes are flushed by an event loop this start() does not run
     m_daemon.closeWriteChannel();
     qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
     // Ready once the service name is owned on the bus.
