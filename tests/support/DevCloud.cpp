@@ -26,7 +26,7 @@ bool DevCloud::start() {
     m_process->start(QStringLiteral(TAVO_DEVCLOUD_PATH), args);
     if (!m_process->waitForStarted(5000)) return false;
 
-    static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    static const QRegularExpression listening(QStringLiteral("listening on [^\\s:]+:(\\d+)"));
     QByteArray out;
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {

@@ -1,5 +1,7 @@
 #include "support/ManualClock.h"
 
+#include <QTest>
+
 namespace tavo::test {
 
 ManualClock::ManualClock(QDateTime start) : m_now(std::move(start)) {}
@@ -28,6 +30,14 @@ int ManualClock::pendingSleeps() const {
     for (const auto& [when, weak] : m_sleepers)
         if (auto w = weak.lock(); w && !w->fired) ++n;
     return n;
+}
+
+bool ManualClock::advanceUntil(const std::function<bool()>& done, std::chrono::milliseconds step, int steps) {
+    for (int i = 0; i < steps && !done(); ++i) {
+        if (!QTest::qWaitFor([&] { return done() || pendingSleeps() > 0; }, 8000)) return false;
+        if (!done()) advance(step);
+    }
+    return QTest::qWaitFor(done, 8000);
 }
 
 } // namespace tavo::test

@@ -18,6 +18,9 @@ public:
 
     void advance(std::chrono::milliseconds by);
     int pendingSleeps() const;
+    // For loops of sleeps and real I/O: each time a sleep is pending, moves on by `step`,
+    // until `done` holds (true) or `steps` steps or 8 s of real time without progress.
+    bool advanceUntil(const std::function<bool()>& done, std::chrono::milliseconds step, int steps = 40);
 
 private:
     QDateTime m_now;

@@ -3,9 +3,11 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <algorithm>
 
 namespace tavo::devcloud {
 
@@ -26,6 +28,7 @@ void CloudState::reset() {
     m_boxes.clear();
     m_activity.clear();
     m_skills.clear();
+    m_usedPairCodes.clear();
     m_nextActivity = 1;
     m_nextUser = 1001;
     m_nextBox = 1;
@@ -105,6 +108,43 @@ QList<qint64> CloudState::usersOf(const Box& b) const {
     return out;
 }
 
+Box* CloudState::boxByMac(const QString& mac) {
+    for (Box& b : m_boxes)
+        if (b.mac.compare(mac, Qt::CaseInsensitive) == 0) return &b;
+    return nullptr;
+}
+
+Box* CloudState::boxByPairCode(const QString& code) {
+    if (code.isEmpty()) return nullptr;
+    for (Box& b : m_boxes)
+        if (b.owner == 0 && b.pairCode == code) return &b;
+    return nullptr;
+}
+
+QString CloudState::newPairCode() {
+    // Read off a box's label and typed in: no 0/O or 1/I to confuse.
+    static constexpr char alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+    auto inUse = [this](const QString& code) {
+        if (m_usedPairCodes.contains(code)) return true;
+        return std::any_of(m_boxes.cbegin(), m_boxes.cend(),
+                           [&](const Box& b) { return b.pairCode == code; });
+    };
+    QString code;
+    do {
+        code.clear();
+        for (int i = 0; i < 8; ++i) {
+            if (i == 4) code += QLatin1Char('-');
+            code += QLatin1Char(alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet) - 1)]);
+        }
+    } while (inUse(code));
+    return code;
+}
+
+void CloudState::retirePairCode(Box& b) {
+    if (!b.pairCode.isEmpty()) m_usedPairCodes.insert(b.pairCode);
+    b.pairCode.clear();
+}
+
 QJsonObject CloudState::deviceJson(const Box& b, qint64 user) const {
     QJsonObject names;
     for (auto it = b.names.constBegin(); it != b.names.constEnd(); ++it)
@@ -181,6 +221,7 @@ QJsonObject CloudState::toJson() const {
         for (auto it = b.members.constBegin(); it != b.members.constEnd(); ++it)
             members.insert(QString::number(it.key()), it.value());
         o.insert("members", members);
+        o.insert("pair_code", b.pairCode);
         boxes.append(o);
     }
     QJsonArray activity;
@@ -194,9 +235,17 @@ QJsonObject CloudState::toJson() const {
     QJsonObject skills;
     for (auto it = m_skills.constBegin(); it != m_skills.constEnd(); ++it)
         skills.insert(QString::number(it.key()), QJsonArray::fromStringList(QStringList(it->cbegin(), it->cend())));
-    return {{"users", users},       {"sessions", sessions},        {"boxes", boxes},
-            {"activity", activity}, {"skills", skills},            {"next_user", m_nextUser},
-            {"next_box", m_nextBox}, {"next_activity", m_nextActivity}};
+    QStringList used(m_usedPairCodes.cbegin(), m_usedPairCodes.cend());
+    used.sort();
+    return {{"users", users},
+            {"sessions", sessions},
+            {"boxes", boxes},
+            {"activity", activity},
+            {"skills", skills},
+            {"next_user", m_nextUser},
+            {"next_box", m_nextBox},
+            {"next_activity", m_nextActivity},
+            {"used_pair_codes", QJsonArray::fromStringList(used)}};
 }
 
 void CloudState::fromJson(const QJsonObject& o) {
@@ -227,6 +276,7 @@ void CloudState::fromJson(const QJsonObject& o) {
         const QJsonObject members = j.value("members").toObject();
         for (auto it = members.constBegin(); it != members.constEnd(); ++it)
             b.members.insert(it.key().toLongLong(), it->toInteger());
+        b.pairCode = j.value("pair_code").toString();
         m_boxes.insert(b.id, b);
     }
     for (const QJsonValue& v : o.value("activity").toArray()) {
@@ -242,6 +292,8 @@ void CloudState::fromJson(const QJsonObject& o) {
     for (auto it = skills.constBegin(); it != skills.constEnd(); ++it)
         for (const QJsonValue& id : it->toArray())
             m_skills[it.key().toLongLong()].insert(id.toString());
+    for (const QJsonValue& code : o.value("used_pair_codes").toArray())
+        m_usedPairCodes.insert(code.toString());
     m_nextActivity = o.value("next_activity").toInteger(1);
     m_nextUser = o.value("next_user").toInteger(1001);
     m_nextBox = o.value("next_box").toInteger(1);

@@ -26,6 +26,7 @@ struct Box {
     QString offlineSince, offlineHint, wifiSSID;
     std::optional<qint64> wifiRSSI;
     QMap<qint64, qint64> members; // user id -> acl mask
+    QString pairCode;             // while unclaimed: the code a user claims it with
 };
 
 // One line of a box's activity log. user 0 = the system.
@@ -59,6 +60,12 @@ public:
     QJsonObject deviceJson(const Box& b, qint64 user) const;
     QList<qint64> usersOf(const Box& b) const;
 
+    // Simulated boxes register by MAC and are claimed with a one-time pair code.
+    Box* boxByMac(const QString& mac);
+    Box* boxByPairCode(const QString& code); // unclaimed boxes only
+    QString newPairCode();                   // fresh, never handed out before
+    void retirePairCode(Box& b);             // a used code stays refused
+
     bool hasSignedIn(qint64 user) const;
 
     void logActivity(Activity a); // id and (when empty) time filled in
@@ -78,6 +85,7 @@ private:
     QMap<qint64, Box> m_boxes;
     QList<Activity> m_activity;
     QMap<qint64, QSet<QString>> m_skills; // user id -> connected skill ids
+    QSet<QString> m_usedPairCodes;
     qint64 m_nextActivity = 1;
     qint64 m_nextUser = 1001;
     qint64 m_nextBox = 1;

@@ -25,6 +25,7 @@ QString shareLink(const QString& phone, const QString& boxName) {
 std::optional<Server::Reply> Server::routeDevice(const QString& method, const QStringList& parts,
                                                  const QUrlQuery& query, const QJsonObject& body, qint64 user) {
     if (parts.size() < 3 || parts[0] != "v1" || parts[1] != "device") return std::nullopt;
+    if (parts.size() == 3 && parts[2] == "claim" && method == "POST") return claim(body, user);
     bool isID = false;
     const qint64 id = parts[2].toLongLong(&isID);
     if (!isID) return std::nullopt;
@@ -42,9 +43,10 @@ std::optional<Server::Reply> Server::routeDevice(const QString& method, const QS
     if (parts.size() == 3 && method == "DELETE") {
         if (b->owner != user) return error(403, "Only the owner can forget this box");
         const QList<qint64> users = m_state.usersOf(*b);
-        // Unpaired: nobody sees it until it is claimed again.
+        // Unpaired: nobody sees it until it is claimed again, with a fresh code.
         b->owner = 0;
         b->members.clear();
+        b->pairCode = m_state.newPairCode();
         m_state.save();
         for (qint64 u : users)
             pushTo(u, {{"type", "device_removed"}, {"device_id", id}});

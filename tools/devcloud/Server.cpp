@@ -57,12 +57,13 @@ bool Server::start() {
     }
     m_chat.open();
     if (m_options.seedDemo) seed();
-    const quint16 port = listen(QHostAddress::LocalHost, m_options.port);
+    const QHostAddress address(m_options.address);
+    const quint16 port = address.isNull() ? 0 : listen(address, m_options.port);
     if (port == 0) {
-        fprintf(stderr, "tavo-devcloud: cannot listen on 127.0.0.1:%u\n", m_options.port);
+        fprintf(stderr, "tavo-devcloud: cannot listen on %s:%u\n", qPrintable(m_options.address), m_options.port);
         return false;
     }
-    printf("tavo-devcloud listening on 127.0.0.1:%u\n", port);
+    printf("tavo-devcloud listening on %s:%u\n", qPrintable(address.toString()), port);
     fflush(stdout);
     return true;
 }
@@ -241,6 +242,7 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
         return r;
     }
     if (what == "state") return json(m_state.dump());
+    if (std::optional<Reply> boxes = routeBoxRegistry(method, parts, body)) return *boxes;
     if (what == "chat" && parts.value(2) == "next" && method == "POST") return scriptNextChat(body);
     if (what == "chat" && parts.value(2) == "thread" && method == "POST") {
         const qint64 user = m_state.userFor(body.value("phone").toString(), true);

@@ -17,6 +17,7 @@ class QWebSocket;
 namespace tavo::devcloud {
 
 struct Options {
+    QString address = QStringLiteral("127.0.0.1"); // other addresses only inside a test's network namespace
     quint16 port = 3200;
     QString db;
     bool seedDemo = false;
@@ -27,7 +28,7 @@ class Server : public QAbstractHttpServer {
     Q_OBJECT
 public:
     explicit Server(Options options);
-    bool start(); // listens on loopback and prints the listening line
+    bool start(); // listens and prints the listening line
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -55,6 +56,10 @@ private:
     std::optional<Reply> routeDevice(const QString& method, const QStringList& parts, const QUrlQuery& query,
                                      const QJsonObject& body, qint64 user);
     static bool isE164(const QString& phone);
+
+    // Simulated boxes: registration by MAC, and the claim with a pair code (PairingRoutes.cpp)
+    std::optional<Reply> routeBoxRegistry(const QString& method, const QStringList& parts, const QJsonObject& body);
+    Reply claim(const QJsonObject& body, qint64 user);
 
     // Skills and their development sign-in page (SkillRoutes.cpp)
     std::optional<Reply> routeSkills(const QString& method, const QStringList& parts, const QHttpServerRequest& request,

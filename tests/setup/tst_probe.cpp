@@ -1,0 +1,106 @@
+// Finding a box on its hotspot, with simulated boxes on loopback standing in for the gateway
+// and the hotspot candidates.
+
+#include "setup/TavoBoxProbe.h"
+#include "support/BoxSim.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <memory>
+#include <qcoro/qcorotask.h>
+
+using namespace tavo;
+
+namespace {
+
+// A loopback port nothing listens on: connecting is refused at once.
+QString closedPort() {
+    return QStringLiteral("http://127.0.0.1:9");
+}
+
+} // namespace
+
+class TestProbe : public QObject {
+    Q_OBJECT
+    std::map<QString, std::unique_ptr<test::BoxSim>> m_boxes;
+
+    // One simulator per behaviour, started once.
+    QString box(const QString& label, QStringList args = {}) {
+        auto& sim = m_boxes[label];
+        if (!sim) {
+            sim = std::make_unique<test::BoxSim>(args);
+            if (!sim->start()) qFatal("tavo-boxsim did not start: %s", qPrintable(sim->log()));
+        }
+        return sim->base();
+    }
+    static TavoBoxProbe probeWith(std::optional<QString> gatewayBase, QStringList candidates) {
+        std::optional<QString> gateway;
+        if (gatewayBase) gateway = gatewayBase->mid(QStringLiteral("http://").size());
+        return TavoBoxProbe({[gateway] { return gateway; }, candidates});
+    }
+
+private slots:
+    void find_data() {
+        QTest::addColumn<QString>("gateway"); // "" = none; else a label
+        QTest::addColumn<QStringList>("candidates");
+        QTest::addColumn<QString>("found"); // label, or "" for nothing
+        QTest::newRow("gateway hit") << "ok" << QStringList{} << "ok";
+        QTest::newRow("gateway 204, sweep hit") << "204" << QStringList{"closed", "500", "ok"} << "ok";
+        QTest::newRow("204 and 500 are not boxes") << "" << QStringList{"204", "500", "closed"} << "";
+        QTest::newRow("first to answer wins") << "" << QStringList{"slow", "ok"} << "ok";
+        QTest::newRow("slow but in time") << "" << QStringList{"closed", "slow"} << "slow";
+        QTest::newRow("not a URL is skipped") << "" << QStringList{"http://exa mple", "ok"} << "ok";
+        QTest::newRow("nothing to try") << "" << QStringList{} << "";
+    }
+    void find() {
+        QFETCH(QString, gateway);
+        QFETCH(QStringList, candidates);
+        QFETCH(QString, found);
+        const auto base = [this](const QString& label) -> QString {
+            if (label == "ok") return box("ok");
+            if (label == "204") return box("204", {"--info-status", "204"});
+            if (label == "500") return box("500", {"--info-status", "500"});
+            if (label == "slow") return box("slow", {"--delay-ms", "120"});
+            if (label == "closed") return closedPort();
+            return label;
+        };
+        QStringList urls;
+        for (const QString& c : candidates) urls << base(c);
+        const TavoBoxProbe probe = probeWith(gateway.isEmpty() ? std::nullopt : std::optional(base(gateway)), urls);
+        const std::optional<QUrl> result = QCoro::waitFor(probe.find(1200));
+        QCOMPARE(result.has_value(), !found.isEmpty());
+        if (result) QCOMPARE(result->toString(), base(found));
+    }
+
+    // A sweep of boxes that never answer ends with the candidates' own 200 ms, not the
+    // caller's time-out and not the boxes' 5 s.
+    void sweepWaitsOnlyForItsCandidates() {
+        const QString hanging = box("hanging", {"--delay-ms", "5000"});
+        const TavoBoxProbe probe = probeWith(std::nullopt, {hanging, hanging, hanging, closedPort()});
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(QCoro::waitFor(probe.find(1200)), std::nullopt);
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void gatewayUsesCallersTimeout() {
+        const QString hanging = box("hanging", {"--delay-ms", "5000"});
+        const QString ok = box("ok");
+        const TavoBoxProbe probe = probeWith(hanging, {ok});
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(QCoro::waitFor(probe.find(300)), std::optional(QUrl(ok)));
+        QVERIFY2(timer.elapsed() >= 300 && timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    void probeReadsTheIdentity() {
+        const QString ok = box("ok");
+        const std::optional<BoxIdentity> identity = QCoro::waitFor(TavoBoxProbe::probe(QUrl(ok), 1000));
+        QVERIFY(identity);
+        QVERIFY(identity->relays.has_value());
+        QVERIFY(!QCoro::waitFor(TavoBoxProbe::probe(QUrl(closedPort()), 1000)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProbe)
+#include "tst_probe.moc"
