@@ -1,5 +1,7 @@
 #include "support/BoxSim.h"
 
+#include "support/ChildProcess.h"
+
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -14,27 +16,13 @@ bool BoxSim::start() {
     m_process = std::make_unique<QProcess>();
     QStringList command = m_prefix;
     command << QStringLiteral(TAVO_BOXSIM_PATH) << m_args;
-    m_process->start(command.takeFirst(), command);
-    if (!m_process->waitForStarted(5000)) return false;
     static const QRegularExpression listening(QStringLiteral("listening on (http://[^\\s]+):(\\d+)"));
-    QByteArray out;
-    for (QDeadlineTimer deadline(10'000); !deadline.hasExpired();) {
-        m_process->waitForReadyRead(100);
-        out += m_process->readAllStandardOutput();
-        m_log += QString::fromUtf8(m_process->readAllStandardError());
-        if (auto m = listening.match(QString::fromUtf8(out)); m.hasMatch()) {
-            m_port = m.captured(2).toInt();
-            m_base = m.captured(1) + QLatin1Char(':') + m.captured(2);
-            QObject::connect(m_process.get(), &QProcess::readyReadStandardError, m_process.get(),
-                             [this] { m_log += QString::fromUtf8(m_process->readAllStandardError()); });
-            QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, m_process.get(),
-                             [this] { m_process->readAllStandardOutput(); });
-            return true;
-        }
-        if (m_process->state() == QProcess::NotRunning) break;
-    }
-    qWarning("tavo-boxsim did not start: %s", qPrintable(m_log));
-    return false;
+    const QString program = command.takeFirst();
+    const auto m = startAndAwaitLine(*m_process, program, command, listening, m_log);
+    if (!m) return false;
+    m_port = m->captured(2).toInt();
+    m_base = m->captured(1) + QLatin1Char(':') + m->captured(2);
+    return true;
 }
 
 void BoxSim::stop() {

@@ -1,5 +1,7 @@
 #include "support/DevCloud.h"
 
+#include "support/ChildProcess.h"
+
 #include <QJsonArray>
 
 #include <QDeadlineTimer>
@@ -22,30 +24,11 @@ bool DevCloud::start() {
     m_process = std::make_unique<QProcess>();
     QStringList args = m_args;
     if (!args.contains(QStringLiteral("--port"))) args << QStringLiteral("--port") << QStringLiteral("0");
-    m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->start(QStringLiteral(TAVO_DEVCLOUD_PATH), args);
-    if (!m_process->waitForStarted(5000)) return false;
-
     static const QRegularExpression listening(QStringLiteral("listening on [^\\s:]+:(\\d+)"));
-    QByteArray out;
-    QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        m_process->waitForReadyRead(100);
-        out += m_process->readAllStandardOutput();
-        m_log += QString::fromUtf8(m_process->readAllStandardError());
-        if (auto m = listening.match(QString::fromUtf8(out)); m.hasMatch()) {
-            m_port = m.captured(1).toInt();
-            // Keep draining stderr so the child never blocks on a full pipe.
-            QObject::connect(m_process.get(), &QProcess::readyReadStandardError, m_process.get(),
-                             [this] { m_log += QString::fromUtf8(m_process->readAllStandardError()); });
-            QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, m_process.get(),
-                             [this] { m_process->readAllStandardOutput(); });
-            return true;
-        }
-        if (m_process->state() == QProcess::NotRunning) break;
-    }
-    qWarning("tavo-devcloud did not start: %s", qPrintable(m_log));
-    return false;
+    const auto m = startAndAwaitLine(*m_process, QStringLiteral(TAVO_DEVCLOUD_PATH), args, listening, m_log);
+    if (!m) return false;
+    m_port = m->captured(1).toInt();
+    return true;
 }
 
 void DevCloud::stop() {

@@ -1,0 +1,31 @@
+#include "support/ChildProcess.h"
+
+#include <QDeadlineTimer>
+
+namespace tavo::test {
+
+std::optional<QRegularExpressionMatch> startAndAwaitLine(QProcess& process, const QString& program,
+                                                         const QStringList& args, const QRegularExpression& ready,
+                                                         QString& log) {
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, args);
+    if (!process.waitForStarted(5000)) return std::nullopt;
+    QByteArray out;
+    for (QDeadlineTimer deadline(10'000); !deadline.hasExpired();) {
+        process.waitForReadyRead(100);
+        out += process.readAllStandardOutput();
+        log += QString::fromUtf8(process.readAllStandardError());
+        if (auto m = ready.match(QString::fromUtf8(out)); m.hasMatch()) {
+            QObject::connect(&process, &QProcess::readyReadStandardError, &process,
+                             [&process, &log] { log += QString::fromUtf8(process.readAllStandardError()); });
+            QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+                             [&process] { process.readAllStandardOutput(); });
+            return m;
+        }
+        if (process.state() == QProcess::NotRunning) break;
+    }
+    qWarning("%s did not start: %s", qPrintable(program), qPrintable(log));
+    return std::nullopt;
+}
+
+} // namespace tavo::test
