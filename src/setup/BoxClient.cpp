@@ -50,7 +50,7 @@ QCoro::Task<Result<std::monostate>> BoxClient::connect(QString ssid, QString pas
     Result<QByteArray> raw =
         co_await exchange("POST", QStringLiteral("/api/connect"), connectBody(ssid, password), postTimeoutMs);
     if (!raw) co_return raw.failure();
-    co_return std::monostate{};
+    co_return Result<std::monostate>(std::monostate{}); // a bare monostate would set QCoro's empty slot
 }
 
 } // namespace tavo
