@@ -27,6 +27,11 @@ struct Rig {
             if (store->toast()) toasts << (store->toastIsError() ? "!" : "") + *store->toast();
         });
     }
+    // The poll runs on the manual clock while the box joins in real time; without this wait
+    // the clock could run out the whole deadline before the box is on the cloud.
+    void awaitJoined() {
+        QTRY_COMPARE_WITH_TIMEOUT(box->sim()["registered"].toBool(), true, 10000);
+    }
     bool pump(const std::function<bool()>& done, int steps = 40) {
         return f.clock.advanceUntil(done, std::chrono::milliseconds(1500), steps);
     }
@@ -83,6 +88,7 @@ private slots:
         QStringList steps;
         connect(&s, &TavoStore::provChanged, &s, [&] { steps << s.prov().name(); });
         s.provisionSubmit();
+        r->awaitJoined();
         QVERIFY2(r->pump([&] { return s.prov().kind == Kind::Idle; }), qPrintable(steps.join(' ')));
 
         const QJsonObject received = r->box->sim();
@@ -181,6 +187,7 @@ private slots:
         m_cloud.post("/dev/fail-next", {{"method", "GET"}, {"path", "/v1/devices"}, {"status", 503},
                                        {"body", R"({"error":"Try again later"})"}});
         s.provisionSubmit();
+        r->awaitJoined();
         QVERIFY(r->pump([&] { return s.prov().kind == Kind::ManualPair; }));
         QCOMPARE(r->toasts.mid(r->toasts.size() - 2), QStringList({"Box added", "!Try again later"}));
         // Claimed all the same: the cloud lists it.

@@ -12,7 +12,6 @@ namespace tavo::boxsim {
 namespace {
 
 constexpr int retryMs = 1000;
-constexpr int freshMs = 500;
 constexpr int cloudTimeoutMs = 2000;
 
 QNetworkRequest jsonRequest(const QUrl& url) {
@@ -66,14 +65,15 @@ void CloudLink::registerBox() {
         m_view.connected = true;
         m_view.deviceID = o.value("device_id").toInteger();
         m_view.pairCode = o.value("pair_code").toString();
-        m_fetched.start();
         fprintf(stderr, "tavo-boxsim: registered, pair code \"%s\", device id %lld\n",
                 qPrintable(m_view.pairCode), m_view.deviceID);
     });
 }
 
 void CloudLink::refresh(std::function<void()> done) {
-    if (!m_registered || (m_fetched.isValid() && m_fetched.elapsed() < freshMs)) return done();
+    // Every read asks the cloud afresh (reads arriving meanwhile share one fetch): a cached
+    // view would still show the pair code of a box claimed a moment ago.
+    if (!m_registered) return done();
     m_waiting.append(std::move(done));
     if (!m_fetching) fetch();
 }
@@ -98,10 +98,8 @@ void CloudLink::fetch() {
             const QJsonObject names = o.value("relay_names").toObject();
             for (auto it = names.constBegin(); it != names.constEnd(); ++it)
                 m_view.names.insert(it.key(), it->toString());
-            m_fetched.start();
         } else {
             m_view.connected = false;
-            m_fetched.invalidate();
             // The cloud forgot the box (a reset): register again, as a box that lost its session would.
             if (status == 404) {
                 m_registered = false;

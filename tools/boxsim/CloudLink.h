@@ -50,7 +50,6 @@ private:
     bool m_registering = false;
     bool m_registered = false;
     bool m_fetching = false;
-    QElapsedTimer m_fetched; // valid once a fetch (or the registration) succeeded
     QList<std::function<void()>> m_waiting;
     View m_view;
 };

@@ -87,7 +87,9 @@ bool Simulator::start() {
     if (m_options.mac.isEmpty()) m_options.mac = derivedMac(m_options.address, port);
     m_cloud = std::make_unique<CloudLink>(
         m_options.cloud, CloudLink::Box{m_options.mac, m_options.name, m_options.relays}, this);
-    printf("tavo-boxsim listening on http://%s:%u\n", qPrintable(m_options.address.toString()), port);
+    QString host = m_options.address.toString();
+    if (m_options.address.protocol() == QAbstractSocket::IPv6Protocol) host = u'[' + host + u']';
+    printf("tavo-boxsim listening on http://%s:%u\n", qPrintable(host), port);
     fflush(stdout);
 
     if (!m_options.joinedSSID.isEmpty()) joined(m_options.joinedSSID);
