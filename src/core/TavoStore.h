@@ -48,7 +48,7 @@ struct StoreServices {
     MusicPlayer* music = nullptr;   // nullptr: the process's shared one
     SkillsAuth* skillsAuth = nullptr; // nullptr: one of the store's own, opening the desktop's browser
     Keychain* keychain = nullptr;     // nullptr: the desktop's Secret Service
-    TavoBoxProbe::Network boxNetwork = {}; // where the hotspot probe looks
+    TavoBoxProbe::Network boxNetwork = TavoBoxProbe::Network::fromEnvironment(); // where the hotspot probe looks
 };
 
 // The one observable application state object. Screens and the tray read its properties and
@@ -188,6 +188,8 @@ public:
     Q_INVOKABLE void scanForBox();
     Q_INVOKABLE void provisionSubmit();
     Q_INVOKABLE void claim(const QString& pairCode);
+    // The manual pair card's claim: whatever the outcome, the set-up steps end.
+    Q_INVOKABLE void manualClaim(const QString& pairCode);
     // The add-box screen's own moves: "Pair code", after its manual claim, and "Cancel".
     Q_INVOKABLE void showManualPair() { setProv(ProvisionStep::of(ProvisionStep::Kind::ManualPair)); }
     Q_INVOKABLE void endProvision() { setProv({}); }
@@ -225,6 +227,7 @@ public:
     QCoro::Task<> doScanForBox();
     QCoro::Task<> doProvisionSubmit();
     QCoro::Task<> doClaim(QString pairCode);
+    QCoro::Task<> doManualClaim(QString pairCode);
 
     const StoreServices& services() const { return m_services; }
     // A request with the current token; see API.

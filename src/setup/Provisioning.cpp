@@ -31,6 +31,7 @@ QCoro::Task<> TavoStore::doBeginProvision() {
         setProvHomeSSID(saved->ssid);
         setProvHomePass(saved->password);
     }
+    if (m_prov.kind != ProvisionStep::Kind::Searching) co_return; // cancelled, or "Pair code" chosen
     co_await doScanForBox();
 }
 
@@ -43,7 +44,8 @@ QCoro::Task<> TavoStore::doScanForBox() {
     QPointer<TavoStore> self(this);
     const TavoBoxProbe probe(m_services.boxNetwork);
     const std::optional<QUrl> base = co_await probe.find(findTimeoutMs);
-    if (!self) co_return;
+    // A search the user has left (cancelled, or moved to the pair code) no longer decides.
+    if (!self || m_prov.kind != ProvisionStep::Kind::Searching) co_return;
     setProv(base ? ProvisionStep::onAP(*base) : ProvisionStep::of(ProvisionStep::Kind::NeedsAP));
 }
 
@@ -139,6 +141,16 @@ QCoro::Task<> TavoStore::doClaim(QString pairCode) {
     if (failed) showToast(failed->description(), true);
     else setScreen(Screen::home());
     setBusy(false);
+}
+
+void TavoStore::manualClaim(const QString& pairCode) {
+    doManualClaim(pairCode);
+}
+
+QCoro::Task<> TavoStore::doManualClaim(QString pairCode) {
+    QPointer<TavoStore> self(this);
+    co_await doClaim(pairCode);
+    if (self) setProv({});
 }
 
 } // namespace tavo

@@ -28,6 +28,12 @@ std::optional<QString> currentIPv4Gateway(const InterfaceList& interfaces) {
     return std::nullopt;
 }
 
+TavoBoxProbe::Network TavoBoxProbe::Network::fromEnvironment() {
+    const QString only = qEnvironmentVariable("TAVO_BOX_HOTSPOT").trimmed();
+    if (only.isEmpty()) return {};
+    return {[only] { return std::optional(only); }, {}};
+}
+
 QStringList TavoBoxProbe::hotspotCandidates() {
     QStringList out;
     for (int n : {2, 3, 4, 7, 10, 42, 100, 200}) out << QStringLiteral("http://192.168.%1.1").arg(n);

@@ -23,6 +23,9 @@ public:
     struct Network {
         std::function<std::optional<QString>()> gateway = [] { return currentIPv4Gateway(listInterfaceAddresses()); };
         QStringList candidates = hotspotCandidates();
+        // The real network, unless TAVO_BOX_HOTSPOT=host[:port] names the one place a box's
+        // hotspot answers (development: a simulated box on loopback; no sweep then).
+        static Network fromEnvironment();
     };
 
     TavoBoxProbe() = default;

@@ -14,7 +14,9 @@ Text {
         "checkmark": "✓",
         "xmark": "✕",
         "plus": "+",
-        "bolt.fill": "⚡"
+        "bolt.fill": "⚡",
+        "arrow.clockwise": "↻",
+        "plus.circle.fill": "⊕"
     })
     text: table[name] !== undefined ? table[name] : ""
     color: Theme.textDim

@@ -23,7 +23,7 @@ Rectangle {
     Component { id: authScreen; AuthView {} }
     Component { id: otpScreen; OTPView {} }
     Component { id: homeScreen; HomeView {} }
-    Component { id: addScreen; PlaceholderScreen { title: "Add a box" } }
+    Component { id: addScreen; AddView {} }
     Component { id: membersScreen; PlaceholderScreen { title: "Members" } }
 
     Toast {}

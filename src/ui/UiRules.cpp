@@ -1,5 +1,7 @@
 #include "ui/UiRules.h"
 
+#include "setup/Sanitize.h"
+
 #include "core/PhoneNumber.h"
 
 #include <QtMath>
@@ -169,6 +171,28 @@ QString UiRules::confirmMessage(const QString& role) {
 
 QString UiRules::confirmButton(const QString& role) {
     return role == QLatin1String("owner") ? QStringLiteral("Forget box") : QStringLiteral("Leave");
+}
+
+QString UiRules::pairCodeInput(const QString& text) {
+    return Sanitize::pairCode(text);
+}
+
+bool UiRules::canClaimCode(const QString& code, bool busy) {
+    return !busy && code.size() >= 9;
+}
+
+QString UiRules::discoveryDot(bool scanning, int found) {
+    if (scanning) return QStringLiteral("connecting");
+    return found > 0 ? QStringLiteral("connected") : QStringLiteral("offline");
+}
+
+QString UiRules::discoveryTitle(bool scanning, int found) {
+    if (found > 0) return QStringLiteral("Found on this network");
+    return scanning ? QStringLiteral("Scanning this network…") : QStringLiteral("Nothing found yet");
+}
+
+bool UiRules::discoveryNote(bool scanning, int found) {
+    return found == 0 && !scanning;
 }
 
 } // namespace tavo

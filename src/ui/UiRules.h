@@ -55,6 +55,15 @@ public:
     Q_INVOKABLE static QString confirmTitle(const QString& role, const QString& name);
     Q_INVOKABLE static QString confirmMessage(const QString& role);
     Q_INVOKABLE static QString confirmButton(const QString& role);
+
+    // Add a box
+    Q_INVOKABLE static QString pairCodeInput(const QString& text); // "abcd1234" -> "ABCD-1234"
+    Q_INVOKABLE static bool canClaimCode(const QString& code, bool busy); // a whole code, dash included
+    // The discovered section's header: each with its own order of tests, so a running scan
+    // with boxes found shows the connecting dot beside "Found on this network".
+    Q_INVOKABLE static QString discoveryDot(bool scanning, int found);
+    Q_INVOKABLE static QString discoveryTitle(bool scanning, int found);
+    Q_INVOKABLE static bool discoveryNote(bool scanning, int found);
 };
 
 } // namespace tavo

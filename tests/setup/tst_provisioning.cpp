@@ -179,6 +179,17 @@ private slots:
         QCOMPARE(s.busy(), false);
     }
 
+    // "Pair code" (or "Cancel") while the search runs: the late result no longer moves the steps.
+    void aSearchLeftBehindDoesNotDecide() {
+        auto r = rig({"--delay-ms", "300"});
+        TavoStore& s = *r->store;
+        s.beginProvision();
+        s.showManualPair();
+        QTRY_VERIFY(r->box->sim()["requests"].toInt() >= 2); // the probe was answered (and this read)
+        QTest::qWait(400);
+        QCOMPARE(s.prov().kind, Kind::ManualPair);
+    }
+
     void deviceRefreshFailureAfterAutoClaimStillClaims() {
         auto r = rig({});
         TavoStore& s = *r->store;

@@ -8,6 +8,45 @@ class RulesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void discoveryHeader_data() {
+        QTest::addColumn<bool>("scanning");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<QString>("dot");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("note");
+        QTest::newRow("scanning, nothing yet") << true << 0 << "connecting" << "Scanning this network…" << false;
+        QTest::newRow("scanning, one found") << true << 1 << "connecting" << "Found on this network" << false;
+        QTest::newRow("stopped with boxes") << false << 2 << "connected" << "Found on this network" << false;
+        QTest::newRow("stopped, empty") << false << 0 << "offline" << "Nothing found yet" << true;
+    }
+    void discoveryHeader() {
+        QFETCH(bool, scanning);
+        QFETCH(int, found);
+        QFETCH(QString, dot);
+        QFETCH(QString, title);
+        QFETCH(bool, note);
+        QCOMPARE(UiRules::discoveryDot(scanning, found), dot);
+        QCOMPARE(UiRules::discoveryTitle(scanning, found), title);
+        QCOMPARE(UiRules::discoveryNote(scanning, found), note);
+    }
+
+    void pairCodeEntry_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("claimable");
+        QTest::newRow("eight characters") << "abcd1234" << "ABCD-1234" << true;
+        QTest::newRow("seven") << "ABCD-123" << "ABCD-123" << false;
+        QTest::newRow("pasted with spaces") << " ab cd-12 34 " << "ABCD-1234" << true;
+    }
+    void pairCodeEntry() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(bool, claimable);
+        QCOMPARE(UiRules::pairCodeInput(typed), shown);
+        QCOMPARE(UiRules::canClaimCode(shown, false), claimable);
+        QVERIFY(!UiRules::canClaimCode(shown, true)); // never while busy
+    }
+
     void relayNameChanges_data() {
         QTest::addColumn<QVariantMap>("current");
         QTest::addColumn<QVariantMap>("drafts");

@@ -2,6 +2,9 @@
 // `Hub` gives the QML tests what a person at the keyboard would also have: the sign-in code
 // (read from the cloud's development endpoint) and a look at what reached the cloud.
 
+#include "platform/linux/SecretServiceKeychain.h"
+#include "support/BoxSim.h"
+#include "support/SessionDaemons.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
@@ -17,6 +20,7 @@ using namespace tavo;
 
 class Hub : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QString shotDir READ shotDir CONSTANT)
 public:
     test::DevCloud cloud{{"--seed", "demo"}};
     test::StoreFixture fixture;
@@ -40,6 +44,33 @@ public:
         return QTest::qWaitFor([&] { return store.devices().size() == 3; });
     }
     Q_INVOKABLE void signOut() { fixture.store->signOut(); }
+
+    // A new box on its hotspot, where the store's probe looks; none after stopBox().
+    std::unique_ptr<test::BoxSim> box;
+    std::optional<QString> gateway;
+    Q_INVOKABLE bool startBox(const QStringList& args) {
+        box = std::make_unique<test::BoxSim>(QStringList{"--cloud", cloud.httpBase()} + args);
+        if (!box->start()) return false;
+        gateway = box->base().mid(QStringLiteral("http://").size());
+        return true;
+    }
+    Q_INVOKABLE void stopBox() {
+        box.reset();
+        gateway.reset();
+    }
+    // Moves the manual clock on while the store's poll sleeps, until the set-up steps end.
+    Q_INVOKABLE bool pumpSetup(const QString& until) {
+        TavoStore& store = *fixture.store;
+        return fixture.clock.advanceUntil([&] { return store.provKind() == until; }, std::chrono::milliseconds(1500));
+    }
+    Q_INVOKABLE QString pairCodeFor(const QString& mac) {
+        return cloud.post("/dev/boxes/register", {{"mac", mac}, {"name", "Shed"}, {"relays", 2}})
+            .value("pair_code")
+            .toString();
+    }
+
+    // scripts/screenshots sets TAVO_SHOT_DIR; the tests then save the states they build.
+    QString shotDir() const { return qEnvironmentVariable("TAVO_SHOT_DIR"); }
     Q_INVOKABLE void clearToast() {
         fixture.clock.advance(std::chrono::milliseconds(3000));
     } // toasts last 2.5 s
@@ -60,13 +91,20 @@ public:
 
 class Setup : public QObject {
     Q_OBJECT
+    test::SecretService keyring; // before the hub: it points the session bus here
+    SecretServiceKeychain keychain;
     Hub hub;
 
 public slots:
     void applicationAvailable() {
         QQuickStyle::setStyle(QStringLiteral("Basic"));
+        // DNS-SD never browses a real network from here: the scanner finds no daemon.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tavo-test-bus");
+        QVERIFY(keyring.start());
         QVERIFY(hub.cloud.start());
+        hub.fixture.keychain = &keychain;
         hub.fixture.useCloud(hub.cloud.host());
+        hub.fixture.boxNetwork = {[this] { return hub.gateway; }, {}};
         hub.fixture.make();
     }
     void qmlEngineAvailable(QQmlEngine* engine) {

@@ -1,0 +1,38 @@
+import QtQuick
+import Tavo
+
+// Claiming by the code the box shows; the code is shaped as it is typed.
+AddCard {
+    id: card
+    objectName: "manualPairCard"
+    property string code: ""
+    Text {
+        width: parent.width
+        wrapMode: Text.Wrap
+        text: Store.provHeadline
+        color: Theme.text
+        font.pixelSize: Theme.fontBody
+    }
+    TavoLabel { text: "Pair code" }
+    TavoField {
+        objectName: "pairCodeField"
+        width: parent.width
+        placeholderText: "ABCD-1234"
+        font.letterSpacing: 2
+        focus: true
+        text: card.code
+        onTextEdited: {
+            card.code = Rules.pairCodeInput(text)
+            if (text !== card.code) text = card.code
+        }
+        onAccepted: if (claimButton.enabled) claimButton.clicked()
+    }
+    TavoPrimaryButton {
+        id: claimButton
+        objectName: "claimBox"
+        width: parent.width
+        text: Store.busy ? "Claiming…" : "Claim this box"
+        enabled: Rules.canClaimCode(card.code, Store.busy)
+        onClicked: Store.manualClaim(card.code)
+    }
+}

@@ -1,0 +1,106 @@
+import QtQuick
+import QtTest
+import Tavo
+
+TestCase {
+    id: tc
+    name: "AddBox"
+    width: 900
+    height: 640
+    visible: true
+    when: windowShown
+
+    Rectangle { anchors.fill: parent; color: Theme.bg } // the window's own background, for shots
+    Component { id: add; AddView { anchors.fill: parent } }
+
+    function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
+    function init() { Hub.clearToast(); Hub.stopBox(); Store.endProvision(); Store.showAdd() }
+    function cleanup() { Hub.stopBox() }
+
+    function shown() {
+        const view = createTemporaryObject(add, tc)
+        waitForRendering(view)
+        return view
+    }
+    function card(view, name) { return findChild(view, name) }
+    function shot(view, name) {
+        if (!Hub.shotDir) return
+        waitForRendering(view)
+        grabImage(view).save(Hub.shotDir + "/" + name + ".png")
+    }
+    function type(field, text) {
+        field.forceActiveFocus()
+        for (let i = 0; i < text.length; ++i) keyClick(text[i])
+    }
+
+    function test_noHotspotOffersRetryAndThePairCode() {
+        const view = shown()
+        verify(card(view, "searchingCard") || Store.provKind === "needsAP")
+        shot(view, "add-searching")
+        tryVerify(() => card(view, "needsAPCard") !== null)
+        compare(card(view, "searchingCard"), null)
+        shot(view, "add-needs-hotspot")
+        // No daemon here: the browser fails and the section says so, with its note.
+        tryCompare(findChild(view, "discoveryTitle"), "text", "Nothing found yet")
+        compare(findChild(view, "discoveryDot").state_, "offline")
+        verify(findChild(view, "mdnsNote").visible)
+        mouseClick(findChild(view, "pairCode"))
+        compare(Store.provKind, "manualPair")
+        verify(card(view, "manualPairCard"))
+    }
+
+    function test_pairCodeIsShapedAndGatesTheClaim() {
+        const view = shown()
+        tryVerify(() => Store.provKind === "needsAP")
+        Store.showManualPair()
+        const field = findChild(view, "pairCodeField")
+        const claim = findChild(view, "claimBox")
+        type(field, "abcd1234")
+        compare(field.text, "ABCD-1234")
+        verify(claim.enabled)
+        shot(view, "add-manual-pair")
+        keyClick(Qt.Key_Backspace)
+        compare(field.text, "ABCD-123")
+        verify(!claim.enabled)
+    }
+
+    // A refused code shows its error and the set-up card goes; the screen stays.
+    function test_failedManualClaimEndsTheSteps() {
+        const view = shown()
+        tryVerify(() => Store.provKind === "needsAP")
+        Store.showManualPair()
+        type(findChild(view, "pairCodeField"), "zzzz9999")
+        mouseClick(findChild(view, "claimBox"))
+        tryCompare(Store, "provKind", "idle")
+        compare(findChild(view, "manualPairCard"), null)
+        verify(Store.toastIsError)
+        compare(Store.toast, "Unknown or already used pair code")
+        compare(Store.screenName, "add")
+    }
+
+    function test_hotspotRoadClaimsTheBox() {
+        verify(Hub.startBox(["--name", "Tavo-9F00", "--join-delay-ms", "200"]))
+        const view = shown()
+        tryVerify(() => card(view, "portalCard") !== null, 5000)
+        compare(findChild(view, "foundAt").text, "Found box at 127.0.0.1")
+        const ssid = findChild(view, "ssidField")
+        ssid.selectAll()
+        type(ssid, "Home Net")
+        type(findChild(view, "passField"), "secret")
+        shot(view, "add-portal")
+        const before = Store.devices.length
+        mouseClick(findChild(view, "connectBox"))
+        tryVerify(() => card(view, "busyCard") !== null)
+        shot(view, "add-waiting")
+        verify(Hub.pumpSetup("idle"))
+        compare(Store.screenName, "home")
+        compare(Store.devices.length, before + 1)
+    }
+
+    function test_cancelGoesHome() {
+        const view = shown()
+        mouseClick(findChild(view, "cancel"))
+        compare(Store.screenName, "home")
+        compare(Store.provKind, "idle")
+    }
+}
