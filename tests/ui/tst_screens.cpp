@@ -21,6 +21,8 @@ using namespace tavo;
 class Hub : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString shotDir READ shotDir CONSTANT)
+    Q_PROPERTY(int shotWidth READ shotWidth CONSTANT)
+    Q_PROPERTY(int shotHeight READ shotHeight CONSTANT)
 public:
     test::DevCloud cloud{{"--seed", "demo"}};
     test::StoreFixture fixture;
@@ -70,7 +72,15 @@ public:
     }
 
     // scripts/screenshots sets TAVO_SHOT_DIR; the tests then save the states they build.
+    // TAVO_SHOT_SIZE=WxH sizes the test windows (900×640 otherwise).
     QString shotDir() const { return qEnvironmentVariable("TAVO_SHOT_DIR"); }
+    int shotWidth() const { return shotSize().width(); }
+    int shotHeight() const { return shotSize().height(); }
+    static QSize shotSize() {
+        const QStringList parts = qEnvironmentVariable("TAVO_SHOT_SIZE").split(u'x');
+        const int w = parts.value(0).toInt(), h = parts.value(1).toInt();
+        return w > 0 && h > 0 ? QSize(w, h) : QSize(900, 640);
+    }
     Q_INVOKABLE void clearToast() {
         fixture.clock.advance(std::chrono::milliseconds(3000));
     } // toasts last 2.5 s

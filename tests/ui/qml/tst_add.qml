@@ -2,15 +2,10 @@ import QtQuick
 import QtTest
 import Tavo
 
-TestCase {
+ScreenCase {
     id: tc
     name: "AddBox"
-    width: 900
-    height: 640
-    visible: true
-    when: windowShown
 
-    Rectangle { anchors.fill: parent; color: Theme.bg } // the window's own background, for shots
     Component { id: add; AddView { anchors.fill: parent } }
 
     function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
@@ -23,11 +18,6 @@ TestCase {
         return view
     }
     function card(view, name) { return findChild(view, name) }
-    function shot(view, name) {
-        if (!Hub.shotDir) return
-        waitForRendering(view)
-        grabImage(view).save(Hub.shotDir + "/" + name + ".png")
-    }
     function type(field, text) {
         field.forceActiveFocus()
         for (let i = 0; i < text.length; ++i) keyClick(text[i])

@@ -2,13 +2,9 @@ import QtQuick
 import QtTest
 import Tavo
 
-TestCase {
+ScreenCase {
     id: tc
     name: "Home"
-    width: 900
-    height: 640
-    visible: true
-    when: windowShown
 
     Component { id: home; HomeView { anchors.fill: parent } }
 
@@ -55,6 +51,7 @@ TestCase {
         const view = shown()
         const c = card(view, data.box)
         verify(c)
+        if (data.tag === "owner") shot(view, "devices-with-boxes")
         for (const a of ["All on", "All off", "Activity", "Rename", "Members", "Forget", "Leave"])
             compare(findChild(c, "action_" + a) !== null, data.actions.indexOf(a) >= 0, a)
     }
@@ -65,6 +62,7 @@ TestCase {
         const rename = findChild(c, "action_Rename")
         mouseClick(rename)
         verify(c.editing)
+        shot(view, "devices-editing")
         const before = Hub.requestCount("PUT", "/v1/device/")
         mouseClick(findChild(c, "action_Save"))
         verify(!c.editing)
@@ -82,6 +80,7 @@ TestCase {
         mouseClick(tile)
         compare(Store.toast, "No access to this relay")
         verify(Store.toastIsError)
+        shot(view, "devices-member-box")
     }
 
     // Clicking a tile switches the relay on the cloud, and the pushed state lights it.
@@ -127,5 +126,6 @@ TestCase {
         tryVerify(() => !reminders.busy)
         compare(Hub.requestCount("POST", "/v1/skills/"), before)
         compare(findChild(view, "accountConn").text, "Connected to cloud")
+        shot(view, "account-skills")
     }
 }

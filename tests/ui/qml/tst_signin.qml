@@ -2,13 +2,9 @@ import QtQuick
 import QtTest
 import Tavo
 
-TestCase {
+ScreenCase {
     id: tc
     name: "SignIn"
-    width: 900
-    height: 640
-    visible: true
-    when: windowShown
 
     Component { id: auth; AuthView { anchors.fill: parent } }
     Component { id: otp; OTPView { anchors.fill: parent } }
@@ -35,6 +31,7 @@ TestCase {
         compare(field.text, "9876543210")
         compare(view.national, "9876543210")
         verify(send.enabled)
+        shot(view, "signin-number")
         mouseClick(send)
         compare(Store.phone, "+919876543210")
         tryCompare(Store, "screenName", "otp")
@@ -52,6 +49,7 @@ TestCase {
         compare(view.code, "123456")
         compare(field.text, "123456")
         verify(verifyButton.enabled)
+        shot(view, "signin-code")
     }
 
     function test_refill_data() {
@@ -91,6 +89,7 @@ TestCase {
             if (findChild(row, "check_" + row.iso).visible) checked.push(row.iso)
         }
         compare(checked, ["CA"])
+        shot(tc, "signin-country-sheet")
     }
 
     Component { id: root; RootView { anchors.fill: parent } }
