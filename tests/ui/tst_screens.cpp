@@ -36,14 +36,18 @@ public:
         return cloud.get("/dev/otp?phone=" + QUrl::toPercentEncoding(phone)).value("code").toString();
     }
     // Signs the demo account in through the store's own sign-in, and waits for its boxes.
-    Q_INVOKABLE bool signInDemo() {
+    Q_INVOKABLE bool signInDemo() { return signInAs(demo, 3); }
+    // Any number: one never seen before is a new account without boxes.
+    Q_INVOKABLE bool signInAs(const QString& phone, int boxes) {
         TavoStore& store = *fixture.store;
         if (!store.sessionToken().isEmpty()) store.signOut();
-        store.setPhone(demo);
+        store.setPhone(phone);
         store.sendOTP();
         if (!QTest::qWaitFor([&] { return store.screenKind() == Screen::Kind::Otp; })) return false;
-        store.verifyOTP(otp(demo));
-        return QTest::qWaitFor([&] { return store.devices().size() == 3; });
+        store.verifyOTP(otp(phone));
+        return QTest::qWaitFor([&] {
+            return store.devices().size() == boxes && store.conn() == TavoStore::ConnStatus::Connected;
+        });
     }
     Q_INVOKABLE void signOut() { fixture.store->signOut(); }
 

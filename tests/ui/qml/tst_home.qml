@@ -56,6 +56,16 @@ ScreenCase {
             compare(findChild(c, "action_" + a) !== null, data.actions.indexOf(a) >= 0, a)
     }
 
+    // A new account, connected, with no boxes: the quiet card instead of a grid.
+    function test_emptyAccountIsQuiet() {
+        verify(Hub.signInAs("+919800000777", 0))
+        const view = shown()
+        verify(findChild(view, "emptyCard").visible)
+        verify(!findChild(view, "skeleton").visible)
+        shot(view, "devices-empty")
+        verify(Hub.signInDemo())
+    }
+
     function test_savingUnchangedNamesSendsNothing() {
         const view = shown()
         const c = card(view, "Living Room")
