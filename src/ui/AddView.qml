@@ -10,14 +10,13 @@ Flickable {
     clip: true
     boundsBehavior: Flickable.StopAtBounds
     ScrollBar.vertical: ScrollBar {}
-    Keys.onEscapePressed: Store.cancelProvision()
+    Shortcut { sequence: "Escape"; onActivated: Store.cancelProvision() }
 
     BoxDiscovery { id: discovery; store: Store }
 
     Component.onCompleted: {
         Store.beginProvision()
         discovery.start()
-        forceActiveFocus()
     }
     Component.onDestruction: discovery.stop()
 

@@ -12,6 +12,8 @@ ItemDelegate {
     Accessible.name: box.title + ", " + box.subtitle
     padding: Theme.s3
     onClicked: Store.claim(box.pairCode)
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 
     contentItem: Item {
         Column {

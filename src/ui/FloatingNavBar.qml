@@ -44,7 +44,7 @@ Item {
                         visible: !slot.gap
                         anchors.fill: parent
                         radius: height / 2
-                        color: bar.selection === slot.tab ? Theme.surfaceHigh : (pillArea.containsMouse ? "#151a20" : "transparent")
+                        color: bar.selection === slot.tab ? Theme.surfaceHigh : (pillArea.hovered ? "#151a20" : "transparent")
                         border.color: bar.selection === slot.tab ? Theme.strokeStrong : "transparent"
                         Column {
                             anchors.centerIn: parent
@@ -63,12 +63,13 @@ Item {
                                 color: bar.selection === slot.tab ? Theme.text : Theme.textDim
                             }
                         }
-                        MouseArea {
+                        TapTarget {
                             id: pillArea
                             objectName: "pill_" + (slot.gap ? "" : bar.items[slot.tab].label)
-                            anchors.fill: parent
-                            hoverEnabled: true
-                            onClicked: bar.chosen(slot.tab)
+                            enabled: !slot.gap
+                            ringRadius: height / 2
+                            accessibleName: slot.gap ? "" : bar.items[slot.tab].label
+                            onActivated: bar.chosen(slot.tab)
                         }
                     }
                 }
@@ -106,6 +107,6 @@ Item {
             }
         }
         Glyph { anchors.centerIn: parent; name: "bolt.fill"; color: Theme.accentText; font.pixelSize: 26 }
-        MouseArea { anchors.fill: parent; onClicked: bar.voiceTap() }
+        TapTarget { ringRadius: width / 2; accessibleName: "Talk to the assistant"; onActivated: bar.voiceTap() }
     }
 }

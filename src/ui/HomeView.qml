@@ -27,6 +27,12 @@ Item {
     Component { id: historyTab; PlaceholderTab { title: "History" } }
     Component { id: accountTab; AccountTab {} }
 
+    Shortcut {
+        sequence: "Escape"
+        enabled: home.chatDrawerOpen
+        onActivated: home.chatDrawerOpen = false
+    }
+
     // The chat drawer slides in from the right over the current tab.
     Rectangle {
         anchors.fill: parent

@@ -8,7 +8,7 @@ Rectangle {
     signal tapped()
     implicitHeight: 108
     radius: 16
-    color: area.containsMouse && relay.allowed ? Theme.surfaceHigh : Theme.inset
+    color: area.hovered && relay.allowed ? Theme.surfaceHigh : Theme.inset
     border.color: relay.on ? "#5a4a1a" : Theme.stroke
     opacity: relay.allowed ? 1 : 0.42
 
@@ -29,12 +29,11 @@ Rectangle {
         color: tile.relay.on ? Theme.text : Theme.textDim
         font.pixelSize: Theme.fontSmall
     }
-    MouseArea {
+    TapTarget {
         id: area
         objectName: "relayArea"
-        anchors.fill: parent
-        hoverEnabled: true
-        cursorShape: Qt.PointingHandCursor
-        onClicked: tile.tapped()
+        ringRadius: tile.radius
+        accessibleName: (tile.relay.name !== undefined ? tile.relay.name : "") + (tile.relay.on ? ", on" : ", off")
+        onActivated: tile.tapped()
     }
 }

@@ -13,6 +13,9 @@ Button {
     font.pixelSize: small ? Theme.fontSmall : Theme.fontBody
     font.weight: Font.Medium
     opacity: enabled ? 1 : 0.4
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
+    FocusRing { shown: control.visualFocus }
     contentItem: Text {
         text: control.text
         font: control.font

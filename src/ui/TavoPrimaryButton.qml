@@ -9,6 +9,9 @@ Button {
     font.pixelSize: Theme.fontBody
     font.weight: Font.DemiBold
     opacity: enabled ? 1 : 0.4
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
+    FocusRing { shown: control.visualFocus }
     contentItem: Text {
         text: control.text
         font: control.font

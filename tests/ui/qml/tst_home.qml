@@ -41,6 +41,32 @@ ScreenCase {
         compare(findChild(view, "navBar").selection, 2)
     }
 
+    // Without a mouse: Escape closes the drawer, Return picks a pill, Space taps a tile, Tab moves on.
+    function test_keyboard() {
+        const view = shown()
+        mouseClick(pill(view, "Chat"))
+        verify(view.chatDrawerOpen)
+        keyClick(Qt.Key_Escape)
+        verify(!view.chatDrawerOpen)
+
+        pill(view, "History").forceActiveFocus()
+        keyClick(Qt.Key_Return)
+        compare(view.tab, 2)
+        keyClick(Qt.Key_Tab)
+        verify(!pill(view, "History").activeFocus)
+        pill(view, "Devices").forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        compare(view.tab, 0)
+
+        waitForRendering(view)
+        const area = findChild(findChildByText(card(view, "Guest House"), "Relay 2"), "relayArea")
+        area.forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        compare(Store.toast, "No access to this relay")
+        compare(area.Accessible.name, "Relay 2, off")
+        shot(view, "devices-keyboard-focus")
+    }
+
     function test_actionsByRole_data() {
         return [
             { tag: "owner", box: "Living Room", actions: ["All on", "All off", "Activity", "Rename", "Members", "Forget"] },
