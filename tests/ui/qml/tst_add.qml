@@ -81,7 +81,10 @@ ScreenCase {
         const before = Store.devices.length
         mouseClick(findChild(view, "connectBox"))
         tryVerify(() => card(view, "busyCard") !== null)
-        shot(view, "add-waiting")
+        shot(view, "add-sending")
+        tryCompare(Store, "provKind", "waitingForCloud", 5000)
+        compare(findChild(view, "busyText").text, "Waiting for the box to reach the cloud…")
+        shot(view, "add-waiting-for-cloud")
         verify(Hub.pumpSetup("idle"))
         compare(Store.screenName, "home")
         compare(Store.devices.length, before + 1)
