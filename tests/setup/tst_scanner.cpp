@@ -3,6 +3,7 @@
 // (tst_netns.cpp).
 
 #include "setup/BoxScanner.h"
+#include "support/CloudStatusOf.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
@@ -16,16 +17,6 @@ DiscoveredBox box(QString id, std::optional<CloudStatus> status = std::nullopt) 
     return {std::move(id), QStringLiteral("192.168.1.9"), 80, std::move(status)};
 }
 
-CloudStatus status(bool connected, std::optional<qint64> deviceID, std::optional<QString> pairCode,
-                   std::optional<QString> name = std::nullopt) {
-    CloudStatus s;
-    s.ok = true;
-    s.connected = connected;
-    s.device_id = deviceID;
-    s.pair_code = std::move(pairCode);
-    s.name = std::move(name);
-    return s;
-}
 
 QStringList ids(const QList<DiscoveredBox>& boxes) {
     QStringList out;
@@ -47,19 +38,19 @@ private slots:
         QTest::addColumn<QString>("subtitle");
         // The account holds box 7.
         QTest::newRow("no status") << std::optional<CloudStatus>() << false << false << "Offline";
-        QTest::newRow("ours") << std::optional(status(true, 7, std::nullopt)) << true << false
+        QTest::newRow("ours") << std::optional(test::cloudStatus(true, 7, std::nullopt)) << true << false
                               << "Already on your account";
-        QTest::newRow("ours, even offline") << std::optional(status(false, 7, std::nullopt)) << true << false
+        QTest::newRow("ours, even offline") << std::optional(test::cloudStatus(false, 7, std::nullopt)) << true << false
                                             << "Already on your account";
-        QTest::newRow("ready") << std::optional(status(true, 0, "AB12-CD34")) << false << true
+        QTest::newRow("ready") << std::optional(test::cloudStatus(true, 0, "AB12-CD34")) << false << true
                                << "Ready · tap to add · AB12-CD34";
-        QTest::newRow("code but not on the cloud") << std::optional(status(false, std::nullopt, "AB12-CD34")) << false
+        QTest::newRow("code but not on the cloud") << std::optional(test::cloudStatus(false, std::nullopt, "AB12-CD34")) << false
                                                    << false << "Ready · tap to add · AB12-CD34";
-        QTest::newRow("empty code, offline") << std::optional(status(false, std::nullopt, "")) << false << false
+        QTest::newRow("empty code, offline") << std::optional(test::cloudStatus(false, std::nullopt, "")) << false << false
                                              << "Offline";
-        QTest::newRow("someone else's") << std::optional(status(true, 9, std::nullopt)) << false << false
+        QTest::newRow("someone else's") << std::optional(test::cloudStatus(true, 9, std::nullopt)) << false << false
                                         << "Already claimed elsewhere";
-        QTest::newRow("device id 0 is unclaimed") << std::optional(status(true, 0, std::nullopt)) << false << false
+        QTest::newRow("device id 0 is unclaimed") << std::optional(test::cloudStatus(true, 0, std::nullopt)) << false << false
                                                   << "Already claimed elsewhere";
     }
     void classification() {
@@ -74,18 +65,18 @@ private slots:
         QCOMPARE(discovered::canClaim(b), claimable);
         QCOMPARE(discovered::subtitle(b, {ours}), subtitle);
         const Device zero; // id 0 on the account never makes an unclaimed box ours
-        QVERIFY(!discovered::isMine(box("z", status(true, 0, std::nullopt)), {zero}));
+        QVERIFY(!discovered::isMine(box("z", test::cloudStatus(true, 0, std::nullopt)), {zero}));
     }
 
     void mergeKeepsTheFirstFinisherAndSortsByCodePoint() {
         const QList<DiscoveredBox> finished{
-            box("b-instance", status(true, 0, "X", "kitchen")),
+            box("b-instance", test::cloudStatus(true, 0, "X", "kitchen")),
             {"Tavo Porch", "10.0.0.1", 80, std::nullopt},
             box("Zed"),
             {"Tavo Porch", "10.0.0.2", 80, std::nullopt}, // same instance, later: dropped
-            box("a-instance", status(true, 0, "Y", "Kitchen")),
+            box("a-instance", test::cloudStatus(true, 0, "Y", "Kitchen")),
             box("Émile"),
-            box("same", status(true, 0, "Z", "Kitchen")), // ties keep their finishing order
+            box("same", test::cloudStatus(true, 0, "Z", "Kitchen")), // ties keep their finishing order
         };
         // "K" < "T" < "Z" < "k" < "É": case-sensitive code-point order, names before instance ids.
         QCOMPARE(ids(discovered::merge(finished)),
