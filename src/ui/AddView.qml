@@ -3,7 +3,8 @@ import QtQuick.Controls
 import Tavo
 
 // Adding a box: boxes already on this network, and one card for the hotspot set-up's step.
-// Every card is a function of the store's step; the scanner lives with the screen.
+// Every card is a function of the store's step; the scanner lives with the screen (and stops
+// with it).
 Flickable {
     id: view
     contentHeight: content.height + 2 * Theme.s5
@@ -18,7 +19,6 @@ Flickable {
         Store.beginProvision()
         discovery.start()
     }
-    Component.onDestruction: discovery.stop()
 
     Column {
         id: content

@@ -5,7 +5,6 @@
 #include "setup/Sanitize.h"
 #include "setup/TavoBoxProbe.h"
 #include "setup/WifiCreds.h"
-#include "support/CloudStatusOf.h"
 
 #include <QTest>
 #include <arpa/inet.h>
@@ -33,6 +32,16 @@ InterfaceAddress v6(const char* text) {
     return {s};
 }
 
+CloudStatus status(bool connected, std::optional<qint64> id, std::optional<QString> code,
+                   std::optional<QString> name = std::nullopt) {
+    CloudStatus s;
+    s.ok = true;
+    s.connected = connected;
+    s.device_id = id;
+    s.pair_code = std::move(code);
+    s.name = std::move(name);
+    return s;
+}
 
 Device device(qint64 id) {
     Device d;
@@ -202,15 +211,15 @@ private slots:
         QTest::addColumn<QString>("subtitle");
         // The account has boxes 0 and 7.
         QTest::newRow("no status") << std::optional<CloudStatus>() << false << false << "Offline";
-        QTest::newRow("mine") << std::optional(test::cloudStatus(true, 7, std::nullopt)) << true << false << "Already on your account";
-        QTest::newRow("id 0 is never mine") << std::optional(test::cloudStatus(true, 0, std::nullopt)) << false << false
+        QTest::newRow("mine") << std::optional(status(true, 7, std::nullopt)) << true << false << "Already on your account";
+        QTest::newRow("id 0 is never mine") << std::optional(status(true, 0, std::nullopt)) << false << false
                                             << "Already claimed elsewhere";
-        QTest::newRow("ready") << std::optional(test::cloudStatus(true, std::nullopt, "ABCD-1234")) << false << true
+        QTest::newRow("ready") << std::optional(status(true, std::nullopt, "ABCD-1234")) << false << true
                                << "Ready · tap to add · ABCD-1234";
-        QTest::newRow("code while offline") << std::optional(test::cloudStatus(false, std::nullopt, "ABCD-1234")) << false << false
+        QTest::newRow("code while offline") << std::optional(status(false, std::nullopt, "ABCD-1234")) << false << false
                                             << "Ready · tap to add · ABCD-1234";
-        QTest::newRow("empty code, offline") << std::optional(test::cloudStatus(false, std::nullopt, "")) << false << false << "Offline";
-        QTest::newRow("someone else's") << std::optional(test::cloudStatus(true, 99, std::nullopt)) << false << false
+        QTest::newRow("empty code, offline") << std::optional(status(false, std::nullopt, "")) << false << false << "Offline";
+        QTest::newRow("someone else's") << std::optional(status(true, 99, std::nullopt)) << false << false
                                         << "Already claimed elsewhere";
     }
     void classification() {
@@ -227,7 +236,7 @@ private slots:
 
     void mergeFound() {
         const auto named = [](QString id, QString host, std::optional<QString> name) {
-            return DiscoveredBox{id, host, 80, name ? std::optional(test::cloudStatus(true, std::nullopt, std::nullopt, name))
+            return DiscoveredBox{id, host, 80, name ? std::optional(status(true, std::nullopt, std::nullopt, name))
                                                     : std::nullopt};
         };
         // In finishing order: the second "b" is a later resolution of the same instance.
