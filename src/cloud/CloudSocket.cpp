@@ -20,14 +20,6 @@ constexpr std::chrono::milliseconds reconnectDelay{3000};
 // Frames sent while the socket is still opening wait for it; beyond this they are dropped.
 constexpr int maxPendingSends = 64;
 
-// Closes with 1001 and lets the close handshake finish before the object goes.
-void closeAndDispose(QWebSocket* ws) {
-    QObject::disconnect(ws, nullptr, nullptr, nullptr);
-    QObject::connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
-    QTimer::singleShot(2000, ws, &QObject::deleteLater);
-    ws->close(QWebSocketProtocol::CloseCodeGoingAway);
-}
-
 } // namespace
 
 void TavoStore::connectWS() {

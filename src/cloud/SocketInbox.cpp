@@ -1,5 +1,6 @@
 #include "cloud/SocketInbox.h"
 
+#include <QTimer>
 #include <QWebSocket>
 
 namespace tavo {
@@ -38,6 +39,13 @@ QCoro::Task<std::optional<SocketInbox::Frame>> SocketInbox::next(CancelToken can
         if (!self) co_return std::nullopt; // the socket (and we with it) went away
     }
     co_return std::nullopt;
+}
+
+void closeAndDispose(QWebSocket* ws) {
+    QObject::disconnect(ws, nullptr, nullptr, nullptr);
+    QObject::connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
+    QTimer::singleShot(2000, ws, &QObject::deleteLater);
+    ws->close(QWebSocketProtocol::CloseCodeGoingAway);
 }
 
 } // namespace tavo

@@ -39,4 +39,8 @@ private:
     std::optional<Wakeup> m_waiting;
 };
 
+// Closes with 1001 (going away) and lets the close handshake finish before the socket is
+// deleted; a socket that never answers goes after two seconds.
+void closeAndDispose(QWebSocket* ws);
+
 } // namespace tavo
