@@ -3,6 +3,7 @@
 #include "Media.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace tavo::devcloud {
 
@@ -87,7 +88,77 @@ const BoxView* boxOf(const QList<BoxView>& boxes, qint64 id) {
     return nullptr;
 }
 
+// Relay numbers the grammar offers and heardAsTyped turns into digits.
+const QStringList numberWords = {"one",     "two",       "three",    "four",     "five",
+                                 "six",     "seven",     "eight",    "nine",     "ten",
+                                 "eleven",  "twelve",    "thirteen", "fourteen", "fifteen",
+                                 "sixteen", "seventeen", "eighteen", "nineteen", "twenty"};
+
+// Lower-case names every word of which the recogniser can hear, without repeats.
+QStringList speakable(const QStringList& names, const std::function<bool(const QString&)>& known) {
+    static const QRegularExpression word(QStringLiteral("^[a-z']+$"));
+    QStringList out;
+    for (const QString& name : names) {
+        const QStringList words = name.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const bool ok = !words.isEmpty() && std::all_of(words.begin(), words.end(), [&](const QString& w) {
+            return word.match(w).hasMatch() && known(w);
+        });
+        if (ok) out << words.join(QLatin1Char(' '));
+    }
+    out.sort();
+    out.removeDuplicates();
+    return out;
+}
+
 } // namespace
+
+QString voiceGrammar(const QList<BoxView>& boxes, const std::function<bool(const QString&)>& known) {
+    QStringList relayNames, boxNames;
+    int relays = 0;
+    for (const BoxView& b : boxes) {
+        boxNames << b.name;
+        relayNames << b.names.values();
+        relays = std::max(relays, b.relayCount);
+    }
+    relayNames = speakable(relayNames, known);
+    boxNames = speakable(boxNames, known);
+    const QStringList numbers = numberWords.mid(0, relays);
+
+    // Keep in step with planReply's patterns and resolve's fillers.
+    QStringList what = {"everything", "all", "all of them", "[all] [the] lights"};
+    if (!relayNames.isEmpty()) what << "<relay>";
+    if (!numbers.isEmpty()) what << "(relay | channel) <number>";
+    QString target = "[the | my] <what>";
+    if (!boxNames.isEmpty()) target = "[the | my] <what> [in [the | my] <box>] | [the | my] <box>";
+
+    QStringList rules = {
+        "#JSGF V1.0;",
+        "grammar tavo;",
+        "public <command> = <switch> | <music> | <greeting>;",
+        "<switch> = <verb> (on | off) <target> | <verb> <target> (on | off);",
+        "<verb> = turn | switch | put;",
+        "<target> = " + target + ";",
+        "<what> = " + what.join(" | ") + ";",
+        "<music> = (stop | pause) [the] (music | song | playback) | stop playing | "
+        "play [some | me | a | the] <genre>;",
+        "<genre> = jazz | rock | pop | classical | blues | music;",
+        "<greeting> = hello | hi | hey | namaste;",
+    };
+    if (!relayNames.isEmpty()) rules << "<relay> = " + relayNames.join(" | ") + ";";
+    if (!boxNames.isEmpty()) rules << "<box> = " + boxNames.join(" | ") + ";";
+    if (!numbers.isEmpty()) rules << "<number> = " + numbers.join(" | ") + ";";
+    return rules.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString heardAsTyped(const QString& heard) {
+    static const QRegularExpression numbered(
+        QStringLiteral(R"(\b(relay|channel) (%1)\b)").arg(numberWords.join(QLatin1Char('|'))));
+    QString out = heard;
+    for (auto m = numbered.match(out); m.hasMatch(); m = numbered.match(out, m.capturedStart() + 1))
+        out.replace(m.capturedStart(2), m.capturedLength(2),
+                    QString::number(numberWords.indexOf(m.captured(2)) + 1));
+    return out;
+}
 
 QStringList textPieces(const QString& text) {
     QStringList pieces;

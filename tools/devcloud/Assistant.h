@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace tavo::devcloud {
@@ -36,6 +37,13 @@ struct AssistantStep {
 // The reply's records without the closing "done". `mediaBase` is this server's own address,
 // which serves the audio and cover of played tracks.
 QList<AssistantStep> planReply(const QString& message, const QList<BoxView>& boxes, const QString& mediaBase);
+
+// The sentences planReply understands, as a JSGF grammar for the speech recogniser, with these boxes'
+// names and relay names. A name with a word `known` refuses is left out.
+QString voiceGrammar(const QList<BoxView>& boxes, const std::function<bool(const QString&)>& known);
+
+// A heard sentence as planReply reads it: spoken relay numbers as digits.
+QString heardAsTyped(const QString& heard);
 
 // Splits text into the pieces of a streamed reply (a few words each).
 QStringList textPieces(const QString& text);

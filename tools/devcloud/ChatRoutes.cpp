@@ -80,11 +80,20 @@ Server::Reply Server::scriptNextChat(const QJsonObject& body) {
     return json({{"ok", true}});
 }
 
-void Server::applySwitch(qint64 user, qint64 boxID, int ch, bool on) {
+QList<BoxView> Server::boxViews(qint64 user) {
+    QList<BoxView> boxes;
+    for (qint64 id : m_state.boxesOf(user)) {
+        const Box& b = *m_state.box(id);
+        boxes << BoxView{b.id, b.name, b.relayCount, b.names, m_state.maskOf(b, user), b.online};
+    }
+    return boxes;
+}
+
+void Server::applySwitch(qint64 user, qint64 boxID, int ch, bool on, const QString& source) {
     Box* b = m_state.box(boxID);
     if (!b || ch < 1 || ch > b->relayCount) return;
     b->states[ch - 1] = on;
-    m_state.logActivity({0, b->id, user, QStringLiteral("chat"), QStringLiteral("set"), ch, on, {}});
+    m_state.logActivity({0, b->id, user, source, QStringLiteral("set"), ch, on, {}});
     pushState(*b);
 }
 
@@ -118,13 +127,8 @@ void Server::streamChat(const QHttpServerRequest& request, QTcpSocket* socket) {
         return;
     }
 
-    QList<BoxView> boxes;
-    for (qint64 id : m_state.boxesOf(*user)) {
-        const Box& b = *m_state.box(id);
-        boxes << BoxView{b.id, b.name, b.relayCount, b.names, m_state.maskOf(b, *user), b.online};
-    }
     const QString base = QStringLiteral("http://127.0.0.1:%1").arg(socket->localPort());
-    const QList<AssistantStep> steps = planReply(message, boxes, base);
+    const QList<AssistantStep> steps = planReply(message, boxViews(*user), base);
 
     QString reply;
     QList<ChunkedWriter::Piece> pieces;

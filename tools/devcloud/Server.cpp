@@ -136,8 +136,10 @@ void Server::record(const QHttpServerRequest& request) {
 
 bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     const QString path = request.url().path();
-    // Upgrades on the socket path are taken over by newWebSocketConnection; write nothing.
-    if (path == QLatin1String("/ws/client") && request.value("upgrade").toLower() == "websocket") return true;
+    // Upgrades on the socket paths are taken over by newWebSocketConnection; write nothing.
+    if ((path == QLatin1String("/ws/client") || path == QLatin1String("/v1/voice/stream")) &&
+        request.value("upgrade").toLower() == "websocket")
+        return true;
     if (path == QLatin1String("/v1/chat/stream") && request.method() == QHttpServerRequest::Method::Post) {
         record(request);
         streamChat(request, socket);
@@ -244,6 +246,8 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
     if (what == "state") return json(m_state.dump());
     if (std::optional<Reply> boxes = routeBoxRegistry(method, parts, body)) return *boxes;
     if (what == "chat" && parts.value(2) == "next" && method == "POST") return scriptNextChat(body);
+    if (what == "voice" && parts.value(2) == "script" && method == "POST") return scriptNextVoice(body);
+    if (what == "voice" && parts.value(2) == "last" && method == "GET") return lastVoice();
     if (what == "chat" && parts.value(2) == "thread" && method == "POST") {
         const qint64 user = m_state.userFor(body.value("phone").toString(), true);
         const qint64 thread = m_chat.threadFor(user, 0, body.value("title").toString("Saved chat"));
@@ -268,6 +272,8 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
         m_state.reset();
         m_chat.reset();
         m_nextChat.reset();
+        m_nextVoice.reset();
+        m_lastVoice.reset();
         m_failNext.clear();
         m_pendingCodes.clear();
         m_skillSignIns.clear();
@@ -368,6 +374,10 @@ void Server::acceptSocket() {
     while (std::unique_ptr<QWebSocket> owned = nextPendingWebSocketConnection()) {
         QWebSocket* ws = owned.release();
         ws->setParent(this);
+        if (ws->requestUrl().path() == QLatin1String("/v1/voice/stream")) {
+            acceptVoice(ws);
+            continue;
+        }
         const QString token = QUrlQuery(ws->requestUrl()).queryItemValue("token");
         const std::optional<qint64> user = m_state.userOfToken(token);
         if (!user) {

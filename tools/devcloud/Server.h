@@ -1,7 +1,9 @@
 #pragma once
 
+#include "Assistant.h"
 #include "ChatStore.h"
 #include "CloudState.h"
+#include "Recognizer.h"
 
 #include <QAbstractHttpServer>
 #include <QHttpServerRequest>
@@ -16,6 +18,8 @@ class QWebSocket;
 
 namespace tavo::devcloud {
 
+class VoiceSession;
+
 struct Options {
     QString address = QStringLiteral("127.0.0.1"); // other addresses only inside a test's network namespace
     quint16 port = 3200;
@@ -26,6 +30,8 @@ struct Options {
 
 class Server : public QAbstractHttpServer {
     Q_OBJECT
+    friend class VoiceSession;
+
 public:
     explicit Server(Options options);
     bool start(); // listens and prints the listening line
@@ -70,7 +76,22 @@ private:
     void streamChat(const QHttpServerRequest& request, QTcpSocket* socket);
     std::optional<Reply> routeChat(const QString& method, const QStringList& parts, qint64 user);
     Reply scriptNextChat(const QJsonObject& body);
-    void applySwitch(qint64 user, qint64 box, int ch, bool on);
+    QList<BoxView> boxViews(qint64 user); // the user's boxes as the assistant sees them
+    void applySwitch(qint64 user, qint64 box, int ch, bool on,
+                     const QString& source = QStringLiteral("chat"));
+
+    // Voice (VoiceRoutes.cpp)
+    struct VoiceLog { // what /dev/voice/last shows of one session
+        int binaryFrames = 0;
+        qint64 binaryBytes = 0;
+        int framesBeforeReady = 0;
+        QStringList texts;
+        std::optional<QString> transcript;
+        std::optional<int> closedCode;
+    };
+    void acceptVoice(QWebSocket* ws);
+    Reply scriptNextVoice(const QJsonObject& body);
+    Reply lastVoice() const;
 
     void acceptSocket();
     void onClientFrame(QWebSocket* ws, qint64 user, const QString& text);
@@ -88,6 +109,9 @@ private:
         QString error;            // an "error" record, then "done"
     };
     std::optional<ChatScript> m_nextChat;
+    std::optional<QJsonObject> m_nextVoice; // frames a test scripted for the next voice session
+    std::shared_ptr<VoiceLog> m_lastVoice;
+    RecognizerPool m_recognizers;
     // One-shot refusals a test arranged: "METHOD /path" -> reply.
     QMap<QString, Reply> m_failNext;
     QMap<QString, QString> m_pendingCodes; // phone -> code
