@@ -3,13 +3,16 @@
 
 #include "chat/ChatSpeaker.h"
 #include "cloud/Endpoints.h"
-#include "music/MusicPlayer.h"
 #include "core/PhoneNumber.h"
 #include "core/TavoStore.h"
-#include "setup/BoxScanner.h"
-#include "shell/SingleInstance.h"
+#include "music/MusicPlayer.h"
+#include "platform/linux/QtAudio.h"
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
+#include "setup/BoxScanner.h"
+#include "shell/SingleInstance.h"
+#include "voice/VoiceService.h"
+#include "voice/WavFile.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -38,6 +41,7 @@ int usage() {
            "       tavoctl all BOX on|off\n"
            "       tavoctl watch [--json]\n"
            "       tavoctl chat TEXT...\n"
+           "       tavoctl voice [--file WAV]\n"
            "       tavoctl threads\n"
            "       tavoctl thread new|open ID|delete ID\n"
            "       tavoctl rename BOX NAME\n"
@@ -240,6 +244,67 @@ int watch(TavoStore& store, bool asJson) {
     return 0;
 }
 
+// One spoken exchange: the microphone (until Enter) or a WAV file fed through the same
+// capture pipeline. What was heard goes to stdout as "You: …", the answer as "Tavo: …",
+// partial transcripts to stderr; the answer is played before the command returns.
+int voice(TavoStore& store, const CloudConfig& config, const QStringList& args) {
+    std::signal(SIGINT, [](int) { interrupted = 1; });
+    std::unique_ptr<AudioInput> input;
+    WavFileInput* file = nullptr;
+    if (const qsizetype at = args.indexOf("--file"); at >= 0) {
+        const QString path = args.value(at + 1);
+        if (path.isEmpty()) return usage();
+        auto wav = readWav(path);
+        if (const auto* error = std::get_if<QString>(&wav)) return fail(path + ": " + *error);
+        auto owned = std::make_unique<WavFileInput>(std::get<WavSound>(std::move(wav)));
+        file = owned.get();
+        input = std::move(owned);
+    } else if (!args.isEmpty()) {
+        return usage();
+    } else {
+        input = std::make_unique<QtAudioInput>();
+    }
+    VoiceService service([&store] { return store.sessionToken(); }, config.socketBase(false),
+                         std::move(input), std::make_unique<QtAudioOutput>());
+    QSocketNotifier enter(fileno(stdin), QSocketNotifier::Read);
+    enter.setEnabled(false);
+    if (file) {
+        QObject::connect(file, &WavFileInput::finished, &service, &VoiceService::stop);
+    } else {
+        QObject::connect(&enter, &QSocketNotifier::activated, &service, [&] {
+            char line[256];
+            if (!std::fgets(line, sizeof line, stdin)) enter.setEnabled(false);
+            service.stop();
+        });
+    }
+    QObject::connect(&service, &VoiceService::heardChanged, &service, [&] {
+        if (service.heardIsFinal())
+            out << "You: " << service.heard() << "\n" << Qt::flush;
+        else if (!service.heard().isEmpty())
+            err << "… " << service.heard() << "\n" << Qt::flush;
+    });
+    QObject::connect(&service, &VoiceService::spokenChanged, &service, [&] {
+        out << "Tavo: " << service.spoken() << "\n" << Qt::flush;
+    });
+
+    service.start();
+    if (service.state() == VoiceService::State::Error) return fail(service.errorTextOrEmpty());
+    if (!file) {
+        err << "Listening… press Enter when you have finished.\n" << Qt::flush;
+        enter.setEnabled(true);
+    }
+    const auto over = [&] {
+        return service.state() == VoiceService::State::Idle || service.state() == VoiceService::State::Error;
+    };
+    const bool ended = waitFor([&] { return over() || interrupted != 0; }, 150'000);
+    if (!ended || interrupted != 0) {
+        service.cancel();
+        return fail(interrupted != 0 ? QStringLiteral("Cancelled") : QStringLiteral("No answer in time"));
+    }
+    if (service.state() == VoiceService::State::Error) return fail(service.errorTextOrEmpty());
+    return 0;
+}
+
 // Streams one chat turn: reply text on stdout as it grows, captions on stderr. The saved
 // conversation is loaded first so the assistant gets its history; a track the reply starts
 // plays until it ends or Ctrl-C.
@@ -252,7 +317,8 @@ int chat(TavoStore& store, const QStringList& words) {
         waitFor([&] { return !store.chatMessages().isEmpty() || store.toast().has_value(); }, 5000);
         if (store.chatMessages().isEmpty() && store.toast()) {
             // Deleted elsewhere, or a cloud that forgot it: carry on in a new conversation.
-            err << "Couldn't reopen conversation " << thread << " (" << *store.toast() << "); starting a new one.\n";
+            err << "Couldn't reopen conversation " << thread << " (" << *store.toast()
+                << "); starting a new one.\n";
             store.newChatThread();
         }
     }
@@ -364,7 +430,8 @@ int thread(TavoStore& store, const QStringList& args) {
 
 // Runs one store operation to its end. The operation reports through toasts: an error toast
 // is the failure, any other the success line.
-int runOperation(TavoStore& store, const std::function<QCoro::Task<>()>& operation, const QString& doneText = {}) {
+int runOperation(TavoStore& store, const std::function<QCoro::Task<>()>& operation,
+                 const QString& doneText = {}) {
     std::optional<QString> error, notice;
     const QMetaObject::Connection c = QObject::connect(&store, &TavoStore::toastChanged, &store, [&] {
         if (!store.toast()) return;
@@ -373,8 +440,10 @@ int runOperation(TavoStore& store, const std::function<QCoro::Task<>()>& operati
     QCoro::waitFor(operation());
     QObject::disconnect(c);
     if (error) return fail(*error);
-    if (notice) out << *notice << "\n";
-    else if (!doneText.isEmpty()) out << doneText << "\n";
+    if (notice)
+        out << *notice << "\n";
+    else if (!doneText.isEmpty())
+        out << doneText << "\n";
     return 0;
 }
 
@@ -400,8 +469,9 @@ int manage(TavoStore& store, const QString& cmd, const QStringList& args) {
     if (auto* why = std::get_if<QString>(&box)) return fail(*why);
     const Device d = std::get<Device>(box);
     if (cmd == "rename")
-        return runOperation(store, [&] { return store.doRenameDevice(d.id, args[1]); },
-                            QStringLiteral("Renamed to \"%1\"").arg(args[1].trimmed()));
+        return runOperation(
+            store, [&] { return store.doRenameDevice(d.id, args[1]); },
+            QStringLiteral("Renamed to \"%1\"").arg(args[1].trimmed()));
     if (cmd == "forget") return runOperation(store, [&] { return store.doForgetDevice(d.id); });
     if (cmd == "leave") return runOperation(store, [&] { return store.doLeaveDevice(d.id); });
 
@@ -438,8 +508,10 @@ int members(TavoStore& store, const QString& cmd, QStringList args) {
     const Device d = std::get<Device>(box);
 
     if (cmd == "invite") {
-        const int code = runOperation(store, [&] { return store.doInvite(d.id, args[1], inviteMask(relays)); });
-        if (store.pendingInviteShareLink()) out << "Share this link with them: " << *store.pendingInviteShareLink() << "\n";
+        const int code =
+            runOperation(store, [&] { return store.doInvite(d.id, args[1], inviteMask(relays)); });
+        if (store.pendingInviteShareLink())
+            out << "Share this link with them: " << *store.pendingInviteShareLink() << "\n";
         if (code != 0 && !store.pendingInviteShareLink()) return code;
     } else if (cmd == "remove-member") {
         bool ok = false;
@@ -472,7 +544,8 @@ int logs(TavoStore& store, QStringList args) {
     const Device d = std::get<Device>(box);
     const QList<Device> devices{d};
     int failed = 0;
-    QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { failed = store.toastIsError() ? 1 : 0; });
+    QObject::connect(&store, &TavoStore::toastChanged, &store,
+                     [&] { failed = store.toastIsError() ? 1 : 0; });
     const QList<ActivityEntry> entries = QCoro::waitFor(store.fetchActivityLog(d.id, limit));
     if (failed) return fail(*store.toast());
     if (entries.isEmpty()) out << "No activity yet. Toggle a relay and it'll show up here.\n";
@@ -490,7 +563,8 @@ int history(TavoStore& store) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const HistoryItem& h : items) {
         QString line = activity::historyLine(h.entry, h.device);
-        if (!h.entry.who_phone.value_or(QString()).isEmpty()) line += QStringLiteral(" · ") + formatPhone(*h.entry.who_phone);
+        if (!h.entry.who_phone.value_or(QString()).isEmpty())
+            line += QStringLiteral(" · ") + formatPhone(*h.entry.who_phone);
         out << activity::relTime(h.entry.when, now) << "  " << h.device.name << "  " << line << "\n";
     }
     return 0;
@@ -510,7 +584,8 @@ int skills(TavoStore& store) {
 int skillConnect(TavoStore& store, SkillsAuth& auth) {
     SingleInstance channel;
     const bool listening = !channel.forwardToRunning({}, 500) && channel.listen();
-    QObject::connect(&channel, &SingleInstance::linkReceived, &auth, [&](const QUrl& link) { auth.deliver(link); });
+    QObject::connect(&channel, &SingleInstance::linkReceived, &auth,
+                     [&](const QUrl& link) { auth.deliver(link); });
     QSocketNotifier input(fileno(stdin), QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &auth, [&] {
         const QString line = QTextStream(stdin).readLine();
@@ -560,12 +635,13 @@ int boxScan(TavoStore& store, QNetworkAccessManager& network, QStringList args) 
     waitFor([&] { return !scanner.scanning(); }, seconds * 1000);
     const bool failed = !scanner.scanning();
     scanner.stop();
-    if (failed && scanner.found().isEmpty()) return fail("Local network discovery is not available (no DNS-SD daemon).");
+    if (failed && scanner.found().isEmpty())
+        return fail("Local network discovery is not available (no DNS-SD daemon).");
     if (scanner.rows().isEmpty()) out << "No boxes found on this network\n";
     for (const QVariant& row : scanner.rows()) {
         const QVariantMap r = row.toMap();
-        out << r["title"].toString() << "\t" << r["subtitle"].toString() << "\t" << r["host"].toString() << ":"
-            << r["port"].toInt() << "\n";
+        out << r["title"].toString() << "\t" << r["subtitle"].toString() << "\t" << r["host"].toString()
+            << ":" << r["port"].toInt() << "\n";
     }
     return 0;
 }
@@ -588,17 +664,21 @@ int boxSetup(TavoStore& store, QStringList args) {
     if (!haveSSID) return usage();
     std::optional<QString> error;
     QObject::connect(&store, &TavoStore::provChanged, &store, [&] {
-        if (const QString words = store.prov().headline(); !words.isEmpty()) out << words << "\n" << Qt::flush;
+        if (const QString words = store.prov().headline(); !words.isEmpty())
+            out << words << "\n" << Qt::flush;
     });
     QObject::connect(&store, &TavoStore::toastChanged, &store, [&] {
         if (!store.toast()) return;
-        if (store.toastIsError()) error = *store.toast();
-        else out << *store.toast() << "\n" << Qt::flush;
+        if (store.toastIsError())
+            error = *store.toast();
+        else
+            out << *store.toast() << "\n" << Qt::flush;
     });
     QCoro::waitFor(store.doScanForBox());
     if (store.prov().kind == ProvisionStep::Kind::NeedsAP)
-        return fail("Open Wi-Fi settings and join the Tavo-XXXX hotspot shown on your box, then come back and tap "
-                    "Retry.");
+        return fail(
+            "Open Wi-Fi settings and join the Tavo-XXXX hotspot shown on your box, then come back and tap "
+            "Retry.");
     store.setProvHomeSSID(ssid);
     store.setProvHomePass(password);
     QCoro::waitFor(store.doProvisionSubmit());
@@ -631,7 +711,8 @@ int main(int argc, char* argv[]) {
         SkillsAuth::openInDesktopBrowser(url);
         return true;
     });
-    TavoStore store({&network, &preferences, &clock, CloudConfig::fromEnvironment(), nullptr, nullptr, &auth});
+    const CloudConfig config = CloudConfig::fromEnvironment();
+    TavoStore store({&network, &preferences, &clock, config, nullptr, nullptr, &auth});
     QCoreApplication::processEvents(); // let a restored session start
 
     if (cmd == "login") return login(store, args);
@@ -641,9 +722,11 @@ int main(int argc, char* argv[]) {
     if (cmd == "all") return command(store, args, true);
     if (cmd == "watch") return watch(store, asJson);
     if (cmd == "chat") return chat(store, args);
+    if (cmd == "voice") return voice(store, config, args);
     if (cmd == "threads") return threads(store);
     if (cmd == "thread") return thread(store, args);
-    if (cmd == "rename" || cmd == "rename-relay" || cmd == "forget" || cmd == "leave") return manage(store, cmd, args);
+    if (cmd == "rename" || cmd == "rename-relay" || cmd == "forget" || cmd == "leave")
+        return manage(store, cmd, args);
     if (cmd == "members" || cmd == "invite" || cmd == "remove-member") return members(store, cmd, args);
     if (cmd == "logs") return logs(store, args);
     if (cmd == "history") return history(store);

@@ -1,5 +1,6 @@
 #include "support/SessionDaemons.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -30,22 +31,33 @@ bool PrivateBus::start() {
 }
 
 NullSink::~NullSink() {
+    killAndWait(m_recorder);
     killAndWait(m_daemon);
 }
 
-bool NullSink::start() {
+bool NullSink::start(bool microphone) {
     if (!m_dir.isValid()) return false;
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(m_dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", m_dir.path());
     env.insert("PULSE_RUNTIME_PATH", m_dir.path() + "/pulse");
     env.insert("HOME", m_dir.path()); // cookie and state stay in here
     m_daemon.setProcessEnvironment(env);
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_daemon.start(QStringLiteral("pulseaudio"),
-                   {"--daemonize=no", "--exit-idle-time=-1", "--disallow-exit", "-n", "--log-target=stderr",
-                    "--log-level=error", "--load=module-native-protocol-unix",
-                    "--load=module-null-sink sink_name=null", "--load=module-always-sink"});
+    QStringList args{"--daemonize=no",
+                     "--exit-idle-time=-1",
+                     "--disallow-exit",
+                     "-n",
+                     "--log-target=stderr",
+                     "--log-level=error",
+                     "--load=module-native-protocol-unix",
+                     "--load=module-null-sink sink_name=null",
+                     "--load=module-always-sink"};
+    if (microphone)
+        args << "--load=module-null-sink sink_name=micfeed"
+             << "--load=module-remap-source master=micfeed.monitor source_name=mic";
+    m_daemon.start(QStringLiteral("pulseaudio"), args);
     if (!m_daemon.waitForStarted(5000)) return false;
     const QString socket = m_dir.path() + "/pulse/native";
     for (QDeadlineTimer deadline(10'000); !deadline.hasExpired(); QThread::msleep(50)) {
@@ -53,10 +65,41 @@ bool NullSink::start() {
         if (QFile::exists(socket)) {
             qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
             qputenv("PULSE_RUNTIME_PATH", (m_dir.path() + "/pulse").toUtf8());
-            return true;
+            if (!microphone) return true;
+            return pactl({"set-default-sink", "null"}) && pactl({"set-default-source", "mic"});
         }
     }
     return false;
+}
+
+bool NullSink::pactl(const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QStringLiteral("pactl"), args);
+    return p.waitForFinished(10'000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool NullSink::speakIntoMicrophone(const QString& wavPath) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(QStringLiteral("paplay"), {"--device=micfeed", wavPath});
+    if (!p.waitForStarted(5000)) return false;
+    // The event loop keeps running while the sound plays: the capture side reads it.
+    for (QDeadlineTimer deadline(30'000); p.state() != QProcess::NotRunning && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return p.state() == QProcess::NotRunning && p.exitCode() == 0;
+}
+
+bool NullSink::startRecordingOutput() {
+    m_recorder.start(QStringLiteral("parec"),
+                     {"--device=null.monitor", "--format=s16le", "--channels=1", "--rate=16000", "--raw"});
+    return m_recorder.waitForStarted(5000);
+}
+
+QByteArray NullSink::stopRecordingOutput() {
+    QByteArray data = m_recorder.readAllStandardOutput();
+    killAndWait(m_recorder);
+    return data + m_recorder.readAllStandardOutput();
 }
 
 SecretService::~SecretService() {
@@ -73,7 +116,8 @@ bool SecretService::start() {
     m_daemon.setProcessEnvironment(env);
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // --unlock wants a password on standard input: it creates the login keyring with it.
-    m_daemon.start(QStringLiteral("gnome-keyring-daemon"), {"--foreground", "--unlock", "--components=secrets"});
+    m_daemon.start(QStringLiteral("gnome-keyring-daemon"),
+                   {"--foreground", "--unlock", "--components=secrets"});
     if (!m_daemon.waitForStarted(5000)) return false;
     m_daemon.write("test-password\n");
     m_daemon.waitForBytesWritten(3000); // the writes are flushed by an event loop this start() does not run
@@ -84,9 +128,9 @@ bool SecretService::start() {
         if (m_daemon.state() == QProcess::NotRunning) return false;
         QProcess probe;
         probe.setProcessEnvironment(env);
-        probe.start(QStringLiteral("dbus-send"), {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                                  "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
-                                                  "string:org.freedesktop.secrets"});
+        probe.start(QStringLiteral("dbus-send"),
+                    {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                     "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.secrets"});
         probe.waitForFinished(3000);
         if (probe.readAllStandardOutput().contains("boolean true")) return true;
     }
@@ -102,7 +146,8 @@ int SecretService::itemCount(const QString& service, const QString& account) con
     search.waitForFinished(5000);
     // secret-tool prints one "[/org/freedesktop/secrets/collection/...]" header per item.
     const QList<QByteArray> lines = search.readAllStandardOutput().split('\n');
-    return int(std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("[/"); }));
+    return int(
+        std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("[/"); }));
 }
 
 QString missingTool(std::initializer_list<const char*> tools) {

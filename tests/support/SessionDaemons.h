@@ -15,7 +15,9 @@ public:
     bool start();
     QString address() const { return m_address; }
     // A connection of this test process to the bus, under `name`.
-    QDBusConnection connect(const QString& name) const { return QDBusConnection::connectToBus(m_address, name); }
+    QDBusConnection connect(const QString& name) const {
+        return QDBusConnection::connectToBus(m_address, name);
+    }
 
 private:
     QProcess m_daemon;
@@ -24,15 +26,26 @@ private:
 
 // A PulseAudio server with a null sink as its default output, in a runtime folder of its own
 // so parallel tests do not meet. start() points this process's audio clients at it.
+// With a microphone, the default input is a virtual source that plays what
+// `speakIntoMicrophone` is given; otherwise it is the null sink's monitor.
 class NullSink {
 public:
     ~NullSink();
-    bool start();
+    bool start(bool microphone = false);
     QString runtimeDir() const { return m_dir.path(); }
 
+    // Plays a sound file into the virtual microphone (paplay); true once it has played.
+    bool speakIntoMicrophone(const QString& wavPath);
+    // Records what reaches the null sink (its monitor) as 16 kHz s16 mono, until stopped.
+    bool startRecordingOutput();
+    QByteArray stopRecordingOutput();
+
 private:
+    bool pactl(const QStringList& args);
+
     QTemporaryDir m_dir;
     QProcess m_daemon;
+    QProcess m_recorder;
 };
 
 // gnome-keyring's Secret Service on a private session bus, its keyrings in a folder of its

@@ -1,0 +1,102 @@
+#include "platform/linux/QtAudio.h"
+#include "support/DevCloud.h"
+#include "support/SessionDaemons.h"
+#include "support/SpeechWav.h"
+#include "voice/VoiceService.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+#include <cmath>
+
+using namespace tavo;
+using State = VoiceService::State;
+
+namespace {
+
+double rms(const QByteArray& s16) {
+    double sum = 0;
+    const qsizetype n = s16.size() / 2;
+    for (qsizetype i = 0; i < n; ++i) {
+        const double v = qFromLittleEndian<qint16>(s16.constData() + 2 * i) / 32768.0;
+        sum += v * v;
+    }
+    return n ? std::sqrt(sum / double(n)) : 0;
+}
+
+} // namespace
+
+// A spoken request through the whole pipeline: espeak-ng speech played into a PulseAudio
+// virtual microphone, captured by QtMultimedia, recognised by the development cloud, and the
+// spoken answer played into a null sink whose monitor is recorded.
+class RealAudioTest : public QObject {
+    Q_OBJECT
+
+    test::NullSink sound;
+    test::DevCloud cloud;
+    QTemporaryDir dir;
+
+    QJsonObject box(qint64 id) {
+        for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
+            if (b["id"].toInteger() == id) return b.toObject();
+        return {};
+    }
+
+private slots:
+    void initTestCase() {
+        if (const QString missing =
+                test::missingTool({"pulseaudio", "pactl", "paplay", "parec", "espeak-ng"});
+            !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        QVERIFY(sound.start(true));
+        QVERIFY(cloud.start());
+    }
+
+    void spokenRequestSwitchesRelay() {
+        const QString phone = "+15550003333";
+        const qint64 id = cloud
+                              .post("/dev/devices", {{"owner", phone},
+                                                     {"name", "Den"},
+                                                     {"relay_count", 2},
+                                                     {"relay_names", QJsonObject{{"1", "Fan"}}}})
+                              .value("device")["id"]
+                              .toInteger();
+        QVERIFY(id > 0);
+        QCOMPARE(box(id)["states"].toArray().at(0).toBool(), false);
+        const QString token = cloud.signIn(phone).value("session_token").toString();
+        const QString wav = dir.filePath("request.wav");
+        QCOMPARE(test::espeakWav("turn on the fan", wav), QString());
+
+        QtAudioInput* mic = nullptr;
+        auto input = std::make_unique<QtAudioInput>();
+        mic = input.get();
+        VoiceService voice([token] { return token; }, "ws://" + cloud.host(), std::move(input),
+                           std::make_unique<QtAudioOutput>());
+        QVERIFY(mic->available());
+        voice.start();
+        QCOMPARE(voice.state(), State::Listening);
+        // Audio flows once the server is ready; then the user speaks and stops.
+        QTRY_VERIFY_WITH_TIMEOUT(cloud.get("/dev/voice/last").value("binary_frames").toInt() > 0, 10'000);
+        QVERIFY(sound.speakIntoMicrophone(wav));
+        QTest::qWait(400); // the last of it reaches the tap
+        QVERIFY(sound.startRecordingOutput());
+        voice.stop();
+
+        QTRY_COMPARE_WITH_TIMEOUT(voice.state(), State::Speaking, 15'000);
+        QTRY_COMPARE_WITH_TIMEOUT(voice.state(), State::Idle, 15'000);
+        const QByteArray played = sound.stopRecordingOutput();
+        QVERIFY(!voice.errorText());
+        QVERIFY2(voice.heard().contains("fan"), qPrintable(voice.heard()));
+        QVERIFY(voice.heardIsFinal());
+        QCOMPARE(voice.fired(), qint64(1));
+        QVERIFY(!voice.spoken().isEmpty());
+        QCOMPARE(box(id)["states"].toArray().at(0).toBool(), true);
+        // The answer was heard: the sink's monitor carried sound, not silence.
+        QVERIFY2(played.size() > 16000, qPrintable(QString::number(played.size())));
+        QVERIFY2(rms(played) > 0.01, qPrintable(QString::number(rms(played))));
+    }
+};
+
+QTEST_GUILESS_MAIN(RealAudioTest)
+#include "tst_realaudio.moc"

@@ -1,0 +1,309 @@
+#include "platform/linux/QtAudio.h"
+#include "support/DevCloud.h"
+#include "support/SessionDaemons.h"
+#include "voice/VoiceService.h"
+#include "voice/WavFile.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtEndian>
+#include <cmath>
+
+using namespace tavo;
+using namespace std::chrono_literals;
+using State = VoiceService::State;
+
+Q_DECLARE_METATYPE(tavo::WavSound)
+
+namespace {
+
+// Half a second of a quiet 16 kHz tone: two tap buffers.
+WavSound tone(int rate = 16000, int ms = 500) {
+    QAudioFormat f;
+    f.setSampleRate(rate);
+    f.setChannelCount(1);
+    f.setSampleFormat(QAudioFormat::Int16);
+    const int frames = rate * ms / 1000;
+    QByteArray data(frames * 2, '\0');
+    for (int i = 0; i < frames; ++i)
+        qToLittleEndian<qint16>(qint16(3000 * std::sin(2 * M_PI * 300.0 * i / std::max(rate, 1))),
+                                data.data() + 2 * i);
+    return {f, data};
+}
+
+QJsonArray frames(const char* json) {
+    return QJsonDocument::fromJson(json).array();
+}
+
+// Scripted frames.
+const char* const kFrames0 = "[{\"type\":\"ready\"},{\"type\":\"transcript.partial\",\"text\":\"turn on\"}]";
+const char* const kFrames1 =
+    "[{\"type\":\"transcript.final\",\"text\":\"turn on the fan\"}, "
+    "{\"type\":\"response\",\"transcript\":\"turn on the fan\",\"text\":\"Fan is on.\",\"fired\":1}, "
+    "{\"type\":\"tts.start\"}, 4800, 4800, 4801, {\"type\":\"tts.end\"}]";
+const char* const kFrames2 = "[{\"type\":\"transcript.final\",\"text\":\"hi\"},{\"type\":\"tts.end\"}]";
+const char* const kFrames3 = "[{\"type\":\"transcript.final\"},{\"type\":\"tts.end\"}]";
+const char* const kFrames4 = "[{\"type\":\"ready\"},{\"type\":\"transcript.partial\",\"text\":\"x\"},{"
+                             "\"type\":\"transcript.partial\"}]";
+const char* const kFrames5 = "[{\"type\":\"tts.end\"}]";
+const char* const kFrames6 = "[{\"type\":\"error\"}]";
+const char* const kFrames7 = "[{\"type\":\"error\",\"error\":\"Recognizer unavailable\"}]";
+const char* const kFrames8 = "[{\"type\":\"tts.start\"}, 48000, {\"type\":\"tts.error\"}]";
+const char* const kFrames9 =
+    "[\"not json\", \"[1,2]\", {\"type\":5,\"text\":\"no\"}, {\"type\":\"transcript.partial\",\"text\":7}, "
+    "{\"kind\":\"ready\"}, {\"type\":\"ready\"}]";
+const char* const kFrames10 =
+    "[{\"type\":\"shrug\"}, {\"type\":\"response\",\"text\":\"ok\"}, {\"type\":\"tts.end\"}]";
+const char* const kFrames11 = "[{\"type\":\"transcript.final\",\"text\":\"turn on the fan\"}]";
+const char* const kFrames15 = "[{\"type\":\"ready\"}]";
+const char* const kFrames16 = "[{\"type\":\"ready\"},{\"type\":\"transcript.partial\",\"text\":\"hey\"}]";
+const char* const kFrames17 = "{\"type\":\"cancel\"}";
+
+} // namespace
+
+// The voice session against the development cloud's scripted voice socket, with real
+// playback into a null sink and a WAV file as the microphone.
+class VoiceServiceTest : public QObject {
+    Q_OBJECT
+
+    test::NullSink sound;
+    test::DevCloud cloud;
+    QString token;
+
+    std::unique_ptr<VoiceService> service(WavSound mic = tone(), QString session = {}) {
+        auto input = std::make_unique<WavFileInput>(std::move(mic));
+        WavFileInput* file = input.get();
+        if (session.isNull()) session = token;
+        auto s = std::make_unique<VoiceService>([session] { return session; }, "ws://" + cloud.host(),
+                                                std::move(input), std::make_unique<QtAudioOutput>());
+        // The user stops speaking when the file ends.
+        connect(file, &WavFileInput::finished, s.get(), &VoiceService::stop);
+        return s;
+    }
+    void script(const QJsonArray& onOpen, const QJsonArray& onStop, const QString& closeAfter = {}) {
+        QJsonObject body{{"on_open", onOpen}, {"on_stop", onStop}};
+        if (!closeAfter.isEmpty()) body.insert("close_after", closeAfter);
+        cloud.post("/dev/voice/script", body);
+    }
+    QJsonObject last() { return cloud.get("/dev/voice/last"); }
+
+private slots:
+    void initTestCase() {
+        if (const QString missing = test::missingTool({"pulseaudio"}); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        QVERIFY(sound.start());
+        QVERIFY(cloud.start());
+        token = cloud.signIn("+15550002222").value("session_token").toString();
+        QVERIFY(!token.isEmpty());
+    }
+
+    // Scripted server frames against the state table. The microphone plays half a second,
+    // then the user stops.
+    void exchange_data() {
+        QTest::addColumn<QJsonArray>("onOpen");
+        QTest::addColumn<QJsonArray>("onStop");
+        QTest::addColumn<QString>("closeAfter");
+        QTest::addColumn<State>("state");
+        QTest::addColumn<QString>("heard");
+        QTest::addColumn<bool>("heardIsFinal");
+        QTest::addColumn<QString>("spoken");
+        QTest::addColumn<qint64>("fired");
+        QTest::addColumn<QString>("error"); // "-" for none
+        QTest::addColumn<int>("speechMs");  // speech the drain must wait for
+
+        const QJsonArray ready = frames(kFrames0);
+        QTest::newRow("answer spoken, ends once heard")
+            << ready << frames(kFrames1) << "" << State::Idle << "turn on the fan" << true << "Fan is on."
+            << qint64(1) << "-" << 300;
+        QTest::newRow("tts.end with nothing played ends at once")
+            << ready << frames(kFrames2) << "" << State::Idle << "hi" << true << "" << qint64(0) << "-" << 0;
+        QTest::newRow("final without text keeps the partial")
+            << ready << frames(kFrames3) << "" << State::Idle << "turn on" << true << "" << qint64(0) << "-"
+            << 0;
+        QTest::newRow("partial without text clears")
+            << frames(kFrames4) << frames(kFrames5) << "" << State::Idle << "" << false << "" << qint64(0)
+            << "-" << 0;
+        QTest::newRow("error without text") << ready << frames(kFrames6) << "" << State::Error << "turn on"
+                                            << false << "" << qint64(0) << "error" << 0;
+        QTest::newRow("error with text") << ready << frames(kFrames7) << "" << State::Error << "turn on"
+                                         << false << "" << qint64(0) << "Recognizer unavailable" << 0;
+        QTest::newRow("tts.error stops speech and idles")
+            << ready << frames(kFrames8) << "" << State::Idle << "turn on" << false << "" << qint64(0) << "-"
+            << 0;
+        QTest::newRow("malformed and unknown frames ignored")
+            << frames(kFrames9) << frames(kFrames10) << "" << State::Idle << "" << false << "ok" << qint64(0)
+            << "-" << 0;
+        QTest::newRow("socket lost mid-exchange") << ready << frames(kFrames11) << "stop" << State::Error
+                                                  << "turn on the fan" << true << "" << qint64(0) << "*" << 0;
+    }
+    void exchange() {
+        QFETCH(QJsonArray, onOpen);
+        QFETCH(QJsonArray, onStop);
+        QFETCH(QString, closeAfter);
+        QFETCH(State, state);
+        script(onOpen, onStop, closeAfter);
+        auto voice = service();
+        QElapsedTimer speaking;
+        connect(voice.get(), &VoiceService::stateChanged, this, [&] {
+            if (voice->state() == State::Speaking) speaking.start();
+        });
+        voice->start();
+        QCOMPARE(voice->state(), State::Listening);
+        QTRY_COMPARE_WITH_TIMEOUT(voice->state(), state, 10'000);
+        QTest::qWait(100); // nothing further arrives to change it
+        QCOMPARE(voice->state(), state);
+        QTEST(voice->heard(), "heard");
+        QTEST(voice->heardIsFinal(), "heardIsFinal");
+        QTEST(voice->spoken(), "spoken");
+        QTEST(voice->fired(), "fired");
+        QFETCH(QString, error);
+        if (error == "-")
+            QVERIFY(!voice->errorText());
+        else if (error == "*")
+            QVERIFY(!voice->errorText().value_or("").isEmpty());
+        else
+            QCOMPARE(voice->errorText(), std::optional<QString>(error));
+        QFETCH(int, speechMs);
+        if (speechMs > 0)
+            QVERIFY2(speaking.elapsed() >= speechMs - 20, qPrintable(QString::number(speaking.elapsed())));
+    }
+
+    // How "fired" is read from a response.
+    void firedCounts_data() {
+        QTest::addColumn<QByteArray>("fired");
+        QTest::addColumn<qint64>("expected");
+        QTest::newRow("integer") << QByteArray("3") << qint64(3);
+        QTest::newRow("2.0 is 2") << QByteArray("2.0") << qint64(2);
+        QTest::newRow("float truncates") << QByteArray("2.7") << qint64(2);
+        QTest::newRow("toward zero") << QByteArray("-1.5") << qint64(-1);
+        QTest::newRow("exact 64-bit") << QByteArray("9007199254740993") << qint64(9007199254740993);
+        QTest::newRow("beyond 64 bits") << QByteArray("1e300") << qint64(7);
+        QTest::newRow("string") << QByteArray("\"4\"") << qint64(7);
+        QTest::newRow("bool") << QByteArray("true") << qint64(7);
+        QTest::newRow("null") << QByteArray("null") << qint64(7);
+    }
+    void firedCounts() {
+        QFETCH(QByteArray, fired);
+        // The first response sets 7; the second, sent as raw text so the number keeps its
+        // spelling, decides what remains.
+        const QJsonArray onStop{QJsonObject{{"type", "response"}, {"fired", 7}},
+                                QString::fromUtf8("{\"type\":\"response\",\"fired\":" + fired + "}"),
+                                QJsonObject{{"type", "tts.end"}}};
+        script(frames(kFrames15), onStop);
+        auto voice = service();
+        voice->start();
+        QTRY_COMPARE_WITH_TIMEOUT(voice->state(), State::Idle, 10'000);
+        QTEST(voice->fired(), "expected");
+    }
+
+    // Captured audio flows only after "ready", as 16 kHz frames of one tap buffer each.
+    void audioOnlyAfterReady() {
+        script({}, {}); // the server never says "ready"
+        auto voice = service(tone(48000, 1000));
+        voice->start();
+        QTRY_COMPARE_WITH_TIMEOUT(voice->state(), State::Thinking, 5000);
+        QTest::qWait(200);
+        QCOMPARE(last().value("binary_frames").toInt(), 0);
+        voice->cancel();
+
+        script(frames(kFrames15), frames(kFrames5));
+        voice->start();
+        QTRY_COMPARE_WITH_TIMEOUT(voice->state(), State::Idle, 10'000);
+        const QJsonObject got = last();
+        // 48000 frames in 4096-frame taps: 11 full and one partial buffer.
+        QVERIFY2(got.value("binary_frames").toInt() >= 10, qPrintable(QJsonDocument(got).toJson()));
+        QVERIFY(got.value("binary_frames").toInt() <= 12);
+        const int bytes = got.value("binary_bytes").toInt();
+        QVERIFY2(bytes > 30000 && bytes <= 32000, qPrintable(QString::number(bytes))); // ≤ 1 s of 16 kHz s16
+        QCOMPARE(got.value("frames_before_ready").toInt(), 0);
+    }
+
+    void startFailures_data() {
+        QTest::addColumn<WavSound>("mic");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no input rate") << tone(0) << token << "Audio setup failed: input sample rate is 0";
+        QTest::newRow("no token") << tone() << ""
+                                  << "Not signed in.";
+        QTest::newRow("token breaks the address") << tone() << "a b#c"
+                                                  << "Not signed in.";
+    }
+    void startFailures() {
+        QFETCH(WavSound, mic);
+        QFETCH(QString, token);
+        QFETCH(QString, error);
+        const int opened = last().value("binary_frames").toInt();
+        auto voice = service(mic, token.isEmpty() ? QString("") : token);
+        voice->start();
+        QCOMPARE(voice->state(), State::Error);
+        QCOMPARE(voice->errorText(), std::optional<QString>(error));
+        // stop() without a socket changes nothing; cancel() always idles.
+        voice->stop();
+        QCOMPARE(voice->state(), State::Error);
+        voice->cancel();
+        QCOMPARE(voice->state(), State::Idle);
+        voice->cancel(); // twice is harmless
+        QCOMPARE(voice->state(), State::Idle);
+        QCOMPARE(voice->errorText(), std::optional<QString>(error)); // kept until the next start
+        QCOMPARE(last().value("binary_frames").toInt(), opened);
+    }
+
+    // Starting again from an error resets the fields; a second exchange wires the player
+    // again and is spoken too; start() while busy does nothing.
+    void restartsAfterErrorAndAgain() {
+        auto voice = service(tone(), "");
+        voice->start();
+        QCOMPARE(voice->state(), State::Error);
+        auto ok = service();
+        for (const char* answer : {"first", "second"}) {
+            script(frames(kFrames16),
+                   QJsonArray{QJsonObject{{"type", "response"}, {"text", answer}},
+                              QJsonObject{{"type", "tts.start"}}, 2400, QJsonObject{{"type", "tts.end"}}});
+            ok->start();
+            QTRY_COMPARE(ok->heard(), QString("hey"));
+            ok->start(); // busy: ignored
+            QCOMPARE(ok->heard(), QString("hey"));
+            QTRY_COMPARE_WITH_TIMEOUT(ok->state(), State::Speaking, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(ok->state(), State::Idle, 5000);
+            QCOMPARE(ok->spoken(), QString(answer));
+            QTRY_COMPARE(last().value("closed_code").toInt(), 1001); // going away
+        }
+        // From error: the old error text goes at once.
+        script(frames(kFrames15), {});
+        voice = service();
+        voice->start();
+        QVERIFY(!voice->errorText());
+        voice->cancel();
+    }
+
+    // A cancelled exchange tells the server, and a failure the closing socket reports
+    // afterwards is not shown.
+    void cancelClosesQuietly() {
+        script(frames(kFrames15), {});
+        auto voice = service(tone(16000, 3000));
+        voice->start();
+        QTRY_VERIFY_WITH_TIMEOUT(last().value("binary_frames").toInt() > 0, 5000);
+        voice->cancel();
+        QCOMPARE(voice->state(), State::Idle);
+        QTRY_VERIFY(last().value("texts").toArray().contains(QString(kFrames17)));
+        QTest::qWait(200);
+        QCOMPARE(voice->state(), State::Idle);
+        QVERIFY(!voice->errorText());
+    }
+
+    // Silence from the server beyond the request limit fails the exchange.
+    void requestTimeout() {
+        script(frames(kFrames15), {});
+        auto voice = service();
+        voice->setTimeouts(400ms, 120s);
+        voice->start();
+        QTRY_COMPARE_WITH_TIMEOUT(voice->state(), State::Error, 5000);
+        QCOMPARE(voice->errorText(), std::optional<QString>("The request timed out."));
+    }
+};
+
+QTEST_GUILESS_MAIN(VoiceServiceTest)
+#include "tst_voiceservice.moc"
