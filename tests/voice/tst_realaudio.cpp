@@ -5,6 +5,7 @@
 #include "voice/VoiceService.h"
 
 #include <QJsonArray>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -34,9 +35,20 @@ class RealAudioTest : public QObject {
     Q_OBJECT
 
     test::NullSink sound;
-    test::DevCloud cloud;
+    test::DevCloud cloud{{"--otp-code", "123456"}};
     QTemporaryDir dir;
 
+    // A box of `phone`'s with a relay named Fan, off.
+    qint64 boxWithFan(const QString& phone) {
+        return cloud
+            .post("/dev/devices", {{"owner", phone},
+                                   {"name", "Den"},
+                                   {"relay_count", 2},
+                                   {"relay_names", QJsonObject{{"1", "Fan"}}}})
+            .value("device")["id"]
+            .toInteger();
+    }
+    bool fanIsOn(qint64 id) { return box(id)["states"].toArray().at(0).toBool(); }
     QJsonObject box(qint64 id) {
         for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
             if (b["id"].toInteger() == id) return b.toObject();
@@ -91,10 +103,43 @@ private slots:
         QVERIFY(voice.heardIsFinal());
         QCOMPARE(voice.fired(), qint64(1));
         QVERIFY(!voice.spoken().isEmpty());
-        QCOMPARE(box(id)["states"].toArray().at(0).toBool(), true);
+        QVERIFY(fanIsOn(id));
         // The answer was heard: the sink's monitor carried sound, not silence.
         QVERIFY2(played.size() > 16000, qPrintable(QString::number(played.size())));
         QVERIFY2(rms(played) > 0.01, qPrintable(QString::number(rms(played))));
+    }
+
+    // The command line's exchange from a WAV file, as a user runs it.
+    void tavoctlVoiceFromFile() {
+        const QString phone = "+15550004444";
+        const qint64 id = boxWithFan(phone);
+        const QString wav = dir.filePath("ctl.wav");
+        QCOMPARE(test::espeakWav("turn on the fan", wav), QString());
+        QTemporaryDir home;
+        const auto tavoctl = [&](const QStringList& args) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // the sound server too
+            env.insert("TAVO_CLOUD_HOST", cloud.host());
+            env.insert("TAVO_CLOUD_TLS", "0");
+            env.insert("XDG_CONFIG_HOME", home.path());
+            p.setProcessEnvironment(env);
+            p.start(TAVOCTL_PATH, args);
+            p.waitForFinished(60'000);
+            return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput())};
+        };
+        QCOMPARE(tavoctl({"login", phone, "--code", "123456"}).first, 0);
+        QVERIFY(sound.startRecordingOutput());
+        const auto [code, output] = tavoctl({"voice", "--file", wav});
+        const QByteArray played = sound.stopRecordingOutput();
+        QCOMPARE(code, 0);
+        QVERIFY2(output.contains("You: turn on the fan\n"), qPrintable(output));
+        QVERIFY2(output.contains("Tavo: Turned on Fan in Den."), qPrintable(output));
+        QVERIFY(fanIsOn(id));
+        QVERIFY2(rms(played) > 0.01, qPrintable(QString::number(rms(played))));
+
+        const auto [badCode, badOutput] = tavoctl({"voice", "--file", dir.filePath("missing.wav")});
+        QCOMPARE(badCode, 1);
+        QVERIFY(badOutput.isEmpty());
     }
 };
 
