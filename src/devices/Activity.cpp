@@ -51,7 +51,8 @@ QString relayName(const ActivityEntry& e, const QList<Device>& devices, qint64 d
 QString sheetLine(const ActivityEntry& e, const QList<Device>& devices, qint64 deviceID) {
     if (e.action == u"set") {
         const QString name = relayName(e, devices, deviceID);
-        return QStringLiteral("turned ") + onOff(e.state) + u' ' + (name.isEmpty() ? QStringLiteral("a relay") : name);
+        return QStringLiteral("turned ") + onOff(e.state) + u' ' +
+               (name.isEmpty() ? QStringLiteral("a relay") : name);
     }
     if (e.action == u"all") return QStringLiteral("turned ALL relays ") + onOff(e.state);
     if (e.action == u"rename_relay") return QStringLiteral("renamed a relay");
@@ -82,8 +83,8 @@ QString relativeWhen(const QString& when, const QDateTime& now) {
         const char *one, *many;
     };
     static constexpr Unit units[] = {{365 * 86400, "yr.", "yr."}, {30 * 86400, "mo.", "mo."},
-                                     {7 * 86400, "wk.", "wk."},    {86400, "day", "days"},
-                                     {3600, "hr.", "hr."},         {60, "min.", "min."}};
+                                     {7 * 86400, "wk.", "wk."},   {86400, "day", "days"},
+                                     {3600, "hr.", "hr."},        {60, "min.", "min."}};
     QString phrase;
     for (const Unit& u : units) {
         if (s >= u.seconds) {
@@ -103,10 +104,14 @@ QString historyLine(const ActivityEntry& e, const Device& box) {
     return e.action;
 }
 
-QString relTime(const QString& when, const QDateTime& now) {
+qint64 secondsAgo(const QString& when, const QDateTime& now) {
     std::optional<QDateTime> t = parseInternetDate(when, true);
     if (!t) t = parseInternetDate(when, false);
-    const qint64 s = t ? t->msecsTo(now) / 1000 : 0; // integer division truncates toward zero
+    return t ? t->msecsTo(now) / 1000 : 0; // integer division truncates toward zero; unreadable = now
+}
+
+QString relTime(const QString& when, const QDateTime& now) {
+    const qint64 s = secondsAgo(when, now);
     if (s < 60) return QStringLiteral("%1s ago").arg(s);
     if (s < 3600) return QStringLiteral("%1m ago").arg(s / 60);
     if (s < 86400) return QStringLiteral("%1h ago").arg(s / 3600);

@@ -10,7 +10,7 @@ namespace tavo {
 // One line of a box's activity log.
 struct ActivityEntry {
     qint64 id = 0;
-    QString when; // ISO 8601 with time zone, fractional seconds allowed
+    QString when;                     // ISO 8601 with time zone, fractional seconds allowed
     std::optional<QString> who_phone; // absent: the system acted
     QString source;                   // "app" marks this application
     QString action;
@@ -18,8 +18,9 @@ struct ActivityEntry {
     std::optional<bool> state;
 
     static std::optional<ActivityEntry> fromJson(json::Reader& r) {
-        ActivityEntry e{r.required<qint64>("id"),      r.required<QString>("when"),  r.optional<QString>("who_phone"),
-                        r.required<QString>("source"), r.required<QString>("action"), r.optional<int>("ch"),
+        ActivityEntry e{r.required<qint64>("id"),         r.required<QString>("when"),
+                        r.optional<QString>("who_phone"), r.required<QString>("source"),
+                        r.required<QString>("action"),    r.optional<int>("ch"),
                         r.optional<bool>("state")};
         if (!r.ok()) return std::nullopt;
         return e;
@@ -66,6 +67,8 @@ QString relativeWhen(const QString& when, const QDateTime& now);
 // History tab
 QString historyLine(const ActivityEntry& e, const Device& box);
 QString relTime(const QString& when, const QDateTime& now); // "59s ago", "1m ago", …
+// Whole seconds from `when` (with or without fractional seconds) to `now`; 0 when unreadable.
+qint64 secondsAgo(const QString& when, const QDateTime& now);
 // Latest first by `when` as text; equal texts keep their order.
 void sortHistory(QList<HistoryItem>& items);
 

@@ -1,5 +1,8 @@
 #include "music/MusicPlayer.h"
 
+#include <QAudioDevice>
+#include <QMediaDevices>
+
 #include "platform/linux/MprisNowPlaying.h"
 
 #include <QAudioOutput>
@@ -17,15 +20,18 @@
 namespace tavo {
 
 MusicPlayer::MusicPlayer(std::unique_ptr<NowPlayingCenter> center, QObject* parent)
-    : QObject(parent), m_center(center ? std::move(center) : std::make_unique<MprisNowPlaying>()), m_player(new QMediaPlayer(this)),
-      m_output(new QAudioOutput(this)), m_network(new QNetworkAccessManager(this)) {
+    : QObject(parent), m_center(center ? std::move(center) : std::make_unique<MprisNowPlaying>()),
+      m_player(new QMediaPlayer(this)), m_output(new QAudioOutput(this)),
+      m_network(new QNetworkAccessManager(this)) {
     m_player->setAudioOutput(m_output);
     m_center->setCommandHandler([self = QPointer(this)](RemoteCommand c) {
         if (self) self->remote(c);
     });
     // The back end may report from its own threads; the work is done on ours.
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MusicPlayer::statusChanged, Qt::QueuedConnection);
-    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::statusChanged, Qt::QueuedConnection);
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MusicPlayer::statusChanged,
+            Qt::QueuedConnection);
+    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::statusChanged,
+            Qt::QueuedConnection);
 }
 
 MusicPlayer::~MusicPlayer() = default;
@@ -61,8 +67,10 @@ void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> on
 }
 
 void MusicPlayer::toggle() {
-    if (isPlaying()) m_player->pause();
-    else m_player->play();
+    if (isPlaying())
+        m_player->pause();
+    else
+        m_player->play();
 }
 
 void MusicPlayer::stop() {
@@ -75,10 +83,18 @@ void MusicPlayer::stop() {
 
 void MusicPlayer::remote(RemoteCommand c) {
     switch (c) {
-    case RemoteCommand::Play: m_player->play(); break;
-    case RemoteCommand::Pause: m_player->pause(); break;
-    case RemoteCommand::TogglePlayPause: toggle(); break;
-    case RemoteCommand::Stop: stop(); break; // the track stays in the store
+    case RemoteCommand::Play:
+        m_player->play();
+        break;
+    case RemoteCommand::Pause:
+        m_player->pause();
+        break;
+    case RemoteCommand::TogglePlayPause:
+        toggle();
+        break;
+    case RemoteCommand::Stop:
+        stop();
+        break; // the track stays in the store
     }
 }
 
@@ -122,7 +138,8 @@ void MusicPlayer::publishNowPlaying(const TavoMusicTrack& track) {
         watcher->setFuture(QtConcurrent::run([bytes, name] {
             const QImage image = QImage::fromData(bytes);
             if (image.isNull()) return QString();
-            const QString dir = QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers");
+            const QString dir =
+                QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers");
             QDir().mkpath(dir);
             const QString file = dir + '/' + name + QStringLiteral(".png");
             return image.save(file, "PNG") ? file : QString();
@@ -141,6 +158,17 @@ void MusicPlayer::refreshNowPlayingPlaybackInfo() {
         if (std::isfinite(seconds)) info->elapsedSec = seconds;
     }
     m_center->set(info);
+}
+
+void MusicPlayer::setOutputDevice(const QByteArray& id) {
+    const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
+    const auto it =
+        std::find_if(outputs.cbegin(), outputs.cend(), [&](const QAudioDevice& d) { return d.id() == id; });
+    m_output->setDevice(it != outputs.cend() ? *it : QMediaDevices::defaultAudioOutput());
+}
+
+QByteArray MusicPlayer::outputDevice() const {
+    return m_output->device().id();
 }
 
 } // namespace tavo

@@ -34,6 +34,9 @@ public:
 
     bool isPlaying() const;
     bool hasItem() const;
+    // Which of the desktop's outputs the music plays on; an unknown id means the default.
+    void setOutputDevice(const QByteArray& id);
+    QByteArray outputDevice() const;
     bool hasEnded() const; // played to its end, or the back end gave up on it
     NowPlayingCenter& nowPlaying() const { return *m_center; }
 

@@ -13,6 +13,7 @@ Flickable {
     Component.onCompleted: Store.loadSkills()
 
     DeviceModel { id: deviceModel; store: Store }
+    StoreView { id: view; store: Store }
 
     ColumnLayout {
         id: content
@@ -93,6 +94,42 @@ Flickable {
                 Repeater {
                     model: Store.skillRows
                     SkillRow { Layout.fillWidth: true; skill: modelData; objectName: "skill_" + modelData.id }
+                }
+            }
+        }
+
+        TavoCard {
+            Layout.fillWidth: true
+            ColumnLayout {
+                width: parent.width
+                spacing: Theme.s3
+                RowLayout {
+                    Layout.fillWidth: true
+                    Text { Layout.fillWidth: true; text: "Launch at login"; color: Theme.text; font.pixelSize: Theme.fontBody }
+                    Switch {
+                        objectName: "launchAtLogin"
+                        checked: view.launchAtLogin
+                        Accessible.name: "Launch at login"
+                        onToggled: { view.launchAtLogin = checked; checked = Qt.binding(() => view.launchAtLogin) }
+                    }
+                }
+                Rectangle { Layout.fillWidth: true; height: 1; color: Theme.stroke }
+                RowLayout {
+                    Layout.fillWidth: true
+                    Text { Layout.fillWidth: true; text: "Use local server (food ordering)"; color: Theme.text; font.pixelSize: Theme.fontBody; wrapMode: Text.WordWrap }
+                    Switch {
+                        objectName: "useLocalServer"
+                        checked: view.useLocalServer
+                        Accessible.name: "Use local server (food ordering)"
+                        onToggled: view.useLocalServer = checked
+                    }
+                }
+                Text {
+                    Layout.fillWidth: true
+                    wrapMode: Text.WordWrap
+                    text: "Sends your traffic to a development server on this computer (port 3200) instead of the Tavo cloud. It is for testing against a server you run locally; food ordering works against the cloud, so leave this off unless you know you need it. Switching signs you out."
+                    color: Theme.textFaint
+                    font.pixelSize: Theme.fontCaption
                 }
             }
         }

@@ -26,7 +26,8 @@ void BoxDiscovery::setStore(QObject* store) {
         connect(m_scanner.get(), &BoxScanner::scanningChanged, this, &BoxDiscovery::changed);
         connect(m_scanner.get(), &BoxScanner::foundChanged, this, &BoxDiscovery::changed);
         m_scanner->setDevices(m_store->devices());
-        connect(m_store, &TavoStore::devicesChanged, this, [this] { m_scanner->setDevices(m_store->devices()); });
+        connect(m_store, &TavoStore::devicesChanged, this,
+                [this] { m_scanner->setDevices(m_store->devices()); });
     }
     emit storeChanged();
     emit changed();

@@ -13,11 +13,11 @@ TavoCard {
     required property var relays
     required property var relayNames
     required property string offlineText
+    required property string idText
     property var devices
     property bool editing: false
     property string draftDeviceName: ""
     property var draftRelayNames: ({})
-    property bool logsOpen: false
     property bool removeConfirm: false
     padding: Theme.s4
     height: column.implicitHeight + 2 * padding
@@ -34,7 +34,7 @@ TavoCard {
     function act(action) {
         if (action === "All on") devices.allRelays(index, true)
         else if (action === "All off") devices.allRelays(index, false)
-        else if (action === "Activity") logsOpen = true
+        else if (action === "Activity") activitySheet.open()
         else if (action === "Rename") startEditing()
         else if (action === "Members") devices.openMembers(index)
         else removeConfirm = true
@@ -199,5 +199,12 @@ TavoCard {
             }
             TavoGhostButton { text: "Cancel"; onClicked: confirm.close() }
         }
+    }
+
+    ActivityLogSheet {
+        id: activitySheet
+        objectName: "activitySheet"
+        deviceID: Number(card.idText)
+        deviceName: card.name
     }
 }

@@ -16,7 +16,16 @@ Text {
         "plus": "+",
         "bolt.fill": "⚡",
         "arrow.clockwise": "↻",
-        "plus.circle.fill": "⊕"
+        "plus.circle.fill": "⊕",
+        "line.3.horizontal": "☰",
+        "square.and.pencil": "✎",
+        "arrow.right": "→",
+        "trash": "⌫",
+        "music.note": "♪",
+        "play.fill": "▶",
+        "pause.fill": "❚❚",
+        "hifispeaker": "◉",
+        "chevron.left": "‹"
     })
     text: table[name] !== undefined ? table[name] : ""
     color: Theme.textDim

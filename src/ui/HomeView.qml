@@ -23,8 +23,8 @@ Item {
         sourceComponent: [devicesTab, chatTab, historyTab, accountTab][home.tab]
     }
     Component { id: devicesTab; DevicesTab {} }
-    Component { id: chatTab; PlaceholderTab { title: "Chat" } }
-    Component { id: historyTab; PlaceholderTab { title: "History" } }
+    Component { id: chatTab; ChatView { asTab: true } }
+    Component { id: historyTab; HistoryTab {} }
     Component { id: accountTab; AccountTab {} }
 
     Shortcut {
@@ -41,16 +41,25 @@ Item {
         visible: home.drawerProgress > 0.01
         MouseArea { anchors.fill: parent; onClicked: home.chatDrawerOpen = false }
     }
-    Rectangle {
+    Loader {
         id: drawer
         objectName: "chatDrawer"
         width: Math.min(parent.width, 520)
         height: parent.height
         x: parent.width - width * home.drawerProgress
         visible: home.drawerProgress > 0.01
-        color: Theme.surface
-        border.color: Theme.stroke
-        PlaceholderTab { anchors.fill: parent; title: "Chat" }
+        active: visible
+        sourceComponent: ChatDrawerOverlay { onCloseRequested: home.chatDrawerOpen = false }
+    }
+
+    StoreView { id: view; store: Store }
+    MusicPlayerBar {
+        objectName: "musicBar"
+        visible: view.hasMusic
+        width: Math.min(parent.width - 2 * Theme.s4, 460)
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: nav.top
+        anchors.bottomMargin: Theme.s3
     }
 
     FloatingNavBar {
@@ -65,17 +74,11 @@ Item {
         onVoiceTap: home.voiceOpen = true
     }
 
-    // The voice overlay arrives with the voice screens; until then the orb opens a note.
-    Rectangle {
+    // The voice overlay exists only while open, so its session ends with it.
+    Loader {
+        objectName: "voiceOverlay"
         anchors.fill: parent
-        visible: home.voiceOpen
-        color: "#e60b0d10"
-        MouseArea { anchors.fill: parent; onClicked: home.voiceOpen = false }
-        Text {
-            anchors.centerIn: parent
-            text: "Voice"
-            color: Theme.textDim
-            font.pixelSize: Theme.fontHeading
-        }
+        active: home.voiceOpen
+        sourceComponent: VoiceOverlayView { onCloseRequested: home.voiceOpen = false }
     }
 }

@@ -24,7 +24,7 @@ Rectangle {
     Component { id: otpScreen; OTPView {} }
     Component { id: homeScreen; HomeView {} }
     Component { id: addScreen; AddView {} }
-    Component { id: membersScreen; PlaceholderScreen { title: "Members" } }
+    Component { id: membersScreen; MembersView {} }
 
     Toast {}
 }

@@ -3,7 +3,11 @@
 #include "setup/Sanitize.h"
 
 #include "core/PhoneNumber.h"
+#include "core/TavoStore.h"
+#include "devices/Activity.h"
+#include "voice/VoiceService.h"
 
+#include <QRegularExpression>
 #include <QtMath>
 
 namespace tavo {
@@ -193,6 +197,171 @@ QString UiRules::discoveryTitle(bool scanning, int found) {
 
 bool UiRules::discoveryNote(bool scanning, int found) {
     return found == 0 && !scanning;
+}
+
+namespace {
+
+QString salutation(int hour) {
+    if (hour < 5) return QStringLiteral("Up late");
+    if (hour < 12) return QStringLiteral("Good morning");
+    if (hour < 17) return QStringLiteral("Good afternoon");
+    if (hour < 22) return QStringLiteral("Good evening");
+    return QStringLiteral("Late night");
+}
+
+QString mealChip(int hour) {
+    if (hour >= 6 && hour <= 10) return QStringLiteral("Order breakfast");
+    if (hour >= 11 && hour <= 15) return QStringLiteral("Order lunch");
+    if (hour >= 16 && hour <= 21) return QStringLiteral("Order dinner");
+    return QStringLiteral("Late-night cravings");
+}
+
+// The medium date style ("Nov 28, 2026"), which QLocale lacks: the locale's long date
+// without the weekday, months abbreviated.
+QString mediumDate(const QDate& date, const QLocale& locale) {
+    QString format = locale.dateFormat(QLocale::LongFormat);
+    static const QRegularExpression weekday(QStringLiteral("d{4}[^dMy]*"));
+    format.remove(weekday);
+    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+    return locale.toString(date, format.trimmed());
+}
+
+} // namespace
+
+QString UiRules::greeting(int hour, int deviceCount, bool foodConnected) {
+    const QString hello = salutation(hour) + QStringLiteral(".\n\n");
+    if (!foodConnected && deviceCount == 0)
+        return hello + QStringLiteral("Pair a box from the home screen, or hook up a skill to get started.");
+    QStringList can;
+    if (deviceCount > 0)
+        can << QStringLiteral("control your %1 box%2").arg(deviceCount).arg(deviceCount == 1 ? "" : "es");
+    if (foodConnected) can << QStringLiteral("order food/groceries");
+    return hello + QStringLiteral("I can ") + can.join(QStringLiteral(", ")) +
+           QStringLiteral(". Tap a chip below or just ask.");
+}
+
+QStringList UiRules::quickChips(int hour, const QStringList& relayNames, int deviceCount,
+                                bool foodConnected) {
+    QStringList chips;
+    if (foodConnected)
+        chips << mealChip(hour) << QStringLiteral("Show my saved addresses");
+    else if (deviceCount > 0)
+        chips << QStringLiteral("Turn everything off");
+    else
+        return {QStringLiteral("Help me add a box"), QStringLiteral("What can you do?")};
+    if (deviceCount > 0) {
+        int toggles = 0;
+        for (const QString& name : relayNames) {
+            if (name.isEmpty()) continue;
+            chips << QStringLiteral("Toggle ") + name;
+            if (++toggles == 2) break;
+        }
+        if (chips.size() < 4) chips << QStringLiteral("What's on right now?");
+    }
+    return chips.mid(0, 4);
+}
+
+QStringList UiRules::chipRelayNames(QObject* store) {
+    const auto* s = qobject_cast<TavoStore*>(store);
+    if (!s) return {};
+    QStringList names;
+    for (const Device& d : s->devices()) {
+        QList<std::pair<int, QString>> byChannel;
+        for (auto it = d.relay_names.constBegin(); it != d.relay_names.constEnd(); ++it)
+            byChannel.append({it.key().toInt(), it.value()});
+        std::sort(byChannel.begin(), byChannel.end());
+        for (const auto& [ch, name] : byChannel)
+            names << name;
+    }
+    return names;
+}
+
+bool UiRules::foodConnected(const QVariantList& skillRows) {
+    return std::any_of(skillRows.cbegin(), skillRows.cend(), [](const QVariant& v) {
+        const QVariantMap m = v.toMap();
+        return m.value("id").toString() == QLatin1String("swiggy") && m.value("connected").toBool();
+    });
+}
+
+bool UiRules::canSend(const QString& draft, bool busy) {
+    return !busy && !draft.trimmed().isEmpty();
+}
+
+QString UiRules::firedCaption(int fired) {
+    if (fired <= 0) return {};
+    return QStringLiteral("%1 relay%2 toggled").arg(fired).arg(fired == 1 ? "" : "s");
+}
+
+QString UiRules::threadStamp(const QString& updatedAt, const QDateTime& now) {
+    const qint64 s = activity::secondsAgo(updatedAt, now);
+    if (s < 60) return QStringLiteral("just now");
+    if (s < 3600) return QStringLiteral("%1m").arg(s / 60);
+    if (s < 86400) return QStringLiteral("%1h").arg(s / 3600);
+    if (s <= 604799) return QStringLiteral("%1d").arg(s / 86400);
+    const std::optional<QDateTime> t = parseInternetDateTime(updatedAt);
+    return mediumDate(t ? t->toLocalTime().date() : now.date(), QLocale());
+}
+
+int UiRules::hourNow() {
+    bool ok = false;
+    const int forced = qEnvironmentVariableIntValue("TAVO_CLOCK_HOUR", &ok);
+    return ok ? forced : QTime::currentTime().hour();
+}
+
+QString UiRules::voiceLabel(int state) {
+    switch (VoiceService::State(state)) {
+    case VoiceService::State::Idle:
+        return QStringLiteral("READY");
+    case VoiceService::State::Listening:
+        return QStringLiteral("LISTENING");
+    case VoiceService::State::Thinking:
+        return QStringLiteral("EXECUTING");
+    case VoiceService::State::Speaking:
+        return QStringLiteral("SPEAKING");
+    case VoiceService::State::Error:
+        return QStringLiteral("TRY AGAIN");
+    }
+    return {};
+}
+
+QString UiRules::voiceHint(int state) {
+    switch (VoiceService::State(state)) {
+    case VoiceService::State::Idle:
+    case VoiceService::State::Error:
+        return QStringLiteral("TAP ORB TO SPEAK");
+    case VoiceService::State::Listening:
+        return QStringLiteral("TAP ORB WHEN DONE");
+    case VoiceService::State::Thinking:
+    case VoiceService::State::Speaking:
+        return QStringLiteral("\u00B7  \u00B7  \u00B7");
+    }
+    return {};
+}
+
+QList<int> UiRules::initialInviteRelays(int relayCount) {
+    QList<int> all;
+    for (int ch = 1; ch <= std::max(relayCount, 1); ++ch)
+        all << ch;
+    return all;
+}
+
+QString UiRules::allChipLabel(const QList<int>& selected, int relayCount) {
+    return selected.size() == relayCount ? QStringLiteral("None") : QStringLiteral("All");
+}
+
+QList<int> UiRules::tapAllChip(const QList<int>& selected, int relayCount) {
+    if (selected.size() == relayCount) return {};
+    QList<int> all;
+    for (int ch = 1; ch <= relayCount; ++ch)
+        all << ch;
+    return all;
+}
+
+QList<int> UiRules::tapRelayChip(const QList<int>& selected, int ch) {
+    QList<int> next = selected;
+    if (!next.removeAll(ch)) next << ch;
+    std::sort(next.begin(), next.end());
+    return next;
 }
 
 } // namespace tavo

@@ -57,13 +57,35 @@ public:
     Q_INVOKABLE static QString confirmButton(const QString& role);
 
     // Add a box
-    Q_INVOKABLE static QString pairCodeInput(const QString& text); // "abcd1234" -> "ABCD-1234"
+    Q_INVOKABLE static QString pairCodeInput(const QString& text);        // "abcd1234" -> "ABCD-1234"
     Q_INVOKABLE static bool canClaimCode(const QString& code, bool busy); // a whole code, dash included
     // The discovered section's header: each with its own order of tests, so a running scan
     // with boxes found shows the connecting dot beside "Found on this network".
     Q_INVOKABLE static QString discoveryDot(bool scanning, int found);
     Q_INVOKABLE static QString discoveryTitle(bool scanning, int found);
     Q_INVOKABLE static bool discoveryNote(bool scanning, int found);
+
+    // Chat
+    Q_INVOKABLE static QString greeting(int hour, int deviceCount, bool foodConnected);
+    Q_INVOKABLE static QStringList quickChips(int hour, const QStringList& relayNames, int deviceCount,
+                                              bool foodConnected);
+    // Relay names for the chips: every box in list order, each box's names by channel.
+    Q_INVOKABLE static QStringList chipRelayNames(QObject* store);
+    Q_INVOKABLE static bool foodConnected(const QVariantList& skillRows);
+    Q_INVOKABLE static bool canSend(const QString& draft, bool busy);
+    Q_INVOKABLE static QString firedCaption(int fired); // "" when nothing fired
+    Q_INVOKABLE static QString threadStamp(const QString& updatedAt, const QDateTime& now);
+    Q_INVOKABLE static int hourNow(); // the local hour, or TAVO_CLOCK_HOUR for screenshots
+
+    // Voice
+    Q_INVOKABLE static QString voiceLabel(int state);
+    Q_INVOKABLE static QString voiceHint(int state);
+
+    // Members: the invite's relay chips
+    Q_INVOKABLE static QList<int> initialInviteRelays(int relayCount);
+    Q_INVOKABLE static QString allChipLabel(const QList<int>& selected, int relayCount);
+    Q_INVOKABLE static QList<int> tapAllChip(const QList<int>& selected, int relayCount);
+    Q_INVOKABLE static QList<int> tapRelayChip(const QList<int>& selected, int ch);
 };
 
 } // namespace tavo

@@ -1,0 +1,130 @@
+#include "ui/StoreView.h"
+
+#include "core/TavoStore.h"
+#include "music/MusicPlayer.h"
+#include "platform/Preferences.h"
+#include "platform/linux/XdgAutostart.h"
+
+#include <QAudioDevice>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QMediaDevices>
+#include <QUrl>
+
+namespace tavo {
+
+StoreView::StoreView(QObject* parent)
+    : QObject(parent), m_login(std::make_unique<XdgAutostart>(QCoreApplication::applicationFilePath())) {}
+
+StoreView::~StoreView() = default;
+
+QObject* StoreView::store() const {
+    return m_store;
+}
+
+void StoreView::setStore(QObject* store) {
+    auto* s = qobject_cast<TavoStore*>(store);
+    if (s == m_store) return;
+    if (m_store) disconnect(m_store, nullptr, this, nullptr);
+    m_store = s;
+    if (s) {
+        connect(s, &TavoStore::membersChanged, this, &StoreView::membersChanged);
+        connect(s, &TavoStore::musicChanged, this, &StoreView::musicChanged);
+        connect(s, &TavoStore::devicesChanged, this, &StoreView::devicesChanged);
+    }
+    emit storeChanged();
+    emit membersChanged();
+    emit musicChanged();
+    emit devicesChanged();
+    emit useLocalServerChanged();
+}
+
+QVariantList StoreView::members() const {
+    QVariantList rows;
+    if (!m_store) return rows;
+    for (const Member& m : m_store->members())
+        rows.append(QVariantMap{{"userID", m.user_id}, {"phone", m.phone}, {"role", m.role}});
+    return rows;
+}
+
+bool StoreView::hasMusic() const {
+    return m_store && m_store->music().has_value();
+}
+QString StoreView::musicTitle() const {
+    return hasMusic() ? m_store->music()->title : QString();
+}
+QString StoreView::musicArtist() const {
+    return hasMusic() ? m_store->music()->artist.value_or(QString()) : QString();
+}
+QString StoreView::musicArtwork() const {
+    return hasMusic() ? m_store->music()->thumbnailURL.value_or(QString()) : QString();
+}
+
+MusicPlayer& StoreView::music() const {
+    return m_store && m_store->services().music ? *m_store->services().music : MusicPlayer::shared();
+}
+
+QVariantList StoreView::audioOutputs() const {
+    QVariantList rows;
+    for (const QAudioDevice& d : QMediaDevices::audioOutputs())
+        rows.append(QVariantMap{{"id", QString::fromUtf8(d.id())}, {"name", d.description()}});
+    return rows;
+}
+
+QString StoreView::audioOutput() const {
+    return QString::fromUtf8(music().outputDevice());
+}
+
+void StoreView::setAudioOutput(const QString& id) {
+    music().setOutputDevice(id.toUtf8());
+    emit audioOutputChanged();
+}
+
+bool StoreView::useLocalServer() const {
+    return m_store && m_store->services().preferences->boolean(PrefKey::useLocalServer);
+}
+
+void StoreView::setUseLocalServer(bool on) {
+    if (!m_store) return;
+    m_store->services().preferences->setValue(PrefKey::useLocalServer, on);
+    m_store->teardownWSTask();
+    m_store->signOut(); // goes offline too
+    emit useLocalServerChanged();
+}
+
+bool StoreView::launchAtLogin() const {
+    return m_login->isEnabled();
+}
+
+void StoreView::setLaunchAtLogin(bool on) {
+    m_login->setEnabled(on);
+    emit launchAtLoginChanged(); // the switch reads the desktop's answer again
+}
+
+QVariantMap StoreView::device(qint64 id) const {
+    if (m_store)
+        for (const Device& d : m_store->devices()) {
+            if (d.id != id) continue;
+            QVariantMap names;
+            for (auto it = d.relay_names.constBegin(); it != d.relay_names.constEnd(); ++it)
+                names.insert(it.key(), it.value());
+            return {{"found", true},
+                    {"name", d.name},
+                    {"relayCount", d.relay_count},
+                    {"relayNames", names},
+                    {"role", d.role}};
+        }
+    return {{"found", false},
+            {"name", QString()},
+            {"relayCount", 0},
+            {"relayNames", QVariantMap()},
+            {"role", QString()}};
+}
+
+bool StoreView::openLink(const QString& link) {
+    const QUrl url(link, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty()) return false;
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace tavo
