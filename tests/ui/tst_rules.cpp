@@ -14,10 +14,14 @@ private slots:
         QTest::addColumn<QString>("dot");
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("note");
-        QTest::newRow("scanning, nothing yet") << true << 0 << "connecting" << "Scanning this network…" << false;
-        QTest::newRow("scanning, one found") << true << 1 << "connecting" << "Found on this network" << false;
-        QTest::newRow("stopped with boxes") << false << 2 << "connected" << "Found on this network" << false;
-        QTest::newRow("stopped, empty") << false << 0 << "offline" << "Nothing found yet" << true;
+        QTest::newRow("scanning, nothing yet") << true << 0 << "connecting"
+                                               << "Scanning this network…" << false;
+        QTest::newRow("scanning, one found") << true << 1 << "connecting"
+                                             << "Found on this network" << false;
+        QTest::newRow("stopped with boxes") << false << 2 << "connected"
+                                            << "Found on this network" << false;
+        QTest::newRow("stopped, empty") << false << 0 << "offline"
+                                        << "Nothing found yet" << true;
     }
     void discoveryHeader() {
         QFETCH(bool, scanning);
@@ -34,9 +38,12 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<bool>("claimable");
-        QTest::newRow("eight characters") << "abcd1234" << "ABCD-1234" << true;
-        QTest::newRow("seven") << "ABCD-123" << "ABCD-123" << false;
-        QTest::newRow("pasted with spaces") << " ab cd-12 34 " << "ABCD-1234" << true;
+        QTest::newRow("eight characters") << "abcd1234"
+                                          << "ABCD-1234" << true;
+        QTest::newRow("seven") << "ABCD-123"
+                               << "ABCD-123" << false;
+        QTest::newRow("pasted with spaces") << " ab cd-12 34 "
+                                            << "ABCD-1234" << true;
     }
     void pairCodeEntry() {
         QFETCH(QString, typed);
@@ -115,6 +122,142 @@ private slots:
         QCOMPARE(UiRules::codeInput("12ab 3456789"), "123456");
         QCOMPARE(UiRules::composePhone("91", "9876543210"), "+919876543210");
         QCOMPARE(UiRules::refill("+447911123456"), (QVariantMap{{"iso", "GB"}, {"national", "7911123456"}}));
+    }
+    void greeting_data() {
+        QTest::addColumn<int>("hour");
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<bool>("food");
+        QTest::addColumn<QString>("text");
+        const QString ask = ". Tap a chip below or just ask.";
+        QTest::newRow("04:59") << 4 << 1 << false << "Up late.\n\nI can control your 1 box" + ask;
+        QTest::newRow("05:00") << 5 << 3 << false << "Good morning.\n\nI can control your 3 boxes" + ask;
+        QTest::newRow("16:59") << 16 << 2 << true
+                               << "Good afternoon.\n\nI can control your 2 boxes, order food/groceries" + ask;
+        QTest::newRow("21:00 food only")
+            << 21 << 0 << true << "Good evening.\n\nI can order food/groceries" + ask;
+        QTest::newRow("22:00 nothing yet")
+            << 22 << 0 << false
+            << "Late night.\n\nPair a box from the home screen, or hook up a skill to get started.";
+    }
+    void greeting() {
+        QFETCH(int, hour);
+        QFETCH(int, boxes);
+        QFETCH(bool, food);
+        QTEST(UiRules::greeting(hour, boxes, food), "text");
+    }
+
+    void quickChips_data() {
+        QTest::addColumn<int>("hour");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<bool>("food");
+        QTest::addColumn<QStringList>("chips");
+        const QStringList three{"Fan", "", "Lamp", "TV"};
+        QTest::newRow("no boxes, no skill")
+            << 9 << QStringList{} << 0 << false << QStringList{"Help me add a box", "What can you do?"};
+        QTest::newRow("food at 13:00, no boxes")
+            << 13 << QStringList{} << 0 << true << QStringList{"Order lunch", "Show my saved addresses"};
+        QTest::newRow("one box, no skill")
+            << 9 << three << 1 << false
+            << QStringList{"Turn everything off", "Toggle Fan", "Toggle Lamp", "What's on right now?"};
+        QTest::newRow("food and a box: four places")
+            << 7 << three << 1 << true
+            << QStringList{"Order breakfast", "Show my saved addresses", "Toggle Fan", "Toggle Lamp"};
+        QTest::newRow("unnamed relays only")
+            << 18 << QStringList{"", ""} << 1 << true
+            << QStringList{"Order dinner", "Show my saved addresses", "What's on right now?"};
+        QTest::newRow("late-night meal") << 23 << QStringList{} << 0 << true
+                                         << QStringList{"Late-night cravings", "Show my saved addresses"};
+        QTest::newRow("05:00 is no meal time")
+            << 5 << QStringList{} << 0 << true
+            << QStringList{"Late-night cravings", "Show my saved addresses"};
+    }
+    void quickChips() {
+        QFETCH(int, hour);
+        QFETCH(QStringList, names);
+        QFETCH(int, boxes);
+        QFETCH(bool, food);
+        QTEST(UiRules::quickChips(hour, names, boxes, food), "chips");
+    }
+
+    void foodSkill() {
+        const QVariantMap swiggy{{"id", "swiggy"}, {"connected", true}};
+        QVERIFY(UiRules::foodConnected({QVariantMap{{"id", "other"}, {"connected", true}}, swiggy}));
+        QVERIFY(!UiRules::foodConnected({QVariantMap{{"id", "swiggy"}, {"connected", false}}}));
+        QVERIFY(!UiRules::foodConnected({}));
+    }
+
+    void composer_data() {
+        QTest::addColumn<QString>("draft");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<bool>("canSend");
+        QTest::newRow("text") << "turn on the fan" << false << true;
+        QTest::newRow("spaces and line breaks") << "  \n\t " << false << false;
+        QTest::newRow("busy") << "turn on the fan" << true << false;
+    }
+    void composer() {
+        QFETCH(QString, draft);
+        QFETCH(bool, busy);
+        QTEST(UiRules::canSend(draft, busy), "canSend");
+    }
+
+    void firedCaption_data() {
+        QTest::addColumn<int>("fired");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("none") << 0 << "";
+        QTest::newRow("one") << 1 << "1 relay toggled";
+        QTest::newRow("three") << 3 << "3 relays toggled";
+    }
+    void firedCaption() {
+        QFETCH(int, fired);
+        QTEST(UiRules::firedCaption(fired), "caption");
+    }
+
+    void threadStamp_data() {
+        QTest::addColumn<QString>("updatedAt");
+        QTest::addColumn<QString>("stamp");
+        QTest::newRow("59 s") << "2026-12-07T11:59:01Z"
+                              << "just now";
+        QTest::newRow("90 s") << "2026-12-07T11:58:30Z"
+                              << "1m";
+        QTest::newRow("fractional seconds") << "2026-12-07T10:00:00.123456Z"
+                                            << "1h";
+        QTest::newRow("offset") << "2026-12-07T13:00:00+05:30"
+                                << "4h"; // 07:30 UTC
+        QTest::newRow("6 days 23:59:59") << "2026-11-30T12:00:01Z"
+                                         << "6d";
+        QTest::newRow("8 days") << "2026-11-29T12:00:00Z"
+                                << "Nov 29, 2026";
+        QTest::newRow("unreadable is now") << "yesterday"
+                                           << "just now";
+    }
+    void threadStamp() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QFETCH(QString, updatedAt);
+        QTEST(UiRules::threadStamp(updatedAt, QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC)), "stamp");
+    }
+
+    void voiceTexts() {
+        const QStringList labels{"READY", "LISTENING", "EXECUTING", "SPEAKING", "TRY AGAIN"};
+        const QStringList hints{"TAP ORB TO SPEAK", "TAP ORB WHEN DONE", "\u00B7  \u00B7  \u00B7",
+                                "\u00B7  \u00B7  \u00B7", "TAP ORB TO SPEAK"};
+        for (int s = 0; s < 5; ++s) {
+            QCOMPARE(UiRules::voiceLabel(s), labels[s]);
+            QCOMPARE(UiRules::voiceHint(s), hints[s]);
+        }
+    }
+
+    // The invite's relay chips: everything selected at first, All/None flips the whole set.
+    void relayChips() {
+        QCOMPARE(UiRules::initialInviteRelays(4), (QList<int>{1, 2, 3, 4}));
+        QCOMPARE(UiRules::initialInviteRelays(0), (QList<int>{1}));
+        const QList<int> all{1, 2, 3};
+        QCOMPARE(UiRules::allChipLabel(all, 3), QString("None"));
+        QCOMPARE(UiRules::allChipLabel({1, 3}, 3), QString("All"));
+        QCOMPARE(UiRules::tapAllChip(all, 3), QList<int>{});
+        QCOMPARE(UiRules::tapAllChip({2}, 3), all);
+        QCOMPARE(UiRules::tapRelayChip({1, 3}, 2), all);
+        QCOMPARE(UiRules::tapRelayChip(all, 2), (QList<int>{1, 3}));
     }
 };
 
