@@ -27,6 +27,17 @@ SkillsAuth& TavoStore::skillsAuth() const {
 
 TavoStore::~TavoStore() {
     teardownWSTask();
+    // Last, so nothing above starts a sleep after it. Each resumes here and returns at once.
+    for (const CancelToken& sleeping : m_sleeps) sleeping.cancel();
+}
+
+QCoro::Task<bool> TavoStore::sleepWhileAlive(std::chrono::milliseconds duration) {
+    const auto mine = m_sleeps.emplace(m_sleeps.end());
+    const CancelToken cancel = *mine;
+    co_await m_services.clock->sleep(duration, cancel);
+    if (cancel.isCancelled()) co_return false; // inside the destructor; m_sleeps is going too
+    m_sleeps.erase(mine);
+    co_return true;
 }
 
 API TavoStore::api() const {
@@ -81,9 +92,8 @@ void TavoStore::showToast(const QString& text, bool error) {
 
 // A newer toast replaces this one at once; this timer then finds another text and leaves it.
 QCoro::Task<> TavoStore::expireToast(QString text) {
-    QPointer<TavoStore> self(this);
-    co_await m_services.clock->sleep(std::chrono::milliseconds(2500));
-    if (!self) co_return;
+    const bool alive = co_await sleepWhileAlive(std::chrono::milliseconds(2500));
+    if (!alive) co_return;
     if (m_toast && *m_toast == text) setToast(std::nullopt);
 }
 

@@ -21,6 +21,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
+#include <list>
 #include <memory>
 #include <optional>
 
@@ -279,6 +280,10 @@ protected:
     void setBusy(bool b) { assign(m_busy, b, &TavoStore::busyChanged); }
     void setProv(const ProvisionStep& step) { assign(m_prov, step, &TavoStore::provChanged); }
     Keychain& keychain() { return *m_services.keychain; }
+    // The clock's sleep for the store's own tasks: true once `duration` has passed, false when
+    // the store is being destroyed (the task then ends without touching the store). Await it
+    // into a variable: GCC 12 miscompiles a task co_awaited inside an if condition.
+    QCoro::Task<bool> sleepWhileAlive(std::chrono::milliseconds duration);
     QCoro::Task<> pollForPairCode(QUrl base);
     QCoro::Task<> autoClaim(QString code);
     // Claim, "Box added", then the fresh device list; the failure for the caller to show.
@@ -353,6 +358,9 @@ private:
     std::optional<QString> m_pendingInviteShareLink;
     std::unique_ptr<SkillsAuth> m_ownSkillsAuth; // when the services bring none
     std::unique_ptr<Keychain> m_ownKeychain;     // likewise
+    // One token per running sleepWhileAlive(). The destructor cancels them: a fire-and-forget
+    // task suspended in the clock would otherwise never resume, and its frame never be freed.
+    std::list<CancelToken> m_sleeps;
 };
 
 } // namespace tavo

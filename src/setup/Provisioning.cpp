@@ -83,8 +83,8 @@ QCoro::Task<> TavoStore::pollForPairCode(QUrl base) {
     const QDateTime deadline = clock.now().addMSecs(std::chrono::milliseconds(pollDeadline).count());
     const BoxClient box(*m_services.network, base);
     while (clock.now() < deadline) {
-        co_await clock.sleep(pollInterval);
-        if (!self) co_return;
+        const bool alive = co_await sleepWhileAlive(pollInterval);
+        if (!alive) co_return;
         const Result<CloudStatus> status = co_await box.cloudStatus();
         if (!self) co_return;
         if (status && status->connected && status->hasPairCode()) {

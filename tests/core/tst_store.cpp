@@ -164,6 +164,26 @@ private slots:
         QVERIFY(store.toastIsError());
         QCOMPARE(f.clock.pendingSleeps(), goneAtMs == 2500 ? 1 : 0);
     }
+
+    // Destroying the store ends its toast timers: none is left suspended in the clock, where
+    // its coroutine frame would stay allocated for good, and none touches the dying store.
+    void destroyedWhileToastTimersRun() {
+        test::StoreFixture f;
+        TavoStore& store = f.make();
+        store.showToast("Saved", false);
+        f.clock.advance(1000ms);
+        store.showToast("Box removed", true);
+        QCOMPARE(f.clock.pendingSleeps(), 2);
+        bool touched = false;
+        connect(&store, &TavoStore::toastChanged, this, [&] { touched = true; });
+
+        f.store.reset();
+        QVERIFY(!touched);
+        QCOMPARE(f.clock.pendingSleeps(), 0);
+        // The clock still lists the ended sleeps; passing their deadlines must wake nothing
+        // (under ASan, resuming a freed frame here is a report).
+        f.clock.advance(5000ms);
+    }
 };
 
 QTEST_GUILESS_MAIN(StoreTest)
