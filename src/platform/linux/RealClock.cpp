@@ -1,5 +1,6 @@
 #include "platform/linux/RealClock.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 namespace tavo {
@@ -12,7 +13,9 @@ QCoro::Task<> RealClock::sleep(std::chrono::milliseconds duration, CancelToken c
     Wakeup wakeup;
     // On the heap and deleted later: the wakeup resumes us from inside the timer's own
     // timeout signal, where destroying the timer would pull it out from under its emitter.
-    auto* timer = new QTimer;
+    // A child of the application, so a timer whose deletion no event loop runs any more (a
+    // sleep cancelled as the process ends) still goes with it.
+    auto* timer = new QTimer(QCoreApplication::instance());
     timer->setSingleShot(true);
     timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer, &QTimer::timeout, [weak = wakeup.weak()] { Wakeup::fire(weak); });
