@@ -41,6 +41,7 @@ TrayController::TrayController(LaunchAtLogin& login, WindowHost& window, QObject
 
 TrayController::~TrayController() {
     delete m_icon;
+    qDeleteAll(m_submenus); // parentless: rebuildMenu() deletes earlier ones, this the last
 }
 
 // The installed app icon from the theme, else a bolt drawn here; drawing cannot fail, so no
