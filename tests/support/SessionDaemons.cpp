@@ -91,8 +91,10 @@ bool NullSink::speakIntoMicrophone(const QString& wavPath) {
 }
 
 bool NullSink::startRecordingOutput() {
-    m_recorder.start(QStringLiteral("parec"),
-                     {"--device=null.monitor", "--format=s16le", "--channels=1", "--rate=16000", "--raw"});
+    // A short latency: by default parec gets the monitor's audio in large fragments, so on a
+    // busy machine a sound that ends just before the stop may still be in the server.
+    m_recorder.start(QStringLiteral("parec"), {"--device=null.monitor", "--format=s16le", "--channels=1",
+                                               "--rate=16000", "--raw", "--latency-msec=20"});
     return m_recorder.waitForStarted(5000);
 }
 
