@@ -5,6 +5,7 @@
 #include "Server.h"
 
 #include <QJsonDocument>
+#include <algorithm>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -28,10 +29,12 @@ public:
         std::function<void()> before; // runs just before the bytes go out
     };
 
-    static void start(QTcpSocket* socket, int status, const QByteArray& contentType, QList<Piece> pieces) {
+    static void start(QTcpSocket* socket, int status, const QByteArray& contentType, QList<Piece> pieces,
+                      int pauseMs = stepDelayMs) {
         auto self = std::make_shared<ChunkedWriter>();
         self->m_socket = socket;
         self->m_pieces = std::move(pieces);
+        self->m_pauseMs = pauseMs;
         const QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + (status < 300 ? " OK" : " Error") +
                                 "\r\nContent-Type: " + contentType +
                                 "\r\nCache-Control: no-cache\r\nTransfer-Encoding: chunked\r\n\r\n";
@@ -42,7 +45,7 @@ public:
 
 private:
     static void next(const std::shared_ptr<ChunkedWriter>& self) {
-        QTimer::singleShot(stepDelayMs, [self] {
+        QTimer::singleShot(self->m_pauseMs, [self] {
             if (!self->m_socket) return; // the client went away
             if (self->m_pieces.isEmpty()) {
                 self->m_socket->write("0\r\n\r\n");
@@ -62,6 +65,7 @@ private:
 
     QPointer<QTcpSocket> m_socket;
     QList<Piece> m_pieces;
+    int m_pauseMs = stepDelayMs;
 };
 
 } // namespace
@@ -76,6 +80,7 @@ Server::Reply Server::scriptNextChat(const QJsonObject& body) {
                               : v.toString().toUtf8());
     }
     script.error = body.value("error").toString();
+    script.pauseMs = std::clamp(body.value("pause_ms").toInt(stepDelayMs), 0, 10'000);
     m_nextChat = script;
     return json({{"ok", true}});
 }
@@ -123,7 +128,8 @@ void Server::streamChat(const QHttpServerRequest& request, QTcpSocket* socket) {
         for (const QByteArray& c : script->chunks)
             pieces << ChunkedWriter::Piece{c, {}};
         ChunkedWriter::start(socket, script->status,
-                             script->status < 300 ? "text/event-stream" : "application/json", pieces);
+                             script->status < 300 ? "text/event-stream" : "application/json", pieces,
+                             script->pauseMs);
         return;
     }
 

@@ -107,6 +107,7 @@ private:
         int status = 200;
         QList<QByteArray> chunks; // written as they are, one flush each
         QString error;            // an "error" record, then "done"
+        int pauseMs = 40;         // between pieces: long enough for a test to see one half-written
     };
     std::optional<ChatScript> m_nextChat;
     std::optional<QJsonObject> m_nextVoice; // frames a test scripted for the next voice session
