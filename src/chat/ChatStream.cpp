@@ -160,7 +160,7 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJson
     reader.finish();
     if (!self) co_return std::nullopt;
     setChatLiveStatus(std::nullopt);
-    if (turn.bubblePending)
+    if (turn.bubblePending && !turn.failed)
         appendChatMessage(
             {QUuid::createUuid(), ChatMessage::Role::Assistant, QStringLiteral("Done."), 0, false});
     if (turn.relayTouched) speaker().speak(turn.replyText);
@@ -202,6 +202,7 @@ void TavoStore::flushRecord(ChatTurn& turn, const QString& data) {
         setChatLiveStatus(ChatStatus::text(name));
     } else if (type == "error") {
         const QString msg = stringOr(record, "message", QStringLiteral("Assistant unavailable"));
+        turn.failed = true;
         if (turn.bubblePending)
             appendChatMessage({QUuid::createUuid(), ChatMessage::Role::Assistant, msg, 0, true});
         else if (turn.bubbleIndex < m_chatMessages.size())

@@ -311,6 +311,7 @@ private:
         qsizetype bubbleIndex = 0;
         bool bubblePending = true;
         bool relayTouched = false;
+        bool failed = false; // an "error" record answered: no "Done." after it
     };
     QCoro::Task<> doRemoveDevice(qint64 deviceID, QString path, QString doneText);
     QCoro::Task<> reportSkillTask(QCoro::Task<> task, QString id);

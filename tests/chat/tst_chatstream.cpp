@@ -305,9 +305,13 @@ void ChatStreamTest::streamOutcomes_data() {
         << QJsonArray{rec(R"({"type":"tool","tool":"tavo_devices_list"})") +
                       rec(R"({"type":"done","thread_id":0})")}
         << "U:hi|A:Done." << qint64(0) << QStringList{};
-    QTest::newRow("error only: the error, then Done.")
-        << QJsonArray{rec(R"({"type":"error","message":"Quota used up"})")} << "U:hi|A!:Quota used up|A:Done."
+    // An error answers the turn; a "Done." after it would read as success.
+    QTest::newRow("error only: the error, no Done.")
+        << QJsonArray{rec(R"({"type":"error","message":"Quota used up"})")} << "U:hi|A!:Quota used up"
         << qint64(0) << QStringList{};
+    QTest::newRow("error, then text in a further bubble")
+        << QJsonArray{rec(R"({"type":"error","message":"Retrying"})") + rec(R"({"type":"text","delta":"Lamp on."})")}
+        << "U:hi|A!:Retrying|A:Lamp on." << qint64(0) << QStringList{};
     QTest::newRow("error after text replaces the bubble")
         << QJsonArray{rec(R"({"type":"text","delta":"Half"})") + rec(R"({"type":"error"})")}
         << "U:hi|A!:Assistant unavailable" << qint64(0) << QStringList{};
@@ -360,7 +364,7 @@ void ChatStreamTest::refusedReplies_data() {
         << "U:hi|A!:HTTP 503";
     QTest::newRow("an error record from the assistant")
         << QJsonObject{{"error", "Assistant unavailable right now"}}
-        << "U:hi|A!:Assistant unavailable right now|A:Done.";
+        << "U:hi|A!:Assistant unavailable right now";
 }
 
 void ChatStreamTest::musicRecords_data() {
