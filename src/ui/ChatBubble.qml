@@ -17,7 +17,7 @@ Item {
         id: body
         anchors.right: bubble.isUser ? parent.right : undefined
         anchors.left: bubble.isUser ? undefined : parent.left
-        width: Math.min(bubble.maxWidth, Math.max(text.implicitWidth, caption.visible ? caption.implicitWidth : 0) + 2 * Theme.s4)
+        width: Math.min(bubble.maxWidth, Math.max(bodyText.implicitWidth, caption.visible ? caption.implicitWidth : 0) + 2 * Theme.s4)
         height: column.implicitHeight + 2 * Theme.s3
         radius: 18
         color: bubble.err ? Theme.dangerSoft : bubble.isUser ? Theme.accent : Theme.surfaceHigh
@@ -31,7 +31,7 @@ Item {
             width: parent.width - 2 * Theme.s4
             spacing: Theme.s1
             Text {
-                id: text
+                id: bodyText
                 objectName: "bubbleText"
                 width: Math.min(implicitWidth, parent.width)
                 text: bubble.content
@@ -44,7 +44,7 @@ Item {
             Text {
                 id: caption
                 objectName: "firedCaption"
-                visible: text !== ""
+                visible: caption.text !== ""
                 text: Rules.firedCaption(bubble.fired) === "" ? "" : "⚡ " + Rules.firedCaption(bubble.fired)
                 color: bubble.isUser ? Theme.accentText : Theme.accent
                 font.pixelSize: Theme.fontCaption

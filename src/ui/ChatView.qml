@@ -57,6 +57,7 @@ Item {
             Item { Layout.fillWidth: true }
             TavoGhostButton { small: true; text: "✎"; Accessible.name: "New chat"; ToolTip.visible: hovered; ToolTip.text: "New chat"; onClicked: Store.newChatThread() }
             TavoGhostButton {
+                objectName: "closeChat"
                 visible: chat.closable
                 small: true
                 text: "✕"
