@@ -5,12 +5,14 @@
 #include "platform/linux/SecretServiceKeychain.h"
 #include "support/BoxSim.h"
 #include "support/SessionDaemons.h"
+#include "support/SpeechWav.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickStyle>
+#include <QTemporaryDir>
 #include <QtQml/QQmlExtensionPlugin>
 #include <QtQuickTest>
 
@@ -50,6 +52,27 @@ public:
         });
     }
     Q_INVOKABLE void signOut() { fixture.store->signOut(); }
+
+    // The development cloud's own endpoints, for scripting replies and saving threads.
+    Q_INVOKABLE QVariantMap post(const QString& path, const QVariantMap& body) {
+        return cloud.post(path, QJsonObject::fromVariantMap(body)).toVariantMap();
+    }
+    Q_INVOKABLE QVariantMap get(const QString& path) { return cloud.get(path).toVariantMap(); }
+
+    // Sound: a null sink for the speakers and a virtual microphone the test speaks into.
+    test::NullSink sound;
+    bool soundUp = false;
+    QTemporaryDir speechDir;
+    Q_INVOKABLE bool hasSound() const { return soundUp; }
+    // espeak-ng says `text` into the microphone; false (with a warning) when it could not.
+    Q_INVOKABLE bool speak(const QString& text) {
+        const QString wav = speechDir.filePath("speech.wav");
+        if (const QString error = test::espeakWav(text, wav); !error.isEmpty()) {
+            qWarning("speak: %s", qPrintable(error));
+            return false;
+        }
+        return sound.speakIntoMicrophone(wav);
+    }
 
     // A new box on its hotspot, where the store's probe looks; none after stopBox().
     std::unique_ptr<test::BoxSim> box;
@@ -115,6 +138,9 @@ public slots:
         // DNS-SD never browses a real network from here: the scanner finds no daemon.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tavo-test-bus");
         QVERIFY(keyring.start());
+        // Before anything opens an audio device: the voice screens speak into this.
+        hub.soundUp = test::missingTool({"pulseaudio", "pactl", "paplay", "parec", "espeak-ng"}).isEmpty() &&
+                      hub.sound.start(true);
         QVERIFY(hub.cloud.start());
         hub.fixture.keychain = &keychain;
         hub.fixture.useCloud(hub.cloud.host());

@@ -1,0 +1,206 @@
+import QtQuick
+import QtTest
+import Tavo
+
+// The chat against the development cloud: the greeting and chips on the demo account, a turn
+// from the composer, scripted replies (a tool caption, an error) and the saved conversations.
+ScreenCase {
+    id: tc
+    name: "Chat"
+
+    Component { id: chatTab; ChatView { anchors.fill: parent } }
+    Component { id: home; HomeView { anchors.fill: parent } }
+
+    function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
+    function init() { Store.newChatThread() }
+
+    function shown(props) {
+        const view = createTemporaryObject(chatTab, tc, props || {})
+        waitForRendering(view)
+        return view
+    }
+    function list(view) { return findChild(view, "messageList") }
+    function bubbles(view) {
+        const l = list(view), out = []
+        for (let i = 0; i < l.contentItem.children.length; ++i) {
+            const b = l.contentItem.children[i]
+            if (b.content !== undefined && b.objectName !== "greeting") out.push(b)
+        }
+        return out.sort((a, b) => a.y - b.y)
+    }
+    function chipLabels(view) {
+        const flow = findChild(view, "quickChips"), out = []
+        for (let i = 0; i < flow.children.length; ++i)
+            if (flow.children[i].text !== undefined) out.push(flow.children[i].text)
+        return out
+    }
+    // The food skill connected (or not) on the cloud's next skills list, and reloaded.
+    function setFood(on) {
+        if (on) {
+            Hub.post("/dev/answer-next", { method: "GET", path: "/v1/skills", status: 200,
+                body: JSON.stringify({ ok: true, skills: [
+                    { id: "swiggy", name: "Swiggy", description: "Order food and groceries", provider: "Swiggy", connected: true },
+                    { id: "reminders", name: "Reminders", description: "Timers and reminders", provider: "Tavo", connected: false }] }) })
+        }
+        Store.loadSkills()
+        tryVerify(() => !Store.skillsLoading, 5000)
+    }
+    function typeInto(field, text) {
+        field.forceActiveFocus()
+        for (const c of text) keyClick(c)
+    }
+
+    function test_greetingAndChips_data() {
+        return [
+            { tag: "up late", hour: 4, food: false, hello: "Up late.", chips: ["Turn everything off", "Toggle Fan", "Toggle Lamp", "What's on right now?"] },
+            { tag: "morning", hour: 5, food: false, hello: "Good morning.", chips: ["Turn everything off", "Toggle Fan", "Toggle Lamp", "What's on right now?"] },
+            { tag: "lunch with food", hour: 13, food: true, hello: "Good afternoon.", chips: ["Order lunch", "Show my saved addresses", "Toggle Fan", "Toggle Lamp"] },
+            { tag: "late night with food", hour: 22, food: true, hello: "Late night.", chips: ["Late-night cravings", "Show my saved addresses", "Toggle Fan", "Toggle Lamp"] },
+        ]
+    }
+    function test_greetingAndChips(data) {
+        const view = shown({ hour: data.hour })
+        tryVerify(() => !Store.skillsLoading, 5000) // the chat loads the skills when it shows
+        setFood(data.food)
+        waitForRendering(view)
+        const greeting = findChild(view, "greeting").content
+        compare(greeting.split("\n")[0], data.hello)
+        verify(greeting.indexOf("control your 3 boxes") > 0, greeting)
+        compare(greeting.indexOf("order food/groceries") > 0, data.food)
+        compare(JSON.stringify(chipLabels(view)), JSON.stringify(data.chips))
+        shot(view, "chat-greeting-h" + (data.hour < 10 ? "0" : "") + data.hour + (data.food ? "-food" : ""))
+    }
+
+    // What a person does: types, sends, and the reply streams into one bubble and switches the lamp.
+    function test_turnFromComposer() {
+        const view = shown()
+        const composer = findChild(view, "composer")
+        const send = findChild(view, "sendButton")
+        verify(!send.enabled)
+        typeInto(composer, "   ")
+        verify(!send.enabled) // blank text is not a message
+        composer.text = ""; view.draft = ""
+        verify(!Hub.relayOnInCloud(1, 2))
+        typeInto(composer, "turn on the lamp")
+        verify(send.enabled)
+        let most = 0
+        const counting = () => { most = Math.max(most, list(view).count) }
+        list(view).countChanged.connect(counting)
+        mouseClick(send)
+        compare(view.draft, "")
+        verify(Store.chatBusy)
+        verify(!send.enabled)
+        tryVerify(() => !Store.chatBusy, 10000)
+        list(view).countChanged.disconnect(counting)
+        compare(most, 2) // the user's line and one reply, however many pieces it came in
+        compare(list(view).count, 2)
+        verify(Hub.relayOnInCloud(1, 2))
+        waitForRendering(view)
+        const [mine, reply] = bubbles(view)
+        verify(mine.isUser)
+        compare(mine.content, "turn on the lamp")
+        verify(!reply.isUser && !reply.err)
+        verify(reply.content.indexOf("Lamp") >= 0, "reply: " + reply.content)
+        compare(findChild(reply, "firedCaption").text, "") // chat replies report no count of their own
+        verify(!findChild(reply, "firedCaption").visible)
+        shot(view, "chat-reply")
+        Hub.post("/dev/chat/next", { chunks: ["data: {\"type\":\"text\",\"delta\":\"ok\"}\n\n"] })
+        typeInto(composer, "turn off the lamp")
+        keyClick(Qt.Key_Return)
+        tryVerify(() => !Store.chatBusy, 10000)
+        compare(list(view).count, 4)
+    }
+
+    // A tool running shows its caption instead of the typing dots; the reply then grows in
+    // one bubble, piece by piece.
+    function test_streamingReplyWithCaption() {
+        const view = shown()
+        Hub.post("/dev/chat/next", { pause_ms: 700, chunks: [
+            "data: {\"type\":\"tool\",\"tool\":\"swiggy_food_search\"}\n\n",
+            "data: {\"type\":\"text\",\"delta\":\"Found three biryani places near you: \"}\n\n",
+            "data: {\"type\":\"text\",\"delta\":\"Paradise, Bawarchi and Shah Ghouse.\"}\n\n"] })
+        Store.sendChat("find biryani")
+        verify(findChild(view, "typingRow").visible)
+        const live = findChild(view, "liveStatus")
+        tryVerify(() => live.visible, 3000)
+        compare(live.text, "Searching Swiggy Food…")
+        verify(!findChild(view, "typingRow").visible)
+        shot(view, "chat-tool-caption")
+        tryCompare(list(view), "count", 2, 3000)
+        verify(!live.visible)
+        compare(bubbles(view)[1].content, "Found three biryani places near you: ")
+        shot(view, "chat-streaming")
+        tryVerify(() => !Store.chatBusy, 5000)
+        compare(list(view).count, 2)
+        compare(bubbles(view)[1].content, "Found three biryani places near you: Paradise, Bawarchi and Shah Ghouse.")
+    }
+
+    function test_errorBubble() {
+        const view = shown()
+        Hub.post("/dev/chat/next", { error: "The assistant is unavailable right now." })
+        Store.sendChat("hello")
+        tryVerify(() => !Store.chatBusy, 10000)
+        waitForRendering(view)
+        const last = bubbles(view).pop()
+        verify(last.err, JSON.stringify(bubbles(view).map(b => [b.content, b.err, b.y])))
+        compare(last.content, "The assistant is unavailable right now.")
+        shot(view, "chat-error")
+    }
+
+    // Opening a saved conversation replaces what the chat shows with its messages.
+    function test_openSavedConversation() {
+        Hub.post("/dev/chat/thread", { phone: "+919876543210", title: "Evening lights", messages: [
+            { role: "user", content: "dim the lamp at sunset" },
+            { role: "assistant", content: "I'll remind you at sunset." }] })
+        const view = shown()
+        Store.sendChat("hi")
+        tryVerify(() => !Store.chatBusy, 10000)
+        compare(list(view).count, 2)
+        mouseClick(findChild(view, "conversationsButton"))
+        const panel = findChild(view, "threadsPanel")
+        verify(panel.visible)
+        const rows = findChild(panel, "threadsList")
+        tryVerify(() => rows.visible && rows.count >= 2, 5000)
+        waitForRendering(panel)
+        shot(view, "chat-conversations")
+        let saved = null
+        for (let i = 0; i < rows.contentItem.children.length; ++i)
+            if (rows.contentItem.children[i].thread && rows.contentItem.children[i].thread.title === "Evening lights")
+                saved = rows.contentItem.children[i]
+        verify(saved)
+        compare(findChild(saved, "threadStamp").text, "just now")
+        mouseClick(saved)
+        verify(!panel.visible)
+        tryVerify(() => Store.currentThreadID === saved.thread.id, 5000)
+        tryCompare(list(view), "count", 2, 5000)
+        waitForRendering(view)
+        const shownNow = bubbles(view).map(b => b.content)
+        compare(JSON.stringify(shownNow), JSON.stringify(["dim the lamp at sunset", "I'll remind you at sunset."]))
+    }
+
+    function test_conversationsEmpty() {
+        verify(Hub.signInAs("+919800000778", 0))
+        const view = shown({ showThreadsList: true })
+        const panel = findChild(view, "threadsPanel")
+        tryVerify(() => findChild(panel, "threadsEmpty").visible, 5000)
+        shot(view, "chat-conversations-empty")
+        verify(Hub.signInDemo())
+    }
+
+    // The drawer over the devices: Close chat and Escape both close it.
+    function test_drawer() {
+        const view = createTemporaryObject(home, tc)
+        waitForRendering(view)
+        mouseClick(findChild(view, "pill_Chat"))
+        verify(view.chatDrawerOpen)
+        tryCompare(view, "drawerProgress", 1, 3000)
+        waitForRendering(view)
+        shot(view, "chat-drawer")
+        const drawer = findChild(view, "chatDrawer")
+        tryVerify(() => drawer.item !== null, 3000)
+        const close = findChild(drawer.item, "closeChat")
+        verify(close.visible)
+        mouseClick(close)
+        verify(!view.chatDrawerOpen)
+    }
+}
