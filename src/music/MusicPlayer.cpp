@@ -34,6 +34,9 @@ MusicPlayer::MusicPlayer(std::unique_ptr<NowPlayingCenter> center, QObject* pare
             Qt::QueuedConnection);
 }
 
+MusicPlayer::MusicPlayer(Inert, QObject* parent)
+    : QObject(parent), m_player(nullptr), m_output(nullptr), m_network(nullptr) {}
+
 MusicPlayer::~MusicPlayer() = default;
 
 MusicPlayer& MusicPlayer::shared() {

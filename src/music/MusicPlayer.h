@@ -26,11 +26,11 @@ public:
     static MusicPlayer& shared();
 
     // Replaces the callback, starts the track and publishes it as now playing.
-    void play(const TavoMusicTrack& track, std::function<void(bool)> onPlayingChanged);
+    virtual void play(const TavoMusicTrack& track, std::function<void(bool)> onPlayingChanged);
     // Pause when playing, else play (buffering counts as not playing).
-    void toggle();
+    virtual void toggle();
     // Pause, drop the item, clear now playing, report false. The caller clears `music`.
-    void stop();
+    virtual void stop();
 
     bool isPlaying() const;
     bool hasItem() const;
@@ -39,6 +39,13 @@ public:
     QByteArray outputDevice() const;
     bool hasEnded() const; // played to its end, or the back end gave up on it
     NowPlayingCenter& nowPlaying() const { return *m_center; }
+
+protected:
+    // For stand-ins that override the three operations above (fuzz/): no media player, audio
+    // output, network or now-playing center is made, so nothing reaches a sound server or the
+    // network. The other members must not be called on such a player.
+    struct Inert {};
+    explicit MusicPlayer(Inert, QObject* parent = nullptr);
 
 private:
     void publishNowPlaying(const TavoMusicTrack& track);
