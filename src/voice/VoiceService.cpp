@@ -132,12 +132,16 @@ QCoro::Task<> VoiceService::readLoop(QPointer<SocketInbox> inbox, CancelToken ca
             co_return;
         }
         m_requestTimer.start();
-        if (const auto* text = std::get_if<QString>(&*frame)) {
-            const QJsonDocument doc = QJsonDocument::fromJson(text->toUtf8());
-            if (doc.isObject()) handleEvent(doc.object());
-        } else {
-            enqueueTTS(std::get<QByteArray>(*frame));
-        }
+        handleFrame(*frame);
+    }
+}
+
+void VoiceService::handleFrame(const SocketInbox::Frame& frame) {
+    if (const auto* text = std::get_if<QString>(&frame)) {
+        const QJsonDocument doc = QJsonDocument::fromJson(text->toUtf8());
+        if (doc.isObject()) handleEvent(doc.object());
+    } else {
+        enqueueTTS(std::get<QByteArray>(frame));
     }
 }
 

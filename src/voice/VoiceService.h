@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cloud/SocketInbox.h"
 #include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "voice/AudioConvert.h"
@@ -17,8 +18,6 @@
 class QWebSocket;
 
 namespace tavo {
-
-class SocketInbox;
 
 // One spoken exchange with the assistant: streams the microphone to the voice socket,
 // shows what the server heard, plays the spoken answer and ends when it has been heard.
@@ -67,7 +66,12 @@ signals:
     void errorTextChanged();
 
 private:
+    // fuzz/voice_event feeds frames to handleFrame without a socket.
+    friend class VoiceFrameFuzzer;
+
     QCoro::Task<> readLoop(QPointer<SocketInbox> inbox, CancelToken cancel);
+    // One frame of the voice socket: a JSON event as text, speech samples as binary.
+    void handleFrame(const SocketInbox::Frame& frame);
     void handleEvent(const QJsonObject& event);
 
     bool requestMicPermission() const;
