@@ -19,6 +19,10 @@ namespace {
 constexpr std::chrono::milliseconds reconnectDelay{3000};
 // Frames sent while the socket is still opening wait for it; beyond this they are dropped.
 constexpr int maxPendingSends = 64;
+// The largest message the cloud may send (a welcome of thousands of boxes fits). Qt's own limit
+// is 2 GiB, and a frame costs about four times its size as it is decoded, so a peer could make
+// the client allocate without bound; beyond this the socket fails with 1009 and reopens.
+constexpr quint64 maxMessageBytes = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -32,6 +36,8 @@ void TavoStore::connectWS() {
     if (!url.isValid() || url.host().isEmpty()) return; // stays "connecting"; nothing to read
 
     auto* ws = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    ws->setMaxAllowedIncomingFrameSize(maxMessageBytes);
+    ws->setMaxAllowedIncomingMessageSize(maxMessageBytes);
     auto* inbox = new SocketInbox(ws);
     connect(ws, &QWebSocket::connected, this, [this, ws] {
         for (const QString& text : std::exchange(m_pendingSends, {})) ws->sendTextMessage(text);
