@@ -7,6 +7,7 @@
 
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
 
@@ -23,6 +24,12 @@ constexpr int maxPendingSends = 64;
 // is 2 GiB, and a frame costs about four times its size as it is decoded, so a peer could make
 // the client allocate without bound; beyond this the socket fails with 1009 and reopens.
 constexpr quint64 maxMessageBytes = 4 * 1024 * 1024;
+// QWebSocket decodes everything its TCP socket has read in one go, and the reader handles each
+// frame as it is emitted, so a burst as large as the kernel's auto-tuned buffer (megabytes: some
+// 28 000 states) held the main thread for 200 ms and more. A small kernel buffer keeps each
+// read, and so each turn of the event loop, to a few milliseconds of messages; the rest waits
+// in the peer (TCP flow control). Qt's own buffer stays unlimited, so large frames still arrive.
+constexpr int receiveBufferBytes = 64 * 1024;
 
 } // namespace
 
@@ -40,6 +47,9 @@ void TavoStore::connectWS() {
     ws->setMaxAllowedIncomingMessageSize(maxMessageBytes);
     auto* inbox = new SocketInbox(ws);
     connect(ws, &QWebSocket::connected, this, [this, ws] {
+        // The TCP socket is QWebSocket's child; without one (another transport) nothing changes.
+        if (auto* tcp = ws->findChild<QTcpSocket*>())
+            tcp->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferBytes);
         for (const QString& text : std::exchange(m_pendingSends, {})) ws->sendTextMessage(text);
     });
     m_ws = ws;
