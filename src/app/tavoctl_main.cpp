@@ -128,7 +128,7 @@ bool requireSession(const TavoStore& store) {
     return !store.sessionToken().isEmpty() && !store.phone().isEmpty();
 }
 
-int login(TavoStore& store, const QStringList& args) {
+int login(TavoStore& store, const SettingsPreferences& preferences, const QStringList& args) {
     if (args.isEmpty()) return usage();
     QString code;
     if (const int i = args.indexOf("--code"); i >= 0) code = args.value(i + 1);
@@ -145,6 +145,10 @@ int login(TavoStore& store, const QStringList& args) {
     store.verifyOTP(code);
     waitFor([&] { return !store.busy(); });
     if (store.screenKind() != Screen::Kind::Home) return fail(lastError(store, "Sign-in failed"));
+    // The session is all a sign-in leaves for the next command; one that could not be kept is
+    // no sign-in at all.
+    if (!preferences.stored())
+        return fail(QStringLiteral("Signed in, but the session couldn't be saved to %1").arg(preferences.fileName()));
     out << "Signed in as " << store.phone() << "\n";
     return 0;
 }
@@ -715,7 +719,7 @@ int main(int argc, char* argv[]) {
     TavoStore store({&network, &preferences, &clock, config, nullptr, nullptr, &auth});
     QCoreApplication::processEvents(); // let a restored session start
 
-    if (cmd == "login") return login(store, args);
+    if (cmd == "login") return login(store, preferences, args);
     if (!requireSession(store)) return fail("Not signed in. Run: tavoctl login PHONE");
     if (cmd == "devices") return devices(store, asJson);
     if (cmd == "relay") return command(store, args, false);

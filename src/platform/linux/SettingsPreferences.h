@@ -21,6 +21,9 @@ public:
     void remove(const QString& key) override;
 
     QString fileName() const { return m_settings->fileName(); }
+    // False once a read or write of the file has failed (a folder in the way, no permission):
+    // values set since then live in this process only.
+    bool stored() const { return m_settings->status() == QSettings::NoError; }
     static QSettings::Format jsonFormat();
 
 private:
