@@ -38,6 +38,9 @@ QCoro::Task<Result<QByteArray>> API::sendRaw(QString method, QString path, std::
     if (status.isValid()) {
         const int code = status.toInt();
         if (code >= 300) co_return Failure::api(code, json::utf8OrEmpty(data));
+        // A status line, then the connection lost or timed out mid-body: what came is not the
+        // reply, and the failure is the transport's, not a decoding error of a truncated body.
+        if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());
         co_return data;
     }
     if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());

@@ -8,8 +8,11 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkReply>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <qcoro/qcorotask.h>
 
 using namespace tavo;
 using namespace std::chrono_literals;
@@ -18,18 +21,23 @@ using Conn = TavoStore::ConnStatus;
 namespace {
 
 QJsonObject box(qint64 id, const QString& name) {
-    return {{"id", id},           {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
-            {"name", name},       {"relay_count", 2},
+    return {{"id", id},
+            {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
+            {"name", name},
+            {"relay_count", 2},
             {"relay_names", QJsonObject{{"1", "Fan"}}},
-            {"acl_mask", 3},      {"role", "owner"},
-            {"online", true},     {"states", QJsonArray{false, true}}};
+            {"acl_mask", 3},
+            {"role", "owner"},
+            {"online", true},
+            {"states", QJsonArray{false, true}}};
 }
 
 QByteArray compact(const QJsonObject& o) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-const QByteArray welcome = compact({{"type", "welcome"}, {"devices", QJsonArray{box(1, "Porch"), box(2, "Den")}}});
+const QByteArray welcome =
+    compact({{"type", "welcome"}, {"devices", QJsonArray{box(1, "Porch"), box(2, "Den")}}});
 const QByteArray marker = compact({{"type", "state"}, {"device_id", 1}, {"states", QJsonArray{true, false}}});
 
 constexpr qint64 MiB = 1024 * 1024;
@@ -37,7 +45,85 @@ constexpr qint64 MiB = 1024 * 1024;
 // How a hostile frame is put on the wire.
 enum class Shape { Text, Long, Fragments };
 
+// One scripted HTTP answer: `head`, then `filler` bytes of 'x' written as the socket drains,
+// then `tail`, then the connection closes. Silent: accepts and never answers.
+struct HttpScript {
+    bool silent = false;
+    QByteArray head;
+    qint64 filler = 0;
+    QByteArray tail;
+};
+
+// A peer that is a well-behaved device socket (a welcome with two boxes) and a hostile HTTP
+// server on the same port.
+std::unique_ptr<test::LoopbackPeer> hostileHttp(HttpScript script) {
+    return std::make_unique<test::LoopbackPeer>([script](QTcpSocket* socket, test::LoopbackPeer& p) {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, &p] {
+            const QByteArray seen = socket->peek(socket->bytesAvailable());
+            if (!seen.contains("\r\n\r\n")) return;
+            QObject::disconnect(*connection);
+            if (seen.toLower().contains("upgrade: websocket")) {
+                test::RawWebSocketServer::accept(socket, p, [](test::RawWebSocketServer& ws) {
+                    ws.send(test::RawWebSocketServer::text(welcome));
+                });
+                return;
+            }
+            p.note(QStringLiteral("http ") + QString::fromLatin1(seen.left(seen.indexOf(' '))));
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+            if (script.silent) return;
+            socket->write(script.head);
+            auto left = std::make_shared<qint64>(script.filler);
+            auto pump = [socket, left, tail = script.tail] {
+                while (*left > 0 && socket->bytesToWrite() < 256 * 1024) {
+                    const qint64 n = qMin<qint64>(*left, 256 * 1024);
+                    socket->write(QByteArray(n, 'x'));
+                    *left -= n;
+                }
+                if (*left == 0) {
+                    *left = -1;
+                    socket->write(tail);
+                    socket->disconnectFromHost();
+                }
+            };
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
+            pump();
+        });
+    });
+}
+
+QByteArray http(int status, const QByteArray& type, const QByteArray& body) {
+    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: " + type +
+           "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// The store's network manager with every request's timeout cut a hundredfold: the request must
+// carry the 60 s timeout itself, and Qt's enforcement of it is what then runs, in 0.6 s.
+class QuickTimeouts : public QNetworkAccessManager {
+public:
+    QList<int> timeouts; // as the requests asked
+
+protected:
+    QNetworkReply* createRequest(Operation op, const QNetworkRequest& request, QIODevice* data) override {
+        timeouts << request.transferTimeout();
+        QNetworkRequest quick(request);
+        quick.setTransferTimeout(request.transferTimeout() / 100);
+        return QNetworkAccessManager::createRequest(op, quick, data);
+    }
+};
+
+// The conversation as text: "U:hi|A:Hello|A!:failed" (! = err).
+QString bubbles(const QList<ChatMessage>& messages) {
+    QStringList out;
+    for (const ChatMessage& m : messages)
+        out << QStringLiteral("%1%2:%3").arg(m.role == ChatMessage::Role::User ? "U" : "A", m.err ? "!" : "",
+                                             m.content);
+    return out.join('|');
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(HttpScript)
 
 Q_DECLARE_METATYPE(Shape)
 
@@ -47,9 +133,9 @@ class HostileTest : public QObject {
 private slots:
     void socketFrames_data() {
         QTest::addColumn<Shape>("shape");
-        QTest::addColumn<QByteArray>("head"); // Text: the payload; Long: what comes before the filler
-        QTest::addColumn<qint64>("size");     // Long and Fragments: the message's length
-        QTest::addColumn<int>("closeCode");   // the client's close, or 0 when it reads on
+        QTest::addColumn<QByteArray>("head");   // Text: the payload; Long: what comes before the filler
+        QTest::addColumn<qint64>("size");       // Long and Fragments: the message's length
+        QTest::addColumn<int>("closeCode");     // the client's close, or 0 when it reads on
         QTest::addColumn<QString>("firstName"); // box 1's name afterwards
 
         const QByteArray padded = "{\"type\":\"state\",\"device_id\":1,\"states\":[true,true],\"pad\":\"";
@@ -57,98 +143,200 @@ private slots:
             << Shape::Text << QByteArray("{\"type\":\"error\",\"error\":\"\xff\xfe\"}") << qint64(0) << 1007
             << "Porch";
         QTest::newRow("a 16 MiB text frame") << Shape::Long << padded << 16 * MiB << 1009 << "Porch";
-        QTest::newRow("a 16 MiB message in 64 fragments") << Shape::Fragments << padded << 16 * MiB << 1009
-                                                          << "Porch";
-        QTest::newRow("100 000 nested arrays") << Shape::Text << QByteArray(100'000, '[') << qint64(0) << 0
-                                               << "Porch";
+        QTest::newRow("a 16 MiB message in 64 fragments")
+            << Shape::Fragments << padded << 16 * MiB << 1009 << "Porch";
+        QTest::newRow("100 000 nested arrays")
+            << Shape::Text << QByteArray(100'000, '[') << qint64(0) << 0 << "Porch";
         QTest::newRow("100 000 nested objects")
             << Shape::Text << QByteArray("{\"a\":").repeated(100'000) << qint64(0) << 0 << "Porch";
-        QTest::newRow("nesting inside a welcome")
-            << Shape::Text
-            << QByteArray("{\"type\":\"welcome\",\"devices\":") + QByteArray(5000, '[') + QByteArray(5000, ']') + "}"
-            << qint64(0) << 0 << "Porch";
+        QTest::newRow("nesting inside a welcome") << Shape::Text
+                                                  << QByteArray("{\"type\":\"welcome\",\"devices\":") +
+                                                         QByteArray(5000, '[') + QByteArray(5000, ']') + "}"
+                                                  << qint64(0) << 0 << "Porch";
         // Large but legitimate: a welcome of 1 MiB still arrives whole through the socket's
         // bounded read buffer.
         QTest::newRow("a 1 MiB welcome")
-            << Shape::Long << QByteArray("{\"type\":\"welcome\",\"devices\":[") + compact(box(1, "Big")) + "," + compact(box(2, "Den")) + "],\"pad\":\""
+            << Shape::Long
+            << QByteArray("{\"type\":\"welcome\",\"devices\":[") + compact(box(1, "Big")) + "," +
+                   compact(box(2, "Den")) + "],\"pad\":\""
             << 1 * MiB << 0 << "Big";
     }
 
-    void socketFrames() {
-        QFETCH(Shape, shape);
-        QFETCH(QByteArray, head);
-        QFETCH(qint64, size);
-        QFETCH(int, closeCode);
-        QFETCH(QString, firstName);
-
-        test::LoopbackPeer peer([&](QTcpSocket* socket, test::LoopbackPeer& p) {
-            const bool first = p.accepted() == 1;
-            test::RawWebSocketServer::accept(socket, p, [=](test::RawWebSocketServer& ws) {
-                ws.send(test::RawWebSocketServer::text(welcome));
-                if (!first) return; // the reconnect gets a plain welcome
-                switch (shape) {
-                case Shape::Text:
-                    ws.send(test::RawWebSocketServer::text(head) + test::RawWebSocketServer::text(marker));
-                    break;
-                case Shape::Long:
-                    ws.sendLong(head, 'x', size, "\"}", test::RawWebSocketServer::text(marker));
-                    break;
-                case Shape::Fragments: {
-                    const qint64 piece = size / 64;
-                    int sent = 0;
-                    ws.sendLazily([=]() mutable -> std::optional<QByteArray> {
-                        ++sent;
-                        if (sent == 1)
-                            return test::RawWebSocketServer::frame(0x1, head + QByteArray(piece - head.size(), 'x'),
-                                                                   false);
-                        if (sent < 64) return test::RawWebSocketServer::frame(0x0, QByteArray(piece, 'x'), false);
-                        if (sent == 64)
-                            return test::RawWebSocketServer::frame(0x0, QByteArray(piece - 2, 'x') + "\"}") +
-                                   test::RawWebSocketServer::text(marker);
-                        return std::nullopt;
-                    });
-                    break;
-                }
-                }
-            });
-        });
-
-        test::StoreFixture f;
-        f.prefs->setValue(PrefKey::session, "tok");
-        f.prefs->setValue(PrefKey::phone, "+15550000001");
-        f.useCloud(peer.host());
-        QVERIFY(test::resetPeakResident());
-        const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
-        TavoStore& store = f.make();
-
-        if (closeCode == 0) {
-            // Read on: the marker after the hostile frame arrives on the same socket.
-            QTRY_COMPARE_WITH_TIMEOUT(store.devices().value(0).states, std::optional<QList<bool>>({true, false}),
-                                      10'000);
-            QCOMPARE(store.devices().at(0).name, firstName);
-            QCOMPARE(store.conn(), Conn::Connected);
-            QCOMPARE(peer.accepted(), 1);
-            QVERIFY2(!peer.notes().join(' ').contains("close"), qPrintable(peer.notes().join(" | ")));
-        } else {
-            // The client fails the connection with the code of the protocol, keeps the list it
-            // had and reopens after the usual delay.
-            QTRY_VERIFY_WITH_TIMEOUT(peer.notes().contains(QStringLiteral("close %1").arg(closeCode)), 10'000);
-            QTRY_COMPARE(store.conn(), Conn::Connecting);
-            QCOMPARE(store.devices().size(), 2);
-            QCOMPARE(store.devices().at(0).name, firstName);
-            QCOMPARE(store.devices().at(0).states, std::optional<QList<bool>>({false, true}));
-            f.clock.advance(3s);
-            QTRY_COMPARE(store.conn(), Conn::Connected);
-            QCOMPARE(peer.accepted(), 2);
-        }
-        QCOMPARE(store.devices().at(1).name, QString("Den"));
-        const qint64 grew = test::peakResidentKiB() - before;
-        qInfo("peak resident growth %lld KiB", grew);
-        // Never a buffer the size of what the peer sends: 16 MiB messages are refused from
-        // their headers. (Not under AddressSanitizer, whose quarantine keeps freed memory.)
-        if (!test::underAddressSanitizer) QVERIFY2(grew < 16 * 1024, qPrintable(QString::number(grew)));
-    }
+    void socketFrames();
+    void httpReplies_data();
+    void httpReplies();
+    void eventStreamWithoutLineEnds();
 };
+
+void HostileTest::socketFrames() {
+    QFETCH(Shape, shape);
+    QFETCH(QByteArray, head);
+    QFETCH(qint64, size);
+    QFETCH(int, closeCode);
+    QFETCH(QString, firstName);
+
+    test::LoopbackPeer peer([&](QTcpSocket* socket, test::LoopbackPeer& p) {
+        const bool first = p.accepted() == 1;
+        test::RawWebSocketServer::accept(socket, p, [=](test::RawWebSocketServer& ws) {
+            ws.send(test::RawWebSocketServer::text(welcome));
+            if (!first) return; // the reconnect gets a plain welcome
+            switch (shape) {
+            case Shape::Text:
+                ws.send(test::RawWebSocketServer::text(head) + test::RawWebSocketServer::text(marker));
+                break;
+            case Shape::Long:
+                ws.sendLong(head, 'x', size, "\"}", test::RawWebSocketServer::text(marker));
+                break;
+            case Shape::Fragments: {
+                const qint64 piece = size / 64;
+                int sent = 0;
+                ws.sendLazily([=]() mutable -> std::optional<QByteArray> {
+                    ++sent;
+                    if (sent == 1)
+                        return test::RawWebSocketServer::frame(
+                            0x1, head + QByteArray(piece - head.size(), 'x'), false);
+                    if (sent < 64) return test::RawWebSocketServer::frame(0x0, QByteArray(piece, 'x'), false);
+                    if (sent == 64)
+                        return test::RawWebSocketServer::frame(0x0, QByteArray(piece - 2, 'x') + "\"}") +
+                               test::RawWebSocketServer::text(marker);
+                    return std::nullopt;
+                });
+                break;
+            }
+            }
+        });
+    });
+
+    test::StoreFixture f;
+    f.prefs->setValue(PrefKey::session, "tok");
+    f.prefs->setValue(PrefKey::phone, "+15550000001");
+    f.useCloud(peer.host());
+    QVERIFY(test::resetPeakResident());
+    const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
+    TavoStore& store = f.make();
+
+    if (closeCode == 0) {
+        // Read on: the marker after the hostile frame arrives on the same socket.
+        QTRY_COMPARE_WITH_TIMEOUT(store.devices().value(0).states, std::optional<QList<bool>>({true, false}),
+                                  10'000);
+        QCOMPARE(store.devices().at(0).name, firstName);
+        QCOMPARE(store.conn(), Conn::Connected);
+        QCOMPARE(peer.accepted(), 1);
+        QVERIFY2(!peer.notes().join(' ').contains("close"), qPrintable(peer.notes().join(" | ")));
+    } else {
+        // The client fails the connection with the code of the protocol, keeps the list it
+        // had and reopens after the usual delay.
+        QTRY_VERIFY_WITH_TIMEOUT(peer.notes().contains(QStringLiteral("close %1").arg(closeCode)), 10'000);
+        QTRY_COMPARE(store.conn(), Conn::Connecting);
+        QCOMPARE(store.devices().size(), 2);
+        QCOMPARE(store.devices().at(0).name, firstName);
+        QCOMPARE(store.devices().at(0).states, std::optional<QList<bool>>({false, true}));
+        f.clock.advance(3s);
+        QTRY_COMPARE(store.conn(), Conn::Connected);
+        QCOMPARE(peer.accepted(), 2);
+    }
+    QCOMPARE(store.devices().at(1).name, QString("Den"));
+    const qint64 grew = test::peakResidentKiB() - before;
+    qInfo("peak resident growth %lld KiB", grew);
+    // Never a buffer the size of what the peer sends: 16 MiB messages are refused from
+    // their headers. (Not under AddressSanitizer, whose quarantine keeps freed memory.)
+    if (!test::underAddressSanitizer) QVERIFY2(grew < 16 * 1024, qPrintable(QString::number(grew)));
+}
+
+void HostileTest::httpReplies_data() {
+    QTest::addColumn<HttpScript>("script");
+    QTest::addColumn<int>("kind");        // Failure::Kind of the device list request
+    QTest::addColumn<QString>("failure"); // its description
+    QTest::addColumn<QString>("chat");    // the conversation after one turn against the same peer
+
+    const auto kind = [](Failure::Kind k) { return int(k); };
+    QTest::newRow("accepts and never answers")
+        << HttpScript{true, {}, 0, {}} << kind(Failure::Kind::Transport) << "Operation canceled"
+        << "U:hi|A!:Operation canceled";
+    QTest::newRow("junk instead of HTTP") << HttpScript{false, "\xff\xfe\x00junk\r\n\r\n", 0, {}}
+                                          << kind(Failure::Kind::Transport) << "Connection closed"
+                                          << "U:hi|A!:Connection closed";
+    QTest::newRow("a body of 100 000 nested arrays")
+        << HttpScript{false, http(200, "application/json", QByteArray(100'000, '[')), 0, {}}
+        << kind(Failure::Kind::Decode)
+        << "The reply couldn't be read: it isn't valid JSON (too deeply nested document)."
+        << "U:hi|A:Done."; // not an event stream: no records
+    QTest::newRow("invalid UTF-8 in the list")
+        << HttpScript{false, http(200, "application/json", "{\"devices\":[{\"name\":\"\xff\xfe\"}]}"), 0, {}}
+        << kind(Failure::Kind::Decode)
+        << "The reply couldn't be read: it isn't valid JSON (invalid UTF8 string)."
+        << "U:hi|A:Done.";
+    QTest::newRow("invalid UTF-8 in a refusal")
+        << HttpScript{false, http(500, "application/json", "{\"error\":\"\xff\xfe\"}"), 0, {}}
+        << kind(Failure::Kind::Api) << "HTTP 500"
+        << "U:hi|A!:HTTP 500";
+    QTest::newRow("cut off mid-body")
+        << HttpScript{false, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"devices\":", 0, {}}
+        << kind(Failure::Kind::Transport) << "Connection closed"
+        << "U:hi|A!:Connection closed";
+}
+
+// Against each the device list request fails with its own description, a refetch keeps the
+// list the socket brought, and a chat turn ends with a bubble (never busy for good).
+void HostileTest::httpReplies() {
+    QFETCH(HttpScript, script);
+    QFETCH(int, kind);
+    QFETCH(QString, failure);
+    QFETCH(QString, chat);
+    const auto peer = hostileHttp(script);
+
+    test::StoreFixture f;
+    f.prefs->setValue(PrefKey::session, "tok");
+    f.prefs->setValue(PrefKey::phone, "+15550000001");
+    f.useCloud(peer->host());
+    QuickTimeouts network;
+    f.store =
+        std::make_unique<TavoStore>(StoreServices{&network, f.prefs.get(), &f.clock, f.config, &f.speaker,
+                                                  nullptr, f.skillsAuth, f.keychain, f.boxNetwork});
+    TavoStore& store = *f.store;
+    QTRY_COMPARE(store.devices().size(), 2);
+    const QList<Device> before = store.devices();
+
+    const Result<DeviceList> list = QCoro::waitFor(store.api().send<DeviceList>("GET", "/v1/devices"));
+    QVERIFY(!list);
+    QCOMPARE(int(list.failure().kind), kind);
+    QCOMPARE(list.failure().description(), failure);
+    QCoro::waitFor(store.refetchDevices());
+    QCOMPARE(store.devices(), before);
+
+    store.sendChat("hi");
+    QTRY_VERIFY_WITH_TIMEOUT(!store.chatBusy(), 10'000);
+    QCOMPARE(bubbles(store.chatMessages()), chat);
+    QCOMPARE(store.devices(), before);
+    QVERIFY(!network.timeouts.isEmpty());
+    for (int t : network.timeouts)
+        QCOMPARE(t, API::timeoutMs);
+}
+
+// A stream whose first line never ends (64 MiB of it) costs no more than the reader's line
+// limit; the line is dropped and the record after it still arrives.
+void HostileTest::eventStreamWithoutLineEnds() {
+    const auto peer = hostileHttp(
+        {false, "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nConnection: close\r\n\r\ndata: ",
+         16 * MiB, "\n\ndata: {\"type\":\"text\",\"delta\":\"after\"}\n\n"});
+    test::StoreFixture f;
+    f.prefs->setValue(PrefKey::session, "tok");
+    f.prefs->setValue(PrefKey::phone, "+15550000001");
+    f.useCloud(peer->host());
+    TavoStore& store = f.make();
+    QTRY_COMPARE(store.devices().size(), 2);
+    QVERIFY(test::resetPeakResident());
+    const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
+    store.sendChat("hi");
+    QTRY_VERIFY_WITH_TIMEOUT(!store.chatBusy(), 60'000);
+    QCOMPARE(bubbles(store.chatMessages()), QString("U:hi|A:after"));
+    QCOMPARE(store.devices().size(), 2);
+    const qint64 grew = test::peakResidentKiB() - before;
+    // Not asserted: Qt 6.4's HTTP reply buffers whatever arrives faster than the main thread
+    // reads it, whatever its read buffer size, so a loopback flood peaks at about 1.4 times the
+    // stream; the reader's own copy stays within its 4 MiB line limit.
+    qInfo("peak resident growth %lld KiB", grew);
+}
 
 QTEST_GUILESS_MAIN(HostileTest)
 #include "tst_hostile.moc"
