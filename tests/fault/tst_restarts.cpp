@@ -58,7 +58,8 @@ struct Watcher {
     }
     QJsonArray list() const {
         QJsonArray out;
-        for (const QJsonObject& d : devices) out.append(d);
+        for (const QJsonObject& d : devices)
+            out.append(d);
         return out;
     }
 };
@@ -99,7 +100,8 @@ private slots:
             prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
         }
         QDir().mkpath(dir.filePath("run"));
-        QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.filePath("run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         Watcher watch;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
@@ -141,7 +143,8 @@ private slots:
                          qPrintable(QStringLiteral("tavoctl not back, restart %1").arg(i)));
                 const qint64 back = sinceKill.elapsed() - watch.sinceConnected.elapsed();
                 slowestTavoctl = qMax(slowestTavoctl, back);
-                QVERIFY2(back <= reconnectBoundMs, qPrintable(QStringLiteral("restart %1: %2 ms").arg(i).arg(back)));
+                QVERIFY2(back <= reconnectBoundMs,
+                         qPrintable(QStringLiteral("restart %1: %2 ms").arg(i).arg(back)));
                 QTRY_COMPARE(watch.list(), asJson(store.devices()));
             }
             if (i == warmUpRestarts) rssAfterWarmUp = test::residentKiB(watch.process.processId());
@@ -151,11 +154,12 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(watch.conn, QString("connected"), 8000);
         QTRY_COMPARE_WITH_TIMEOUT(watch.list(), asJson(store.devices()), 8000);
         const qint64 rssAtEnd = test::residentKiB(watch.process.processId());
-        qInfo("%d restarts in %lld ms; tavoctl back after at most %lld ms; its RSS %lld -> %lld KiB", restarts,
-              took.elapsed(), slowestTavoctl, rssAfterWarmUp, rssAtEnd);
+        qInfo("%d restarts in %lld ms; tavoctl back after at most %lld ms; its RSS %lld -> %lld KiB",
+              restarts, took.elapsed(), slowestTavoctl, rssAfterWarmUp, rssAtEnd);
         // (Not under AddressSanitizer, whose quarantine keeps freed memory resident.)
         if (!test::underAddressSanitizer)
-            QVERIFY2(rssAtEnd - rssAfterWarmUp < 2048, qPrintable(QString::number(rssAtEnd - rssAfterWarmUp)));
+            QVERIFY2(rssAtEnd - rssAfterWarmUp < 2048,
+                     qPrintable(QString::number(rssAtEnd - rssAfterWarmUp)));
 
         // Still a clean exit: SIGTERM ends the watch with status 0.
         watch.process.terminate();

@@ -35,12 +35,13 @@ class SettingsTest : public QObject {
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("QT_QUICK_BACKEND", "software");
         env.remove("DBUS_SESSION_BUS_ADDRESS"); // no desktop: no tray, no keyring
-        for (auto it = extra.begin(); it != extra.end(); ++it) env.insert(it.key(), it.value());
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            env.insert(it.key(), it.value());
         p.setProcessEnvironment(env);
         p.start(program, args);
         if (!p.waitForFinished(60'000)) p.kill();
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }
 
 private slots:
@@ -65,7 +66,8 @@ private slots:
 
         QTemporaryDir home;
         QVERIFY(QDir().mkpath(home.filePath("run")));
-        QFile::setPermissions(home.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(home.filePath("run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(QDir().mkpath(home.filePath("config")));
         const QString folder = home.filePath("config/Tavo");
         const QString file = folder + "/Tavo.json";
@@ -79,10 +81,13 @@ private slots:
             QVERIFY(QDir().mkpath(folder));
             if (setup == "garbage") QVERIFY(write(file, QByteArray("\x00\xff\xfe{{tavo_session", 16)));
             if (setup == "array") QVERIFY(write(file, "[\"tavo_session\", \"tok\"]"));
-            if (setup == "types") QVERIFY(write(file, "{\"tavo_session\": 5, \"tavo_phone\": true, \"tavo_user_id\": \"x\"}"));
-            if (setup == "truncated") QVERIFY(write(file, "{\"tavo_session\": \"tok\", \"tavo_phone\": \"+91"));
+            if (setup == "types")
+                QVERIFY(write(file, "{\"tavo_session\": 5, \"tavo_phone\": true, \"tavo_user_id\": \"x\"}"));
+            if (setup == "truncated")
+                QVERIFY(write(file, "{\"tavo_session\": \"tok\", \"tavo_phone\": \"+91"));
             if (setup == "file-is-folder") QVERIFY(QDir().mkpath(file));
-            if (setup == "read-only") QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            if (setup == "read-only")
+                QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         }
         const QMap<QString, QString> toCloud{{"TAVO_CLOUD_HOST", cloud.host()}, {"TAVO_CLOUD_TLS", "0"}};
 
@@ -94,12 +99,15 @@ private slots:
         // The window app starts on sign-in and quits after its screenshot.
         const QString shot = home.filePath("shot.png");
         const Run app = run(TAVO_APP_PATH, {}, home.path(),
-                            {{"TAVO_CLOUD_HOST", cloud.host()}, {"TAVO_SCREENSHOT", shot}, {"TAVO_SCREENSHOT_DELAY_MS", "300"}});
+                            {{"TAVO_CLOUD_HOST", cloud.host()},
+                             {"TAVO_SCREENSHOT", shot},
+                             {"TAVO_SCREENSHOT_DELAY_MS", "300"}});
         QVERIFY2(app.code == 0, qPrintable(app.err));
         QVERIFY(QFile::exists(shot));
 
         // A sign-in is kept where it can be, and where it cannot the command fails.
-        const Run login = run(TAVOCTL_PATH, {"login", "+15550001234", "--code", "123456"}, home.path(), toCloud);
+        const Run login =
+            run(TAVOCTL_PATH, {"login", "+15550001234", "--code", "123456"}, home.path(), toCloud);
         const Run after = run(TAVOCTL_PATH, {"devices"}, home.path(), toCloud);
         if (writable) {
             QVERIFY2(login.code == 0, qPrintable(login.err));
@@ -110,7 +118,8 @@ private slots:
             QVERIFY2(login.err.contains("couldn't be saved"), qPrintable(login.err));
             QCOMPARE(after.code, 1);
         }
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 };
 

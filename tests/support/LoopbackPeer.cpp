@@ -80,7 +80,8 @@ QByteArray RawWebSocketServer::frame(quint8 opcode, const QByteArray& payload, b
         out.append(char(n >> 8)).append(char(n & 0xFF));
     } else {
         out.append(char(127));
-        for (int shift = 56; shift >= 0; shift -= 8) out.append(char((n >> shift) & 0xFF));
+        for (int shift = 56; shift >= 0; shift -= 8)
+            out.append(char((n >> shift) & 0xFF));
     }
     return out + payload;
 }
@@ -98,7 +99,8 @@ void RawWebSocketServer::sendLong(const QByteArray& head, char fill, qint64 size
                                   const QByteArray& after) {
     QByteArray header;
     header.append(char(0x81)).append(char(127));
-    for (int shift = 56; shift >= 0; shift -= 8) header.append(char((quint64(size) >> shift) & 0xFF));
+    for (int shift = 56; shift >= 0; shift -= 8)
+        header.append(char((quint64(size) >> shift) & 0xFF));
     m_socket->write(header + head);
     qint64 filler = size - head.size() - tail.size();
     bool ended = false;
@@ -133,7 +135,8 @@ void RawWebSocketServer::readClient() {
         const QString key = keyLine.match(QString::fromLatin1(m_in.left(end))).captured(1);
         m_in.remove(0, end + 4);
         const QByteArray accept =
-            QCryptographicHash::hash(key.toLatin1() + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11", QCryptographicHash::Sha1)
+            QCryptographicHash::hash(key.toLatin1() + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11",
+                                     QCryptographicHash::Sha1)
                 .toBase64();
         m_socket->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                         "Sec-WebSocket-Accept: " +
@@ -158,7 +161,8 @@ void RawWebSocketServer::readClient() {
         if (quint64(m_in.size()) < at + 4 + length) return;
         const QByteArray mask = m_in.mid(at, 4);
         QByteArray payload = m_in.mid(at + 4, qsizetype(length));
-        for (qsizetype i = 0; i < payload.size(); ++i) payload[i] = char(payload[i] ^ mask[i % 4]);
+        for (qsizetype i = 0; i < payload.size(); ++i)
+            payload[i] = char(payload[i] ^ mask[i % 4]);
         m_in.remove(0, at + 4 + qsizetype(length));
         if (opcode == 0x1) m_peer.note(QStringLiteral("text ") + QString::fromUtf8(payload));
         if (opcode == 0x8) {
@@ -177,7 +181,8 @@ qint64 statusField(const QString& path, const QByteArray& field) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(field + ':')) return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
     return -1;
 }
 

@@ -61,7 +61,8 @@ public:
     void sendLazily(std::function<std::optional<QByteArray>()> next);
     // One text frame of exactly `size` payload bytes: `head`, then `fill` bytes, then `tail`,
     // then `after` (e.g. the next frame), written lazily.
-    void sendLong(const QByteArray& head, char fill, qint64 size, const QByteArray& tail, const QByteArray& after = {});
+    void sendLong(const QByteArray& head, char fill, qint64 size, const QByteArray& tail,
+                  const QByteArray& after = {});
     QTcpSocket* socket() const { return m_socket; }
 
 private:
