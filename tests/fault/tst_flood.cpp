@@ -17,8 +17,10 @@ using namespace tavo;
 
 namespace {
 
-// Under AddressSanitizer everything runs about three times slower; a fifth of the flood still
-// fills the socket buffers many times over.
+// Under AddressSanitizer (whole stacks recorded on every allocation) a state costs about a
+// millisecond instead of ten microseconds: a fifth of the flood still fills the socket buffers
+// many times over, and the responsiveness bound is checked by the plain build only, where the
+// time is the client's own.
 constexpr int floodCount = test::underAddressSanitizer ? 20'000 : 100'000;
 constexpr int relays = 17; // 2^17 > 100 000: the states spell the message's number
 
@@ -137,7 +139,9 @@ private slots:
         // The bound is the responsiveness a window needs (a few frames); on an idle machine the
         // longest hold is under half of it (about 20 ms; 200-400 ms before the receive buffer was
         // bounded).
-        QVERIFY2(longestHold < 50, qPrintable(QStringLiteral("main thread held for %1 ms").arg(longestHold)));
+        if (!test::underAddressSanitizer)
+            QVERIFY2(longestHold < 50,
+                     qPrintable(QStringLiteral("main thread held for %1 ms").arg(longestHold)));
     }
 };
 
