@@ -47,9 +47,9 @@ public:
         QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
 
-    // HTTP 200 with `body`; the first piece is there at once, as after a first readyRead.
-    void serve(const QByteArray& body, qsizetype chunk) {
-        setAttribute(QNetworkRequest::HttpStatusCodeAttribute, 200);
+    // `status` with `body`; the first piece is there at once, as after a first readyRead.
+    void serve(const QByteArray& body, qsizetype chunk, int status) {
+        setAttribute(QNetworkRequest::HttpStatusCodeAttribute, status);
         const qsizetype step = chunk > 0 ? chunk : qMax<qsizetype>(1, body.size());
         for (qsizetype at = 0; at < body.size(); at += step) m_pieces.append(body.mid(at, step));
         deliver(false);
@@ -148,14 +148,14 @@ void SilentMusicPlayer::stop() {
     if (m_onPlayingChanged) m_onPlayingChanged(false);
 }
 
-void OfflineNetwork::script(QByteArray body, qsizetype chunk) {
-    m_next = std::make_pair(std::move(body), chunk);
+void OfflineNetwork::script(QByteArray body, qsizetype chunk, int status) {
+    m_next = Scripted{std::move(body), chunk, status};
 }
 
 QNetworkReply* OfflineNetwork::createRequest(Operation op, const QNetworkRequest& request, QIODevice*) {
     ++requests;
     auto* reply = new ScriptedReply(op, request, this);
-    if (auto next = std::exchange(m_next, std::nullopt)) reply->serve(next->first, next->second);
+    if (auto next = std::exchange(m_next, std::nullopt)) reply->serve(next->body, next->chunk, next->status);
     else reply->refuse();
     return reply;
 }

@@ -80,18 +80,23 @@ private:
 };
 
 // The network as the store sees it, without sockets: the next request gets the scripted
-// reply (HTTP 200 and the body, delivered in pieces of `chunk` bytes, one piece per turn of
+// reply (the status and the body, delivered in pieces of `chunk` bytes, one piece per turn of
 // the event loop); any other request fails as if the host refused it.
 class OfflineNetwork final : public QNetworkAccessManager {
 public:
-    void script(QByteArray body, qsizetype chunk);
+    void script(QByteArray body, qsizetype chunk, int status = 200);
     int requests = 0;
 
 protected:
     QNetworkReply* createRequest(Operation op, const QNetworkRequest& request, QIODevice* outgoing) override;
 
 private:
-    std::optional<std::pair<QByteArray, qsizetype>> m_next;
+    struct Scripted {
+        QByteArray body;
+        qsizetype chunk;
+        int status;
+    };
+    std::optional<Scripted> m_next;
 };
 
 // Everything a store is built from. One kit per input, so no state crosses runs.
