@@ -1,4 +1,5 @@
 #include "chat/EventStream.h"
+#include "support/ChatText.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
@@ -9,14 +10,7 @@ using namespace tavo;
 
 namespace {
 
-// The conversation as text: "U:hi|A:Hello|A!:failed" (! = err).
-QString bubbles(const QList<ChatMessage>& messages) {
-    QStringList out;
-    for (const ChatMessage& m : messages)
-        out << QStringLiteral("%1%2:%3").arg(m.role == ChatMessage::Role::User ? "U" : "A", m.err ? "!" : "",
-                                             m.content);
-    return out.join('|');
-}
+using test::bubbles;
 
 QString rec(const char* json) {
     return QStringLiteral("data: %1\n\n").arg(QString::fromUtf8(json));

@@ -3,6 +3,7 @@
 // Each gives the error the client defines for it, keeps what the store held, and costs
 // bounded memory.
 
+#include "support/ChatText.h"
 #include "support/LoopbackPeer.h"
 #include "support/StoreFixture.h"
 
@@ -112,14 +113,7 @@ protected:
     }
 };
 
-// The conversation as text: "U:hi|A:Hello|A!:failed" (! = err).
-QString bubbles(const QList<ChatMessage>& messages) {
-    QStringList out;
-    for (const ChatMessage& m : messages)
-        out << QStringLiteral("%1%2:%3").arg(m.role == ChatMessage::Role::User ? "U" : "A", m.err ? "!" : "",
-                                             m.content);
-    return out.join('|');
-}
+using test::bubbles;
 
 } // namespace
 
