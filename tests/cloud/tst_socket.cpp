@@ -60,6 +60,19 @@ private slots:
         QCOMPARE(openSockets(), 1);
     }
 
+    // Resetting the cloud closes every open socket (forgetting their sessions) and keeps serving.
+    void resetWithManySocketsOpenKeepsServing() {
+        std::vector<std::unique_ptr<test::StoreFixture>> stores;
+        for (int i = 0; i < 4; ++i)
+            stores.push_back(restored());
+        QTRY_COMPARE(openSockets(), 4);
+        cloud.post("/dev/reset");
+        QVERIFY2(cloud.running(), qPrintable(cloud.state()));
+        for (auto& f : stores)
+            QTRY_COMPARE(f->store->conn(), Conn::Connecting);
+        QCOMPARE(openSockets(), 0);
+    }
+
     void signOutWhileConnectedClosesWith1001AndStaysDown() {
         auto f = restored();
         TavoStore& store = *f->store;

@@ -44,6 +44,13 @@ bool DevCloud::running() const {
     return m_process && m_process->state() == QProcess::Running;
 }
 
+QString DevCloud::state() const {
+    if (!m_process) return QStringLiteral("not started");
+    if (running()) return QStringLiteral("running");
+    if (m_process->exitStatus() == QProcess::CrashExit) return QStringLiteral("crashed: ") + m_process->errorString();
+    return QStringLiteral("exited with %1").arg(m_process->exitCode());
+}
+
 QJsonObject DevCloud::request(const QByteArray& method, const QString& path, const QByteArray& body) {
     QNetworkRequest req(QUrl(httpBase() + path));
     req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));

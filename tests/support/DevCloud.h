@@ -19,6 +19,8 @@ public:
     bool start(); // waits for the listening line
     void stop();  // kill and wait
     bool running() const;
+    // "running", or how the process ended (for a failing test's message).
+    QString state() const;
 
     int port() const { return m_port; }
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }

@@ -45,11 +45,14 @@ public:
         if (!store.sessionToken().isEmpty()) store.signOut();
         store.setPhone(phone);
         store.sendOTP();
-        if (!QTest::qWaitFor([&] { return store.screenKind() == Screen::Kind::Otp; })) return false;
-        store.verifyOTP(otp(phone));
-        return QTest::qWaitFor([&] {
-            return store.devices().size() == boxes && store.conn() == TavoStore::ConnStatus::Connected;
-        });
+        const bool in = QTest::qWaitFor([&] { return store.screenKind() == Screen::Kind::Otp; }) &&
+                        (store.verifyOTP(otp(phone)), QTest::qWaitFor([&] {
+                             return store.devices().size() == boxes &&
+                                    store.conn() == TavoStore::ConnStatus::Connected;
+                         }));
+        if (!in)
+            qWarning("sign-in failed (cloud %s): %s", qPrintable(cloud.state()), qPrintable(cloud.log().right(2000)));
+        return in;
     }
     Q_INVOKABLE void signOut() { fixture.store->signOut(); }
 

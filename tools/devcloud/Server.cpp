@@ -267,7 +267,9 @@ Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
         return json({{"ok", true}});
     }
     if (what == "reset" && method == "POST") {
-        for (QWebSocket* ws : m_sockets)
+        // close() may drop the socket from m_sockets at once, so walk a copy.
+        const auto sockets = m_sockets.values();
+        for (QWebSocket* ws : sockets)
             ws->close();
         m_state.reset();
         m_chat.reset();
