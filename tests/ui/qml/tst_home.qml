@@ -148,6 +148,8 @@ ScreenCase {
         const view = shown()
         mouseClick(pill(view, "Account"))
         tryVerify(() => findChild(view, "skill_swiggy") !== null, 5000)
+        // Rows from an earlier load show at once and are rebuilt when this load ends; click after it.
+        tryVerify(() => !Store.skillsLoading, 5000)
         const swiggy = findChild(view, "skill_swiggy")
         compare(findChild(swiggy, "skillState").text, "Not connected")
         const connect = findChild(swiggy, "skillButton")
