@@ -7,6 +7,7 @@
 #include "devices/Activity.h"
 #include "voice/VoiceService.h"
 
+#include <QJSValue>
 #include <QRegularExpression>
 #include <QtMath>
 
@@ -338,30 +339,47 @@ QString UiRules::voiceHint(int state) {
     return {};
 }
 
-QList<int> UiRules::initialInviteRelays(int relayCount) {
-    QList<int> all;
-    for (int ch = 1; ch <= std::max(relayCount, 1); ++ch)
+namespace {
+
+QVariantList firstRelays(int count) {
+    QVariantList all;
+    for (int ch = 1; ch <= count; ++ch)
         all << ch;
     return all;
 }
 
-QString UiRules::allChipLabel(const QList<int>& selected, int relayCount) {
-    return selected.size() == relayCount ? QStringLiteral("None") : QStringLiteral("All");
+} // namespace
+
+QVariantList UiRules::initialInviteRelays(int relayCount) {
+    return firstRelays(std::max(relayCount, 1));
 }
 
-QList<int> UiRules::tapAllChip(const QList<int>& selected, int relayCount) {
-    if (selected.size() == relayCount) return {};
-    QList<int> all;
-    for (int ch = 1; ch <= relayCount; ++ch)
-        all << ch;
-    return all;
+QList<int> UiRules::relayList(const QVariant& selected) {
+    const QVariant plain = selected.metaType() == QMetaType::fromType<QJSValue>()
+                               ? selected.value<QJSValue>().toVariant()
+                               : selected;
+    QList<int> out;
+    for (const QVariant& ch : plain.toList())
+        out << ch.toInt();
+    return out;
 }
 
-QList<int> UiRules::tapRelayChip(const QList<int>& selected, int ch) {
-    QList<int> next = selected;
+QString UiRules::allChipLabel(const QVariant& selected, int relayCount) {
+    return relayList(selected).size() == relayCount ? QStringLiteral("None") : QStringLiteral("All");
+}
+
+QVariantList UiRules::tapAllChip(const QVariant& selected, int relayCount) {
+    return relayList(selected).size() == relayCount ? QVariantList() : firstRelays(relayCount);
+}
+
+QVariantList UiRules::tapRelayChip(const QVariant& selected, int ch) {
+    QList<int> next = relayList(selected);
     if (!next.removeAll(ch)) next << ch;
     std::sort(next.begin(), next.end());
-    return next;
+    QVariantList out;
+    for (int c : next)
+        out << c;
+    return out;
 }
 
 } // namespace tavo

@@ -81,11 +81,13 @@ public:
     Q_INVOKABLE static QString voiceLabel(int state);
     Q_INVOKABLE static QString voiceHint(int state);
 
-    // Members: the invite's relay chips
-    Q_INVOKABLE static QList<int> initialInviteRelays(int relayCount);
-    Q_INVOKABLE static QString allChipLabel(const QList<int>& selected, int relayCount);
-    Q_INVOKABLE static QList<int> tapAllChip(const QList<int>& selected, int relayCount);
-    Q_INVOKABLE static QList<int> tapRelayChip(const QList<int>& selected, int ch);
+    // Members: the invite's relay chips. The selection comes from a QML `var` (a JS array or a
+    // list these return), which compiled bindings cannot convert to QList<int>; hence QVariant.
+    Q_INVOKABLE static QVariantList initialInviteRelays(int relayCount);
+    Q_INVOKABLE static QString allChipLabel(const QVariant& selected, int relayCount);
+    Q_INVOKABLE static QVariantList tapAllChip(const QVariant& selected, int relayCount);
+    Q_INVOKABLE static QVariantList tapRelayChip(const QVariant& selected, int ch);
+    static QList<int> relayList(const QVariant& selected);
 };
 
 } // namespace tavo

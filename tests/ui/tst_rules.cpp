@@ -1,5 +1,7 @@
 #include "ui/UiRules.h"
 
+#include <QJSEngine>
+#include <QJSValue>
 #include <QTest>
 
 using namespace tavo;
@@ -249,15 +251,21 @@ private slots:
 
     // The invite's relay chips: everything selected at first, All/None flips the whole set.
     void relayChips() {
-        QCOMPARE(UiRules::initialInviteRelays(4), (QList<int>{1, 2, 3, 4}));
-        QCOMPARE(UiRules::initialInviteRelays(0), (QList<int>{1}));
-        const QList<int> all{1, 2, 3};
+        const QVariantList all{1, 2, 3};
+        QCOMPARE(UiRules::initialInviteRelays(4), (QVariantList{1, 2, 3, 4}));
+        QCOMPARE(UiRules::initialInviteRelays(0), (QVariantList{1}));
         QCOMPARE(UiRules::allChipLabel(all, 3), QString("None"));
-        QCOMPARE(UiRules::allChipLabel({1, 3}, 3), QString("All"));
-        QCOMPARE(UiRules::tapAllChip(all, 3), QList<int>{});
-        QCOMPARE(UiRules::tapAllChip({2}, 3), all);
-        QCOMPARE(UiRules::tapRelayChip({1, 3}, 2), all);
-        QCOMPARE(UiRules::tapRelayChip(all, 2), (QList<int>{1, 3}));
+        QCOMPARE(UiRules::allChipLabel(QVariantList{1, 3}, 3), QString("All"));
+        QCOMPARE(UiRules::tapAllChip(all, 3), QVariantList{});
+        QCOMPARE(UiRules::tapAllChip(QVariantList{2}, 3), all);
+        QCOMPARE(UiRules::tapRelayChip(QVariantList{1, 3}, 2), all);
+        QCOMPARE(UiRules::tapRelayChip(all, 2), (QVariantList{1, 3}));
+        // What QML hands over: numbers as doubles, a JS array, or nothing at all.
+        QCOMPARE(UiRules::tapRelayChip(QVariantList{3.0, 1.0}, 2), all);
+        QJSEngine js;
+        QCOMPARE(UiRules::tapRelayChip(QVariant::fromValue(js.evaluate("[3, 1]")), 2), all);
+        QCOMPARE(UiRules::tapRelayChip(QVariant::fromValue(QJSValue()), 2), QVariantList{2});
+        QCOMPARE(UiRules::allChipLabel(QVariant(), 3), QString("All"));
     }
 };
 
