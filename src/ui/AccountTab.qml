@@ -6,6 +6,7 @@ import Tavo
 // Who is signed in, the boxes, adding a box, skills and sign-out.
 Flickable {
     id: tab
+    objectName: "accountTab"
     contentHeight: content.height + 120
     clip: true
     boundsBehavior: Flickable.StopAtBounds

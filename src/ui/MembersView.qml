@@ -11,7 +11,8 @@ Flickable {
     property string invNational: ""
     property var invRelays: []
     property bool invInitialized: false
-    readonly property var box: (Store.devices, view.device(screen.deviceID))
+    // Re-read when the boxes change, and once the view has its store (set after this binding first runs).
+    readonly property var box: (view.store, Store.devices, view.device(screen.deviceID))
     contentHeight: content.height + Theme.s6
     clip: true
     boundsBehavior: Flickable.StopAtBounds
@@ -56,6 +57,8 @@ Flickable {
                         spacing: Theme.s2
                         Rectangle { visible: index > 0; Layout.fillWidth: true; height: 1; color: Theme.stroke }
                         RowLayout {
+                            objectName: "member_" + modelData.phone
+                            property string role: modelData.role
                             Layout.fillWidth: true
                             spacing: Theme.s3
                             Text { Layout.fillWidth: true; text: Rules.formatPhone(modelData.phone); color: Theme.text; font.pixelSize: Theme.fontBody; elide: Text.ElideRight }
@@ -74,6 +77,7 @@ Flickable {
                                 }
                             }
                             TavoGhostButton {
+                                objectName: "memberRemove"
                                 visible: modelData.role !== "owner"
                                 small: true
                                 danger: true
