@@ -8,6 +8,8 @@
 #include "support/SpeechWav.h"
 #include "support/StoreFixture.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -123,6 +125,27 @@ public:
                  r.toObject().value("path").toString().startsWith(pathPrefix);
         return n;
     }
+    // The desktop's autostart folder lives here (XDG_CONFIG_HOME), never in the real home.
+    QTemporaryDir configHome;
+    Q_INVOKABLE bool autostartEntryExists() const {
+        return !QDir(configHome.filePath("autostart")).entryList({"*.desktop"}, QDir::Files).isEmpty();
+    }
+    // A plain file where the folder should be: every attempt to add the entry fails.
+    Q_INVOKABLE bool blockAutostart(bool on) {
+        const QString path = configHome.filePath("autostart");
+        if (!on) return QFile::remove(path);
+        QDir(path).removeRecursively();
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly);
+    }
+    Q_INVOKABLE QVariantList storeStates(int box) const {
+        QVariantList out;
+        for (const Device& d : fixture.store->devices())
+            if (d.id == box)
+                for (bool on : d.effectiveStates())
+                    out << on;
+        return out;
+    }
     Q_INVOKABLE bool relayOnInCloud(int box, int ch) {
         for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
             if (b.toObject().value("id").toInt() == box)
@@ -142,6 +165,7 @@ public slots:
         QQuickStyle::setStyle(QStringLiteral("Basic"));
         // DNS-SD never browses a real network from here: the scanner finds no daemon.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tavo-test-bus");
+        qputenv("XDG_CONFIG_HOME", hub.configHome.path().toUtf8());
         QVERIFY(keyring.start());
         // Before anything opens an audio device: the voice screens speak into this.
         hub.soundUp = test::missingTool({"pulseaudio", "pactl", "paplay", "parec", "espeak-ng"}).isEmpty() &&

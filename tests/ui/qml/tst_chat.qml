@@ -203,4 +203,36 @@ ScreenCase {
         mouseClick(close)
         verify(!view.chatDrawerOpen)
     }
+
+    // "play some jazz": the bar over the devices shows the track and where it plays, pauses
+    // and resumes it, moves out of the way when dragged, and closing it stops the music.
+    function test_musicBar() {
+        const view = createTemporaryObject(home, tc)
+        waitForRendering(view)
+        const bar = findChild(view, "musicBar")
+        verify(!bar.visible)
+        Store.sendChat("play some jazz")
+        tryVerify(() => bar.visible, 10000)
+        tryVerify(() => !Store.chatBusy, 10000)
+        compare(findChild(bar, "musicTitle").text, "Jazz")
+        if (Hub.hasSound()) {
+            verify(findChild(bar, "audioOutput").count >= 1, "the null sink is an output")
+            tryVerify(() => Store.musicPlaying, 5000)
+            const toggle = findChild(bar, "musicToggle")
+            compare(toggle.Accessible.name, "Pause")
+            mouseClick(toggle)
+            tryVerify(() => !Store.musicPlaying, 5000)
+            compare(toggle.Accessible.name, "Play")
+            mouseClick(toggle)
+            tryVerify(() => Store.musicPlaying, 5000)
+        }
+        waitForRendering(view)
+        shot(view, "music-bar")
+        const title = findChild(bar, "musicTitle")
+        mouseDrag(title, 10, 5, -60, -80)
+        verify(bar.dragOffset.x < -30 && bar.dragOffset.y < -30, "dragged to " + bar.dragOffset)
+        mouseClick(findChild(bar, "musicClose"))
+        verify(!bar.visible)
+        tryVerify(() => !Store.musicPlaying, 5000)
+    }
 }

@@ -128,11 +128,23 @@ ScreenCase {
         mouseClick(lamp)
         tryVerify(() => Hub.relayOnInCloud(1, 2), 5000)
         // A pushed state rebuilds the tiles, so look the tile up again.
-        tryVerify(() => findChildByText(card(view, "Living Room"), "Lamp").relay.on === true, 5000)
+        const lit = () => findChildByText(card(view, "Living Room"), "Lamp").relay.on === true
+        for (let t = 0; t < 50 && !lit(); ++t) wait(100)
+        verify(lit(), "the Lamp tile is still off; the cloud says " + Hub.relayOnInCloud(1, 2) + ", the store says " +
+                      JSON.stringify(Hub.storeStates(1)) + ", cards " + cardNames(view))
+        // The new tiles are placed on the next polish: click where the Lamp is drawn, not where it was made.
+        waitForRendering(view)
         mouseClick(findChildByText(card(view, "Living Room"), "Lamp"))
-        tryVerify(() => !Hub.relayOnInCloud(1, 2), 5000)
+        for (let t = 0; t < 50 && Hub.relayOnInCloud(1, 2); ++t) wait(100)
+        verify(!Hub.relayOnInCloud(1, 2), "the cloud kept the Lamp on; the store says " + JSON.stringify(Hub.storeStates(1)) +
+                                          ", cards " + cardNames(view))
     }
 
+    function cardNames(view) {
+        const grid = findChild(view, "deviceGrid"), out = []
+        for (let i = 0; i < grid.children.length; ++i) out.push(grid.children[i].name)
+        return JSON.stringify(out)
+    }
     function findChildByText(item, text) {
         if (item.relay !== undefined && item.relay.name === text) return item
         for (let i = 0; i < item.children.length; ++i) {
@@ -165,5 +177,50 @@ ScreenCase {
         compare(Hub.requestCount("POST", "/v1/skills/"), before)
         compare(findChild(view, "accountConn").text, "Connected to cloud")
         shot(view, "account-skills")
+    }
+
+    function accountTab() {
+        const view = shown()
+        mouseClick(pill(view, "Account"))
+        const tab = findChild(view, "accountTab")
+        tryVerify(() => tab.contentHeight > tab.height, 5000)
+        tab.contentY = tab.contentHeight - tab.height // the switches sit near the end
+        waitForRendering(view)
+        return [view, tab]
+    }
+
+    // The switch shows what the desktop's autostart folder holds, each time: on adds the
+    // entry, off removes it, and a change the desktop refuses springs back.
+    function test_launchAtLogin() {
+        const [view, tab] = accountTab()
+        const sw = findChild(tab, "launchAtLogin")
+        verify(!sw.checked)
+        verify(!Hub.autostartEntryExists())
+        mouseClick(sw)
+        verify(sw.checked)
+        verify(Hub.autostartEntryExists())
+        shot(view, "account-switches")
+        mouseClick(sw)
+        verify(!sw.checked)
+        verify(!Hub.autostartEntryExists())
+        verify(Hub.blockAutostart(true))
+        mouseClick(sw)
+        verify(!sw.checked, "a refused change springs back")
+        verify(!Hub.autostartEntryExists())
+        verify(Hub.blockAutostart(false))
+    }
+
+    // Pointing the app at a local server signs out, since the session belongs to the other cloud.
+    function test_localServerSignsOut() {
+        const [view, tab] = accountTab()
+        const sw = findChild(tab, "useLocalServer")
+        verify(!sw.checked)
+        mouseClick(sw)
+        verify(sw.checked)
+        tryCompare(Store, "screenName", "auth", 5000)
+        compare(Store.conn, 0)
+        mouseClick(sw) // back to the development cloud this suite runs against
+        verify(!sw.checked)
+        verify(Hub.signInDemo())
     }
 }

@@ -1,0 +1,102 @@
+import QtQuick
+import QtTest
+import Tavo
+
+// The merged history and one box's activity sheet, on the demo account's seeded log.
+ScreenCase {
+    id: tc
+    name: "History"
+
+    Component { id: historyTab; HistoryTab { anchors.fill: parent } }
+    Component { id: home; HomeView { anchors.fill: parent } }
+
+    function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
+
+    function loaded(feed) {
+        tryVerify(() => !feed.loading && feed.rows.length > 0, 5000)
+        return feed.rows
+    }
+
+    // Every box's entries, newest first, each with its box, who (formatted) and how long ago;
+    // the history words entries its own way ("all off", the action itself when it has no sentence).
+    function test_historyMergesEveryBox() {
+        const view = createTemporaryObject(historyTab, tc)
+        const rows = loaded(findChild(view, "historyFeed"))
+        const got = rows.map(r => [r.line, r.box, r.phone, r.when])
+        const want = [
+            ["turned off Relay 1", "Study", "+91 98765 43210", "12m ago"],
+            ["turned on Fan", "Living Room", "+91 98765 43210", "40m ago"],
+            ["turned on Porch Light", "Guest House", "+91 98000 00001", "4h ago"],
+            ["turned on Relay 1", "Study", "+91 98765 43210", "5h ago"],
+            ["rename_relay", "Living Room", "+91 98765 43210", "1d ago"],
+            ["all off", "Living Room", "", "2d ago"],
+        ]
+        compare(JSON.stringify(got), JSON.stringify(want))
+        const list = findChild(view, "historyList")
+        compare(list.count, want.length)
+        verify(!findChild(view, "historyEmpty").visible)
+        shot(view, "history")
+    }
+
+    function test_historyOfANewAccountIsEmpty() {
+        verify(Hub.signInAs("+919800000779", 0))
+        const view = createTemporaryObject(historyTab, tc)
+        const feed = findChild(view, "historyFeed")
+        tryVerify(() => !feed.loading, 5000)
+        tryVerify(() => findChild(view, "historyEmpty").visible, 5000)
+        compare(findChild(view, "historyEmpty").text, "Nothing here yet.")
+        shot(view, "history-empty")
+        verify(Hub.signInDemo())
+    }
+
+    function card(view, name) {
+        const grid = findChild(view, "deviceGrid")
+        for (let i = 0; i < grid.children.length; ++i)
+            if (grid.children[i].name === name) return grid.children[i]
+        return null
+    }
+    function openSheet(name) {
+        const view = createTemporaryObject(home, tc)
+        let c = null
+        tryVerify(() => { c = card(view, name); return c !== null }, 5000)
+        waitForRendering(view)
+        mouseClick(findChild(c, "action_Activity"))
+        const sheet = findChild(c, "activitySheet")
+        tryVerify(() => sheet.opened, 3000)
+        return [view, sheet]
+    }
+
+    // The sheet names the relay, says who and through what, and colours the dot by what happened.
+    function test_activitySheetOfABox() {
+        const [view, sheet] = openSheet("Living Room")
+        const list = findChild(sheet.contentItem, "activityList")
+        tryVerify(() => list.count === 3, 5000)
+        const got = list.model.map(r => [r.line, r.actor, r.dot])
+        compare(JSON.stringify(got), JSON.stringify([
+            ["turned on Fan", "+919876543210 · chat", "on"],
+            ["renamed a relay", "+919876543210", "accent"],
+            ["all_off", "system · system", "accent"],
+        ]))
+        compare(list.model[0].when, "40 min. ago")
+        verify(!findChild(sheet.contentItem, "activityEmpty").visible)
+        waitForRendering(view)
+        shot(view, "activity-sheet")
+        mouseClick(findChild(sheet.contentItem, "activityClose"))
+        tryVerify(() => !sheet.visible, 3000)
+    }
+
+    // A box nothing has happened on yet says so instead of showing an empty list.
+    function test_activitySheetEmpty() {
+        Hub.post("/dev/devices", { owner: "+919876543210", name: "Garage", relay_count: 2 })
+        const [view, sheet] = openSheet("Garage")
+        const empty = findChild(sheet.contentItem, "activityEmpty")
+        tryVerify(() => empty.visible, 5000)
+        compare(empty.text, "No activity yet. Toggle a relay and it'll show up here.")
+        compare(findChild(sheet.contentItem, "activityList").count, 0)
+        waitForRendering(view)
+        shot(view, "activity-sheet-empty")
+        sheet.close()
+        Hub.reset()
+        verify(Hub.signInDemo())
+    }
+}
