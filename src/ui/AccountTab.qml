@@ -107,7 +107,7 @@ Flickable {
                 RowLayout {
                     Layout.fillWidth: true
                     Text { Layout.fillWidth: true; text: "Launch at login"; color: Theme.text; font.pixelSize: Theme.fontBody }
-                    Switch {
+                    TavoSwitch {
                         objectName: "launchAtLogin"
                         checked: view.launchAtLogin
                         Accessible.name: "Launch at login"
@@ -118,7 +118,7 @@ Flickable {
                 RowLayout {
                     Layout.fillWidth: true
                     Text { Layout.fillWidth: true; text: "Use local server (food ordering)"; color: Theme.text; font.pixelSize: Theme.fontBody; wrapMode: Text.WordWrap }
-                    Switch {
+                    TavoSwitch {
                         objectName: "useLocalServer"
                         checked: view.useLocalServer
                         Accessible.name: "Use local server (food ordering)"

@@ -183,7 +183,8 @@ ScreenCase {
         const view = shown()
         mouseClick(pill(view, "Account"))
         const tab = findChild(view, "accountTab")
-        tryVerify(() => tab.contentHeight > tab.height, 5000)
+        tryVerify(() => !Store.skillsLoading && tab.contentHeight > tab.height, 5000)
+        waitForRendering(view)
         tab.contentY = tab.contentHeight - tab.height // the switches sit near the end
         waitForRendering(view)
         return [view, tab]
@@ -199,6 +200,7 @@ ScreenCase {
         mouseClick(sw)
         verify(sw.checked)
         verify(Hub.autostartEntryExists())
+        wait(200) // the knob slides over
         shot(view, "account-switches")
         mouseClick(sw)
         verify(!sw.checked)
