@@ -5,7 +5,7 @@
 //  - tap: a mouse click on a relay tile of the device grid, timed to the store's device socket
 //    reporting the "set" frame's bytes written to the kernel, and on to the cloud's "state"
 //    answer arriving on that socket; also to the screens having been updated for the
-//    store's optimistic switch, which happens before the store sends;
+//    store's optimistic switch, which follows the send;
 //  - redraw: another client of the same account switches the relay; timed from the store
 //    applying the pushed "state" to the presenting of the first frame laid out after it.
 //
@@ -191,7 +191,7 @@ int main(int argc, char* argv[]) {
         long long written = 0, echoed = 0, uiUpdated = 0;
         // Connected after the screens' device model, so it runs once they have been updated.
         auto onSwitch = QObject::connect(&store, &TavoStore::devicesChanged, &store, [&] {
-            if (!uiUpdated && !written) uiUpdated = nowNs();
+            if (!uiUpdated) uiUpdated = nowNs();
         });
         auto onWritten = QObject::connect(ws, &QWebSocket::bytesWritten, ws, [&] {
             if (!written) written = nowNs();
@@ -205,7 +205,7 @@ int main(int argc, char* argv[]) {
         });
         const long long t0 = nowNs();
         QTest::mouseClick(window, Qt::LeftButton, {}, at);
-        const bool applied = isOn() == target; // the optimistic switch, before anything is sent
+        const bool applied = isOn() == target; // the optimistic switch, right after the send
         const bool ok = waitUntil([&] { return echoed != 0; }, 3000);
         QObject::disconnect(onWritten);
         QObject::disconnect(onSwitch);

@@ -108,9 +108,12 @@ void TavoStore::wsSend(const QJsonObject& message) {
     const QString text = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
     switch (m_ws->state()) {
     case QAbstractSocket::ConnectedState:
-        if (m_ws->sendTextMessage(text) != text.toUtf8().size())
+        if (m_ws->sendTextMessage(text) != text.toUtf8().size()) {
             showToast(m_ws->errorString().isEmpty() ? QStringLiteral("Couldn't send to the cloud.") : m_ws->errorString(),
                       true);
+            return;
+        }
+        m_ws->flush(); // to the kernel now, not after whatever the event loop runs first
         return;
     case QAbstractSocket::ConnectingState:
     case QAbstractSocket::HostLookupState:

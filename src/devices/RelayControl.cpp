@@ -15,22 +15,24 @@ QCoro::Task<> TavoStore::refetchDevices() {
     setDevices(reply->devices);
 }
 
+// The frame goes out before the optimistic switch: rebuilding the screens for it takes
+// longer than the send, and the box should not wait for our redraw.
 void TavoStore::setRelay(qint64 deviceID, int ch, bool on) {
+    wsSend({{"type", "set"}, {"device_id", deviceID}, {"ch", ch}, {"state", on}});
     if (Device* d = findDevice(deviceID)) {
         QList<bool> states = d->effectiveStates();
         if (ch >= 1 && ch <= states.size()) states[ch - 1] = on;
         d->states = states;
         emit devicesChanged();
     }
-    wsSend({{"type", "set"}, {"device_id", deviceID}, {"ch", ch}, {"state", on}});
 }
 
 void TavoStore::allRelays(qint64 deviceID, bool on) {
+    wsSend({{"type", "all"}, {"device_id", deviceID}, {"state", on}});
     if (Device* d = findDevice(deviceID)) {
         d->states = QList<bool>(qMax(0, d->relay_count), on);
         emit devicesChanged();
     }
-    wsSend({{"type", "all"}, {"device_id", deviceID}, {"state", on}});
 }
 
 } // namespace tavo
