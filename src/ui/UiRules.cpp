@@ -348,13 +348,7 @@ QVariantList firstRelays(int count) {
     return all;
 }
 
-} // namespace
-
-QVariantList UiRules::initialInviteRelays(int relayCount) {
-    return firstRelays(std::max(relayCount, 1));
-}
-
-QList<int> UiRules::relayList(const QVariant& selected) {
+QList<int> relayList(const QVariant& selected) {
     const QVariant plain = selected.metaType() == QMetaType::fromType<QJSValue>()
                                ? selected.value<QJSValue>().toVariant()
                                : selected;
@@ -362,6 +356,12 @@ QList<int> UiRules::relayList(const QVariant& selected) {
     for (const QVariant& ch : plain.toList())
         out << ch.toInt();
     return out;
+}
+
+} // namespace
+
+QVariantList UiRules::initialInviteRelays(int relayCount) {
+    return firstRelays(std::max(relayCount, 1));
 }
 
 QString UiRules::allChipLabel(const QVariant& selected, int relayCount) {

@@ -87,7 +87,6 @@ public:
     Q_INVOKABLE static QString allChipLabel(const QVariant& selected, int relayCount);
     Q_INVOKABLE static QVariantList tapAllChip(const QVariant& selected, int relayCount);
     Q_INVOKABLE static QVariantList tapRelayChip(const QVariant& selected, int ch);
-    static QList<int> relayList(const QVariant& selected);
 };
 
 } // namespace tavo
