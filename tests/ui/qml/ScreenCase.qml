@@ -13,6 +13,24 @@ TestCase {
 
     Rectangle { anchors.fill: parent; color: Theme.bg }
 
+    // The device grid's card for a box, by name; null before the grid exists.
+    function deviceCard(view, name) {
+        const grid = findChild(view, "deviceGrid")
+        if (!grid) return null
+        for (let i = 0; i < grid.children.length; ++i)
+            if (grid.children[i].name === name) return grid.children[i]
+        return null
+    }
+    // The relay tile under `item` showing that relay name.
+    function relayTile(item, name) {
+        if (item.relay !== undefined && item.relay.name === name) return item
+        for (let i = 0; i < item.children.length; ++i) {
+            const hit = relayTile(item.children[i], name)
+            if (hit) return hit
+        }
+        return null
+    }
+
     function shot(item, name) {
         if (!Hub.shotDir) return
         waitForRendering(item)

@@ -49,16 +49,10 @@ ScreenCase {
         verify(Hub.signInDemo())
     }
 
-    function card(view, name) {
-        const grid = findChild(view, "deviceGrid")
-        for (let i = 0; i < grid.children.length; ++i)
-            if (grid.children[i].name === name) return grid.children[i]
-        return null
-    }
     function openSheet(name) {
         const view = createTemporaryObject(home, tc)
         let c = null
-        tryVerify(() => { c = card(view, name); return c !== null }, 5000)
+        tryVerify(() => { c = deviceCard(view, name); return c !== null }, 5000)
         waitForRendering(view)
         mouseClick(findChild(c, "action_Activity"))
         const sheet = findChild(c, "activitySheet")

@@ -18,12 +18,6 @@ ScreenCase {
         return view
     }
     function pill(view, label) { return findChild(view, "pill_" + label) }
-    function card(view, name) {
-        const grid = findChild(view, "deviceGrid")
-        for (let i = 0; i < grid.children.length; ++i)
-            if (grid.children[i].name === name) return grid.children[i]
-        return null
-    }
 
     function test_chatPillTogglesTheDrawerOverTheTab() {
         const view = shown()
@@ -59,7 +53,7 @@ ScreenCase {
         compare(view.tab, 0)
 
         waitForRendering(view)
-        const area = findChild(findChildByText(card(view, "Guest House"), "Relay 2"), "relayArea")
+        const area = findChild(relayTile(deviceCard(view, "Guest House"), "Relay 2"), "relayArea")
         area.forceActiveFocus()
         keyClick(Qt.Key_Space)
         compare(Store.toast, "No access to this relay")
@@ -75,7 +69,7 @@ ScreenCase {
     }
     function test_actionsByRole(data) {
         const view = shown()
-        const c = card(view, data.box)
+        const c = deviceCard(view, data.box)
         verify(c)
         if (data.tag === "owner") shot(view, "devices-with-boxes")
         for (const a of ["All on", "All off", "Activity", "Rename", "Members", "Forget", "Leave"])
@@ -94,7 +88,7 @@ ScreenCase {
 
     function test_savingUnchangedNamesSendsNothing() {
         const view = shown()
-        const c = card(view, "Living Room")
+        const c = deviceCard(view, "Living Room")
         const rename = findChild(c, "action_Rename")
         mouseClick(rename)
         verify(c.editing)
@@ -110,8 +104,8 @@ ScreenCase {
     // Guest House shares only relay 1: relay 2's tile refuses and nothing switches.
     function test_tileWithoutAccessShowsTheToast() {
         const view = shown()
-        const c = card(view, "Guest House")
-        const tile = findChildByText(c, "Relay 2")
+        const c = deviceCard(view, "Guest House")
+        const tile = relayTile(c, "Relay 2")
         verify(tile)
         mouseClick(tile)
         compare(Store.toast, "No access to this relay")
@@ -122,19 +116,19 @@ ScreenCase {
     // Clicking a tile switches the relay on the cloud, and the pushed state lights it.
     function test_tileSwitchesTheRelay() {
         const view = shown()
-        const c = card(view, "Living Room")
-        const lamp = findChildByText(c, "Lamp")
+        const c = deviceCard(view, "Living Room")
+        const lamp = relayTile(c, "Lamp")
         verify(!Hub.relayOnInCloud(1, 2))
         mouseClick(lamp)
         tryVerify(() => Hub.relayOnInCloud(1, 2), 5000)
         // A pushed state rebuilds the tiles, so look the tile up again.
-        const lit = () => findChildByText(card(view, "Living Room"), "Lamp").relay.on === true
+        const lit = () => relayTile(deviceCard(view, "Living Room"), "Lamp").relay.on === true
         for (let t = 0; t < 50 && !lit(); ++t) wait(100)
         verify(lit(), "the Lamp tile is still off; the cloud says " + Hub.relayOnInCloud(1, 2) + ", the store says " +
                       JSON.stringify(Hub.storeStates(1)) + ", cards " + cardNames(view))
         // The new tiles are placed on the next polish: click where the Lamp is drawn, not where it was made.
         waitForRendering(view)
-        mouseClick(findChildByText(card(view, "Living Room"), "Lamp"))
+        mouseClick(relayTile(deviceCard(view, "Living Room"), "Lamp"))
         for (let t = 0; t < 50 && Hub.relayOnInCloud(1, 2); ++t) wait(100)
         verify(!Hub.relayOnInCloud(1, 2), "the cloud kept the Lamp on; the store says " + JSON.stringify(Hub.storeStates(1)) +
                                           ", cards " + cardNames(view))
@@ -144,14 +138,6 @@ ScreenCase {
         const grid = findChild(view, "deviceGrid"), out = []
         for (let i = 0; i < grid.children.length; ++i) out.push(grid.children[i].name)
         return JSON.stringify(out)
-    }
-    function findChildByText(item, text) {
-        if (item.relay !== undefined && item.relay.name === text) return item
-        for (let i = 0; i < item.children.length; ++i) {
-            const hit = findChildByText(item.children[i], text)
-            if (hit) return hit
-        }
-        return null
     }
 
     // Skills load when the account tab shows. Swiggy's Connect goes to the sign-in (which has

@@ -12,18 +12,11 @@ ScreenCase {
 
     function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
 
-    function card(view, name) {
-        const grid = findChild(view, "deviceGrid")
-        if (!grid) return null
-        for (let i = 0; i < grid.children.length; ++i)
-            if (grid.children[i].name === name) return grid.children[i]
-        return null
-    }
     function membersOf(name) {
         const view = createTemporaryObject(root, tc)
         const loader = findChild(view, "rootScreen")
         let c = null
-        tryVerify(() => { c = card(loader.item, name); return c !== null }, 5000)
+        tryVerify(() => { c = deviceCard(loader.item, name); return c !== null }, 5000)
         waitForRendering(view)
         mouseClick(findChild(c, "action_Members"))
         tryCompare(Store, "screenName", "members(1)")

@@ -113,19 +113,10 @@ ScreenCase {
         waitForRendering(screen.item)
         const grid = findChild(screen.item, "deviceGrid")
         let tv = null
-        tryVerify(() => { tv = findTile(grid, "TV"); return tv !== null }, 5000)
+        tryVerify(() => { tv = relayTile(grid, "TV"); return tv !== null }, 5000)
         verify(!tv.relay.on)
         mouseClick(tv)
         tryVerify(() => Hub.relayOnInCloud(1, 3), 5000)
-        tryVerify(() => findTile(grid, "TV").relay.on === true, 5000)
-    }
-
-    function findTile(item, text) {
-        if (item.relay !== undefined && item.relay.name === text) return item
-        for (let i = 0; i < item.children.length; ++i) {
-            const hit = findTile(item.children[i], text)
-            if (hit) return hit
-        }
-        return null
+        tryVerify(() => relayTile(grid, "TV").relay.on === true, 5000)
     }
 }
