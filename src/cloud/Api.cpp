@@ -25,19 +25,34 @@ std::optional<QNetworkRequest> API::request(const QString& path) const {
     return req;
 }
 
-QCoro::Task<Result<QByteArray>> API::sendRaw(QString method, QString path, std::optional<QByteArray> body) const {
+Failure API::refusal(int status, const QString& body) const {
+    if (status == 401 && !m_token.isEmpty() && m_unauthorized && m_unauthorized(m_token))
+        return Failure::sessionEnded();
+    return Failure::api(status, body);
+}
+
+QCoro::Task<Result<QByteArray>> API::sendRaw(QString method, QString path,
+                                             std::optional<QByteArray> body) const {
     const std::optional<QNetworkRequest> req = request(path);
     if (!req) co_return Failure::invalidAddress(QStringLiteral("The address for %1 isn't valid.").arg(path));
 
     std::unique_ptr<QNetworkReply> reply(body ? m_nam.sendCustomRequest(*req, method.toLatin1(), *body)
                                               : m_nam.sendCustomRequest(*req, method.toLatin1()));
+    bool tooLarge = false;
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, reply.get(),
+                     [&tooLarge, r = reply.get()](qint64 received, qint64) {
+                         if (received <= maxReplyBytes || tooLarge) return;
+                         tooLarge = true;
+                         r->abort();
+                     });
     co_await qCoro(reply.get()).waitForFinished();
+    if (tooLarge) co_return Failure::transport(QStringLiteral("The cloud's reply is too large."));
 
     const QByteArray data = reply->readAll();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid()) {
         const int code = status.toInt();
-        if (code >= 300) co_return Failure::api(code, json::utf8OrEmpty(data));
+        if (code >= 300) co_return refusal(code, json::utf8OrEmpty(data));
         // A status line, then the connection lost or timed out mid-body: what came is not the
         // reply, and the failure is the transport's, not a decoding error of a truncated body.
         if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());

@@ -29,10 +29,19 @@ struct EmptyOK {
 // "tavo_use_local_server" as it reads at the moment of the call.
 class API {
 public:
-    API(QNetworkAccessManager& nam, const CloudConfig& config, const Preferences& prefs, QString token)
-        : m_nam(nam), m_config(config), m_prefs(prefs), m_token(std::move(token)) {}
+    // Told when the cloud answers 401 to a request sent with `token`; true when that ended the
+    // session (the token was still the session's), and the request then fails as SessionEnded.
+    using Unauthorized = std::function<bool(const QString& token)>;
+
+    API(QNetworkAccessManager& nam, const CloudConfig& config, const Preferences& prefs, QString token,
+        Unauthorized unauthorized = {})
+        : m_nam(nam), m_config(config), m_prefs(prefs), m_token(std::move(token)),
+          m_unauthorized(std::move(unauthorized)) {}
 
     static constexpr int timeoutMs = 60'000;
+    // No reply of the cloud's comes near this (a list of a thousand boxes is some 300 KiB);
+    // beyond it the request fails rather than grow the client without bound.
+    static constexpr qint64 maxReplyBytes = 16 * 1024 * 1024;
 
     template <class T>
     QCoro::Task<Result<T>> send(QString method, QString path, std::optional<QByteArray> body = std::nullopt) const {

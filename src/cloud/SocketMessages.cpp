@@ -17,8 +17,9 @@ std::optional<QString> readString(const QJsonObject& msg, const char* key) {
     return v.isString() ? std::optional<QString>(v.toString()) : std::nullopt;
 }
 
+// A list longer than any box's relays is no states list either.
 QList<bool> readStates(const QJsonValue& v) {
-    if (!v.isArray()) return {};
+    if (!v.isArray() || v.toArray().size() > Device::maxRelays) return {};
     QList<bool> out;
     for (const QJsonValue& item : v.toArray()) {
         if (!item.isBool()) return {};
@@ -27,8 +28,10 @@ QList<bool> readStates(const QJsonValue& v) {
     return out;
 }
 
+// Names of channels only, each within the text bound; a name over it spoils the whole map.
 std::optional<QMap<QString, QString>> readNames(const QJsonValue& v) {
-    return v.isObject() ? json::decodeValue<QMap<QString, QString>>(v) : std::nullopt;
+    const auto names = v.isObject() ? json::decodeValue<QMap<QString, QString>>(v) : std::nullopt;
+    return names ? Device::channelNames(*names) : std::nullopt;
 }
 
 } // namespace

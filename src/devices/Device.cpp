@@ -22,7 +22,38 @@ std::optional<Device> Device::fromJson(json::Reader& r) {
     d.wifi_ssid = r.optional<QString>("wifi_ssid");
     d.wifi_rssi = r.optional<qint64>("wifi_rssi");
     if (!r.ok()) return std::nullopt;
+
+    if (d.relay_count < 0 || d.relay_count > maxRelays)
+        r.fail("relay_count", QStringLiteral("is outside 0 to %1").arg(maxRelays));
+    else if (d.states && !statesInBounds(*d.states))
+        r.fail("states", QStringLiteral("has more than %1 entries").arg(maxRelays));
+    for (const auto& [key, text] :
+         {std::pair{"mac", &d.mac}, std::pair{"name", &d.name}, std::pair{"role", &d.role}})
+        if (text->size() > maxTextLength)
+            r.fail(key, QStringLiteral("is longer than %1 characters").arg(maxTextLength));
+    for (const auto& [key, text] :
+         {std::pair{"offline_since", &d.offline_since}, std::pair{"offline_hint", &d.offline_hint},
+          std::pair{"wifi_ssid", &d.wifi_ssid}})
+        if (*text && (*text)->size() > maxTextLength)
+            r.fail(key, QStringLiteral("is longer than %1 characters").arg(maxTextLength));
+    if (auto names = channelNames(d.relay_names))
+        d.relay_names = *names;
+    else
+        r.fail("relay_names", QStringLiteral("holds a name longer than %1 characters").arg(maxTextLength));
+    if (!r.ok()) return std::nullopt;
     return d;
+}
+
+std::optional<QMap<QString, QString>> Device::channelNames(const QMap<QString, QString>& names) {
+    QMap<QString, QString> kept;
+    for (auto it = names.constBegin(); it != names.constEnd(); ++it) {
+        if (it.value().size() > maxTextLength) return std::nullopt;
+        bool number = false;
+        const int ch = it.key().toInt(&number);
+        if (number && ch >= 1 && ch <= maxRelays && it.key() == QString::number(ch))
+            kept.insert(it.key(), it.value());
+    }
+    return kept;
 }
 
 QJsonObject Device::toJson() const {
@@ -72,8 +103,9 @@ std::optional<QDateTime> parseInternetDateTime(const QString& text) {
 
 std::optional<QString> offlineDiag(const Device& device, const QLocale& locale, const QTimeZone& zone) {
     if (device.online) return std::nullopt;
-    QString text = device.offline_hint.value_or(QStringLiteral(
-        "The box hasn't reached the server — it likely lost power or WiFi. Power-cycle the box and check the router."));
+    QString text = device.offline_hint.value_or(
+        QStringLiteral("The box hasn't reached the server — it likely lost power or WiFi. Power-cycle the "
+                       "box and check the router."));
     if (device.offline_since) {
         if (auto when = parseInternetDateTime(*device.offline_since))
             text += QStringLiteral("\nLast alive ") + locale.toString(when->toTimeZone(zone), QStringLiteral("ddd h:mm AP")) +

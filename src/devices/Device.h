@@ -14,6 +14,11 @@ namespace tavo {
 // One box the user may use, as the cloud describes it (HTTP device list and socket).
 // Channel ch is position ch-1 of `states`, bit ch-1 of `acl_mask`, and key "ch" of `relay_names`.
 struct Device {
+    // Bounds of a record the client takes: every screen, the tray and tavoctl loop over the
+    // relays, and the ACL mask has 32 relay bits. A box outside them is a malformed record.
+    static constexpr int maxRelays = 32;
+    static constexpr qsizetype maxTextLength = 1024; // names, hints: anything a screen lays out
+
     qint64 id = 0;
     QString mac;
     QString name;
@@ -39,6 +44,13 @@ struct Device {
     // The channel's own name, else "Relay N".
     QString relayName(int ch) const;
     bool isAllowed(int ch) const;
+
+    // The channel-name map as the client keeps it: only keys naming a channel ("1" to "32";
+    // the only keys ever looked up), and only names within the text bound. nullopt when a
+    // name is too long.
+    static std::optional<QMap<QString, QString>> channelNames(const QMap<QString, QString>& names);
+    // States within the relay bound; nullopt for a longer list.
+    static bool statesInBounds(const QList<bool>& states) { return states.size() <= maxRelays; }
 };
 
 // Reply of the device list.

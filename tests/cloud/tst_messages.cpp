@@ -64,11 +64,44 @@ private slots:
             << R"({"type":"device_added","device":{"id":1,"mac":"m1","name":"Hall 2","relay_count":3,"relay_names":{},"acl_mask":7,"role":"owner","online":true}})"
             << "ids" << "2,1" << "You've been added to Hall 2";
         QTest::newRow("device_added that does not decode: silent")
-            << R"({"type":"device_added","device":{"id":5,"name":"No role"}})" << "ids" << "1,2" << "";
-        QTest::newRow("device_added without an object: silent")
-            << R"({"type":"device_added","device":[1]})" << "ids" << "1,2" << "";
-        QTest::newRow("device_removed removes and warns")
-            << R"({"type":"device_removed","device_id":1})" << "ids" << "2" << "!Access removed";
+            << R"({"type":"device_added","device":{"id":5,"name":"No role"}})"
+            << "ids"
+            << "1,2"
+            << "";
+        QTest::newRow("device_added with 2^31-1 relays: silent")
+            << R"({"type":"device_added","device":{"id":5,"mac":"m5","name":"Attic","relay_count":2147483647,"relay_names":{},"acl_mask":1,"role":"member","online":true}})"
+            << "ids"
+            << "1,2"
+            << "";
+        QTest::newRow("welcome with 33 relays empties")
+            << R"({"type":"welcome","devices":[{"id":4,"mac":"m","name":"n","relay_count":33,"relay_names":{},"acl_mask":1,"role":"owner","online":true}]})"
+            << "ids"
+            << ""
+            << "";
+        QTest::newRow("state with more states than any box empties them")
+            << QString(R"({"type":"state","device_id":1,"states":[%1]})")
+                   .arg(QStringList(33, "true").join(','))
+            << "1.states"
+            << ""
+            << "";
+        QTest::newRow("names keeps channel keys only")
+            << R"({"type":"names","device_id":1,"names":{"2":"Heater","0":"x","99":"y"}})"
+            << "1.names"
+            << "1=Fan;2=Heater;3=Lamp"
+            << "";
+        QTest::newRow("names with a name over the bound: no change")
+            << QString(R"({"type":"names","device_id":1,"names":{"2":"%1"}})").arg(QString(1025, 'h'))
+            << "1.names"
+            << "1=Fan;3=Lamp"
+            << "";
+        QTest::newRow("device_added without an object: silent") << R"({"type":"device_added","device":[1]})"
+                                                                << "ids"
+                                                                << "1,2"
+                                                                << "";
+        QTest::newRow("device_removed removes and warns") << R"({"type":"device_removed","device_id":1})"
+                                                          << "ids"
+                                                          << "2"
+                                                          << "!Access removed";
         QTest::newRow("device_removed for an unknown box: no toast")
             << R"({"type":"device_removed","device_id":7})" << "ids" << "1,2" << "";
         QTest::newRow("error shows its text") << R"({"type":"error","error":"Box busy"})" << "ids" << "1,2" << "!Box busy";
