@@ -151,17 +151,24 @@ private slots:
         QTRY_COMPARE(cloud.get("/dev/state").value("boxes").toArray().at(1).toObject().value("states").toArray(),
                      QJsonArray({true, false}));
 
-        // The cloud's push is the truth: forbidden channels stay as they were.
-        store.allRelays(3, true); // Guest House, relay 1 only
-        QCOMPARE(store.devices().at(2).states, std::optional<QList<bool>>({true, true, true}));
-        cloud.post("/dev/device/3/presence", {{"online", true}});
+        // The cloud's answer is the truth, a refusal's too: the optimistic switch of an offline
+        // shared box (Guest House, relay 1 only) comes back to what the box holds, still offline.
         store.allRelays(3, true);
+        QCOMPARE(store.devices().at(2).states, std::optional<QList<bool>>({true, true, true}));
+        QTRY_COMPARE(store.devices().at(2).states, std::optional<QList<bool>>({false, false, false}));
+        QTRY_VERIFY(!store.devices().at(2).online);
+        QCOMPARE(store.toast(), std::optional<QString>("Box is offline"));
+        cloud.post("/dev/device/3/presence", {{"online", true}});
+        store.allRelays(3, true); // forbidden channels stay as they were
         QTRY_COMPARE(store.devices().at(2).states, std::optional<QList<bool>>({true, false, false}));
 
-        // A refused command comes back as an error toast.
+        // A refused command comes back as an error toast and the real state.
         store.setRelay(3, 2, true);
+        QCOMPARE(store.devices().at(2).states, std::optional<QList<bool>>({true, true, false}));
         QTRY_COMPARE(store.toast(), std::optional<QString>("No access to this relay"));
         QVERIFY(store.toastIsError());
+        QTRY_COMPARE(store.devices().at(2).states, std::optional<QList<bool>>({true, false, false}));
+        QVERIFY(store.devices().at(2).online);
     }
 
     void binaryFramesAndJunkOnTheWire() {

@@ -135,6 +135,26 @@ private slots:
         QCOMPARE(store.members().last().acl_mask, 4294967295);
     }
 
+    // A change of access reaches the member's open client at once, as a replaced record.
+    void reinviteChangesTheMembersMask() {
+        test::StoreFixture owner, member;
+        TavoStore& own = owner.makeSignedIn(cloud, demo);
+        TavoStore& theirs = member.makeSignedIn(cloud, "+919800000001");
+        QTRY_COMPARE(theirs.conn(), TavoStore::ConnStatus::Connected);
+        auto livingRoomMask = [&]() -> qint64 {
+            for (const Device& d : theirs.devices())
+                if (d.id == 1) return d.acl_mask;
+            return -1;
+        };
+        own.invite(1, "+919800000001", "1");
+        QTRY_COMPARE(livingRoomMask(), 1);
+        own.invite(1, "+919800000001", "2,3");
+        QTRY_COMPARE(livingRoomMask(), 6);
+        QCOMPARE(std::count_if(theirs.devices().cbegin(), theirs.devices().cend(),
+                               [](const Device& d) { return d.id == 1; }),
+                 1);
+    }
+
     // Removal reloads the list; a refused removal keeps it and says why.
     void removeMember() {
         test::StoreFixture f;

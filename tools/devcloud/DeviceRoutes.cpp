@@ -86,7 +86,8 @@ std::optional<Server::Reply> Server::routeDevice(const QString& method, const QS
             m_state.logActivity({0, id, user, QStringLiteral("app"), QStringLiteral("member_added"), {}, {}, {}});
         else
             m_state.save();
-        pushTo(member, {{"type", added ? "device_added" : "device_updated"}, {"device", m_state.deviceJson(*b, member)}});
+        // New access or changed access alike: the member's client replaces its record.
+        pushTo(member, {{"type", "device_added"}, {"device", m_state.deviceJson(*b, member)}});
         if (m_state.hasSignedIn(member)) return json({{"ok", true}, {"whatsapp_delivered", true}});
         return json({{"ok", true}, {"whatsapp_delivered", false}, {"share_link", shareLink(phone, b->name)}});
     }

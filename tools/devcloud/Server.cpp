@@ -408,10 +408,7 @@ void Server::acceptSocket() {
 void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
     const QJsonObject msg = QJsonDocument::fromJson(text.toUtf8()).object();
     const QString type = msg.value("type").toString();
-    auto refuse = [ws](const QString& why) {
-        ws->sendTextMessage(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{"type", "error"}, {"error", why}}).toJson(QJsonDocument::Compact)));
-    };
+    auto refuse = [ws](const QString& why) { send(ws, {{"type", "error"}, {"error", why}}); };
     if (type != "set" && type != "all" && type != "names") return; // malformed frames are ignored
 
     Box* b = m_state.box(msg.value("device_id").toInteger());
@@ -431,12 +428,21 @@ void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
         pushToBox(*b, {{"type", "names"}, {"device_id", b->id}, {"names", names}});
         return;
     }
-    if (!b->online) return refuse(QStringLiteral("Box is offline"));
+    // Every set and all is answered with the box's real states, a refused one too, so a client
+    // that switched its tiles at once ends showing what the box did. A "state" marks the box
+    // online on the client, so for an offline box its presence follows.
+    auto refuseWithTruth = [&](const QString& why) {
+        refuse(why);
+        send(ws, stateMessage(*b));
+        if (!b->online) send(ws, presenceMessage(*b));
+    };
+    if (!b->online) return refuseWithTruth(QStringLiteral("Box is offline"));
     const bool on = msg.value("state").toBool();
     if (type == "set") {
         const int ch = msg.value("ch").toInt();
-        if (ch < 1 || ch > b->relayCount) return refuse(QStringLiteral("Invalid channel"));
-        if (!((quint64(mask) >> (ch - 1)) & 1u)) return refuse(QStringLiteral("No access to this relay"));
+        if (ch < 1 || ch > b->relayCount) return refuseWithTruth(QStringLiteral("Invalid channel"));
+        if (!((quint64(mask) >> (ch - 1)) & 1u))
+            return refuseWithTruth(QStringLiteral("No access to this relay"));
         b->states[ch - 1] = on;
         m_state.logActivity({0, b->id, user, QStringLiteral("app"), QStringLiteral("set"), ch, on, {}});
     } else {
@@ -458,11 +464,31 @@ void Server::pushToBox(const Box& box, const QJsonObject& msg) {
         pushTo(user, msg);
 }
 
-void Server::pushState(const Box& box) {
+QJsonObject Server::stateMessage(const Box& box) {
     QJsonArray states;
     for (bool s : box.states)
         states.append(s);
-    pushToBox(box, {{"type", "state"}, {"device_id", box.id}, {"states", states}});
+    return {{"type", "state"}, {"device_id", box.id}, {"states", states}};
+}
+
+QJsonObject Server::presenceMessage(const Box& box) {
+    QJsonObject msg{{"type", "presence"}, {"device_id", box.id}, {"online", box.online}};
+    if (!box.online) {
+        msg.insert("offline_since", box.offlineSince);
+        if (!box.offlineHint.isEmpty()) msg.insert("offline_hint", box.offlineHint);
+    } else {
+        if (!box.wifiSSID.isEmpty()) msg.insert("wifi_ssid", box.wifiSSID);
+        if (box.wifiRSSI) msg.insert("wifi_rssi", *box.wifiRSSI);
+    }
+    return msg;
+}
+
+void Server::send(QWebSocket* ws, const QJsonObject& msg) {
+    ws->sendTextMessage(QString::fromUtf8(QJsonDocument(msg).toJson(QJsonDocument::Compact)));
+}
+
+void Server::pushState(const Box& box) {
+    pushToBox(box, stateMessage(box));
 }
 
 } // namespace tavo::devcloud

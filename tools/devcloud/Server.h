@@ -10,8 +10,8 @@
 #include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QMultiMap>
-#include <QUrlQuery>
 #include <QRandomGenerator>
+#include <QUrlQuery>
 #include <memory>
 
 class QWebSocket;
@@ -98,6 +98,9 @@ private:
     void pushTo(qint64 user, const QJsonObject& msg);
     void pushToBox(const Box& box, const QJsonObject& msg);
     void pushState(const Box& box);
+    static QJsonObject stateMessage(const Box& box);
+    static QJsonObject presenceMessage(const Box& box);
+    static void send(QWebSocket* ws, const QJsonObject& msg);
 
     Options m_options;
     CloudState m_state;
