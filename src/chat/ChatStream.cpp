@@ -88,7 +88,9 @@ QCoro::Task<> TavoStore::doSendChat(QString text, QString context) {
     QPointer<TavoStore> self(this);
     const std::optional<Failure> failure = co_await streamChat(text, history, context);
     if (!self) co_return;
-    if (failure) {
+    if (failure && failure->kind == Failure::Kind::SessionEnded) {
+        // Signed out: the conversation went with the account, and its toast says why.
+    } else if (failure) {
         appendChatMessage(
             {QUuid::createUuid(), ChatMessage::Role::Assistant, failure->description(), 0, true});
     } else if (m_chatMessages.size() > conversationLength) {
@@ -115,7 +117,8 @@ QByteArray TavoStore::chatRequestBody(const QString& message, const QJsonArray& 
 QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJsonArray history,
                                                           QString context) {
     const QString path = Endpoints::chatStream();
-    std::optional<QNetworkRequest> req = api().request(path);
+    const API cloud = api();
+    std::optional<QNetworkRequest> req = cloud.request(path);
     if (!req) co_return Failure::invalidAddress(QStringLiteral("The address for %1 isn't valid.").arg(path));
     req->setRawHeader("Accept", "text/event-stream");
     const QByteArray body = chatRequestBody(message, history, context);
@@ -137,7 +140,8 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJson
             if (status.isValid() && status.toInt() >= 300) {
                 // Refusals are read whole; nothing of them is treated as events.
                 errorBody += reply->readAll();
-                if (reply->isFinished()) co_return Failure::api(status.toInt(), json::utf8OrEmpty(errorBody));
+                if (reply->isFinished())
+                    co_return cloud.refusal(status.toInt(), json::utf8OrEmpty(errorBody));
             } else if (status.isValid() || reply->bytesAvailable() > 0) {
                 streaming = true;
             }
@@ -154,7 +158,7 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJson
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 300)
-        co_return Failure::api(status.toInt(), json::utf8OrEmpty(errorBody + reply->readAll()));
+        co_return cloud.refusal(status.toInt(), json::utf8OrEmpty(errorBody + reply->readAll()));
     if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());
 
     reader.finish();

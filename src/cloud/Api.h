@@ -6,6 +6,7 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+#include <functional>
 #include <optional>
 
 #include <qcoro/qcorotask.h>
@@ -55,13 +56,18 @@ public:
     std::optional<QNetworkRequest> request(const QString& path) const;
 
     // One attempt; status >= 300 fails with Failure::api, the body as it came.
-    QCoro::Task<Result<QByteArray>> sendRaw(QString method, QString path, std::optional<QByteArray> body) const;
+    QCoro::Task<Result<QByteArray>> sendRaw(QString method, QString path,
+                                            std::optional<QByteArray> body) const;
+
+    // The failure for a reply with status >= 300: a 401 to our token may end the session.
+    Failure refusal(int status, const QString& body) const;
 
 private:
     QNetworkAccessManager& m_nam;
     const CloudConfig& m_config;
     const Preferences& m_prefs;
     QString m_token;
+    Unauthorized m_unauthorized;
 };
 
 } // namespace tavo

@@ -56,7 +56,7 @@ void TavoStore::connectWS() {
     CancelToken reader;
     m_wsTask = reader;
     ws->open(url);
-    readWSLoop(inbox, reader);
+    readWSLoop(inbox, reader, m_sessionToken);
 }
 
 void TavoStore::teardownWSTask() {
@@ -68,8 +68,9 @@ void TavoStore::teardownWSTask() {
 
 // One reader per socket. A reader that was torn down ends without touching anything, and in
 // particular never reopens a socket: only a reader whose own socket failed does that.
-QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel) {
+QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel, QString token) {
     QPointer<TavoStore> self(this);
+    const QPointer<QWebSocket> ws = inbox ? qobject_cast<QWebSocket*>(inbox->parent()) : nullptr;
     while (!cancel.isCancelled() && inbox) {
         std::optional<SocketInbox::Frame> frame = co_await inbox->next(cancel);
         if (!self || cancel.isCancelled()) co_return;
@@ -85,7 +86,10 @@ QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken can
     }
     if (!self || cancel.isCancelled()) co_return;
 
-    // Our socket failed or closed.
+    // Our socket failed or closed. The cloud closes it as a policy violation (1008) when it
+    // refuses the token: retrying every 3 s would never end, so the session does.
+    if (ws && ws->closeCode() == QWebSocketProtocol::CloseCodePolicyViolated && endRefusedSession(token))
+        co_return;
     if (m_sessionToken.isEmpty()) {
         setConn(ConnStatus::Offline);
         co_return;

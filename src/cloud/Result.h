@@ -13,6 +13,7 @@ struct Failure {
         Transport,      // no connection, timeout, cancelled: the HTTP client's own description
         Decode,         // the reply was not JSON, or not the record asked for
         InvalidAddress, // base address + path is not a URL
+        SessionEnded,   // the cloud refused the session token (401): the session is over
     };
     Kind kind = Kind::Transport;
     int status = 0;  // Api only
@@ -22,7 +23,11 @@ struct Failure {
     static Failure api(int status, QString body) { return {Kind::Api, status, std::move(body), {}}; }
     static Failure transport(QString message) { return {Kind::Transport, 0, {}, std::move(message)}; }
     static Failure decode(QString message) { return {Kind::Decode, 0, {}, std::move(message)}; }
-    static Failure invalidAddress(QString message) { return {Kind::InvalidAddress, 0, {}, std::move(message)}; }
+    static Failure invalidAddress(QString message) {
+        return {Kind::InvalidAddress, 0, {}, std::move(message)};
+    }
+    static Failure sessionEnded() { return {Kind::SessionEnded, 401, {}, sessionExpiredText()}; }
+    static QString sessionExpiredText() { return QStringLiteral("Your session has expired. Sign in again."); }
 
     QString description() const;
 };

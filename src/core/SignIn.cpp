@@ -53,7 +53,7 @@ QCoro::Task<> TavoStore::doSendOTP() {
     // Arguments are built before the await: g++ 12 cannot keep string-literal temporaries
     // alive across a suspension point.
     QByteArray body = json::compact({{"phone", m_phone}});
-    Result<EmptyOK> reply = co_await api().send<EmptyOK>(post, Endpoints::authStart(), std::move(body));
+    Result<EmptyOK> reply = co_await signInApi().send<EmptyOK>(post, Endpoints::authStart(), std::move(body));
     if (!self) co_return;
     if (reply) setScreen(Screen::otp());
     else showToast(reply.failure().description(), true);
@@ -68,12 +68,19 @@ QCoro::Task<> TavoStore::doVerifyOTP(QString code) {
     QPointer<TavoStore> self(this);
     setBusy(true);
     QByteArray body = json::compact({{"phone", m_phone}, {"code", code}});
-    Result<SignInResult> reply = co_await api().send<SignInResult>(post, Endpoints::authVerify(), std::move(body));
+    Result<SignInResult> reply =
+        co_await signInApi().send<SignInResult>(post, Endpoints::authVerify(), std::move(body));
     if (!self) co_return;
     if (!reply) {
         showToast(reply.failure().description(), true);
         setBusy(false);
         co_return;
+    }
+    // Another account signing in over a kept session (tavoctl login) starts clean: it never
+    // continues the previous user's conversation or sees their boxes.
+    if (reply->user_id != m_userID) {
+        forgetAccountData();
+        m_services.preferences->remove(PrefKey::threadID);
     }
     setSessionToken(reply->session_token);
     setUserID(reply->user_id);

@@ -41,7 +41,21 @@ QCoro::Task<bool> TavoStore::sleepWhileAlive(std::chrono::milliseconds duration)
 }
 
 API TavoStore::api() const {
+    QPointer<TavoStore> self(const_cast<TavoStore*>(this));
+    return API(*m_services.network, m_services.config, *m_services.preferences, m_sessionToken,
+               [self](const QString& token) { return self && self->endRefusedSession(token); });
+}
+
+API TavoStore::signInApi() const {
     return API(*m_services.network, m_services.config, *m_services.preferences, m_sessionToken);
+}
+
+bool TavoStore::endRefusedSession(const QString& token) {
+    if (token.isEmpty() || token != m_sessionToken) return false;
+    signOut();
+    showToast(Failure::sessionExpiredText(), true);
+    emit sessionExpired();
+    return true;
 }
 
 // Wrongly typed stored values read as empty or 0, so start-up never fails on them.
@@ -58,7 +72,7 @@ void TavoStore::restoreSession() {
         this,
         [this] {
             setScreen(Screen::home());
-            connectWS();
+            if (m_services.connectOnRestore) connectWS();
         },
         Qt::QueuedConnection);
 }

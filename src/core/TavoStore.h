@@ -49,7 +49,11 @@ struct StoreServices {
     MusicPlayer* music = nullptr;   // nullptr: the process's shared one
     SkillsAuth* skillsAuth = nullptr; // nullptr: one of the store's own, opening the desktop's browser
     Keychain* keychain = nullptr;     // nullptr: the desktop's Secret Service
-    TavoBoxProbe::Network boxNetwork = TavoBoxProbe::Network::fromEnvironment(); // where the hotspot probe looks
+    TavoBoxProbe::Network boxNetwork =
+        TavoBoxProbe::Network::fromEnvironment(); // where the hotspot probe looks
+    // A restored session opens the device socket at once (the window); tavoctl opens it only
+    // for the commands that need it.
+    bool connectOnRestore = true;
 };
 
 // The one observable application state object. Screens and the tray read its properties and
@@ -141,6 +145,10 @@ public:
     // Session
     void persistSession();
     Q_INVOKABLE void signOut();
+    // The cloud refused `token` (HTTP 401, or the device socket closed as unauthorized). When it
+    // is the session's token, the session is over: sign-out, the sign-in screen, a toast saying
+    // why, and sessionExpired(). False for a token that is no longer the session's.
+    bool endRefusedSession(const QString& token);
     Q_INVOKABLE void showToast(const QString& text, bool error);
 
     // Sign-in (core/SignIn.cpp)
@@ -231,8 +239,10 @@ public:
     QCoro::Task<> doManualClaim(QString pairCode);
 
     const StoreServices& services() const { return m_services; }
-    // A request with the current token; see API.
+    // A request with the current token; see API. A 401 to it ends the session.
     API api() const;
+    // The same without that rule, for the sign-in requests, where 401 means a wrong code.
+    API signInApi() const;
 
 signals:
     void screenChanged();
@@ -261,6 +271,7 @@ signals:
     void provHomePassChanged();
     void connChanged();
     void pendingInviteShareLinkChanged();
+    void sessionExpired();
 
 protected:
     template <class T>
@@ -299,10 +310,11 @@ protected:
 
 private:
     void restoreSession();
+    void forgetAccountData();
     QCoro::Task<> expireToast(QString text);
     QCoro::Task<> doSendOTP();
     QCoro::Task<> doVerifyOTP(QString code);
-    QCoro::Task<> readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel);
+    QCoro::Task<> readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel, QString token);
     Device* findDevice(qint64 id);
 
     // Working state of one streamed reply.

@@ -349,9 +349,11 @@ void ChatStreamTest::captionsWhileToolsRun() {
 void ChatStreamTest::refusedReplies_data() {
     QTest::addColumn<QJsonObject>("script");
     QTest::addColumn<QString>("conversation");
+    // The cloud refused the session: signed out, and the conversation is gone with it.
     QTest::newRow("HTTP 401 with an error text")
-        << QJsonObject{{"status", 401}, {"chunks", QJsonArray{R"({"error":"Session expired"})"}}}
-        << "U:hi|A!:Session expired";
+        << QJsonObject{{"status", 401}, {"chunks", QJsonArray{R"({"error":"Session expired"})"}}} << "";
+    QTest::newRow("HTTP 403 with an error text")
+        << QJsonObject{{"status", 403}, {"chunks", QJsonArray{R"({"error":"Not allowed"})"}}} << "U:hi|A!:Not allowed";
     QTest::newRow("HTTP 503 with a plain body")
         << QJsonObject{{"status", 503},
                        {"chunks", QJsonArray{"data: {\"type\":\"text\",\"delta\":\"x\"}\n\n"}}}

@@ -30,6 +30,7 @@ struct StoreFixture {
     Keychain* keychain = nullptr; // nullptr: the Secret Service of this process's session bus
     // Never the machine's real networks: a test that probes names its loopback boxes.
     TavoBoxProbe::Network boxNetwork{[] { return std::optional<QString>(); }, {}};
+    bool connectOnRestore = true;
     std::unique_ptr<TavoStore> store;
 
     // Points the cloud (and optionally the local server) at development clouds.
@@ -37,7 +38,8 @@ struct StoreFixture {
     void useLocal(int port) { config.localPort = port; }
 
     TavoStore& make() {
-        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music, skillsAuth, keychain, boxNetwork});
+        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music,
+                                                          skillsAuth, keychain, boxNetwork, connectOnRestore});
         return *store;
     }
 
