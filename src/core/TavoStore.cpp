@@ -90,12 +90,26 @@ void TavoStore::signOut() {
     setSessionToken({});
     setUserID(0);
     setPhone({});
+    forgetAccountData();
+    Preferences& prefs = *m_services.preferences;
+    for (const char* key : {PrefKey::session, PrefKey::userID, PrefKey::phone, PrefKey::threadID})
+        prefs.remove(key);
+    setScreen(Screen::auth());
+}
+
+// What one account saw, so that the next one signed in on this desktop never does. Kept, as
+// the computer's rather than the account's: the home WiFi typed for set-up, the server
+// switch, and the toast being shown.
+void TavoStore::forgetAccountData() {
     setDevices({});
     setCurrentThreadID(0);
     setChatMessages({});
-    Preferences& prefs = *m_services.preferences;
-    for (const char* key : {PrefKey::session, PrefKey::userID, PrefKey::phone, PrefKey::threadID}) prefs.remove(key);
-    setScreen(Screen::auth());
+    assign(m_members, {}, &TavoStore::membersChanged);
+    assign(m_skills, {}, &TavoStore::skillsChanged);
+    setChatThreads({});
+    if (m_music) stopMusic();
+    assign(m_pendingInviteShareLink, std::optional<QString>(), &TavoStore::pendingInviteShareLinkChanged);
+    setProv({});
 }
 
 void TavoStore::showToast(const QString& text, bool error) {
