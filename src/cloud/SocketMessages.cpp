@@ -106,7 +106,7 @@ void TavoStore::handleWS(const QJsonObject& msg) {
         QList<Device> list = m_devices;
         list.removeIf([&](const Device& d) { return d.id == id; });
         setDevices(list);
-        showToast(QStringLiteral("Access removed"), true);
+        if (!m_removingDevices.contains(id)) showToast(QStringLiteral("Access removed"), true);
         return;
     }
     if (t == QLatin1String("error")) {

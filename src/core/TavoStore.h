@@ -369,6 +369,7 @@ private:
     std::optional<CancelToken> m_wsTask;
     QStringList m_pendingSends; // frames sent while the socket is still opening
     std::optional<QString> m_pendingInviteShareLink;
+    QList<qint64> m_removingDevices;             // forget or leave in flight: their push is no lost access
     std::unique_ptr<SkillsAuth> m_ownSkillsAuth; // when the services bring none
     std::unique_ptr<Keychain> m_ownKeychain;     // likewise
     // One token per running sleepWhileAlive(). The destructor cancels them: a fire-and-forget

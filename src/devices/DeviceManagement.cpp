@@ -7,10 +7,11 @@
 namespace tavo {
 
 void TavoStore::renameDevice(qint64 deviceID, const QString& name) {
-    doRenameDevice(deviceID, name.trimmed());
+    doRenameDevice(deviceID, name);
 }
 
 QCoro::Task<> TavoStore::doRenameDevice(qint64 deviceID, QString name) {
+    name = name.trimmed(); // here, so every caller sends and keeps the trimmed name
     if (name.isEmpty()) {
         showToast(QStringLiteral("Name can't be empty"), true);
         co_return;
@@ -57,8 +58,12 @@ QCoro::Task<> TavoStore::doLeaveDevice(qint64 deviceID) {
 QCoro::Task<> TavoStore::doRemoveDevice(qint64 deviceID, QString path, QString doneText) {
     QPointer<TavoStore> self(this);
     const QString del = QStringLiteral("DELETE");
+    // The cloud's device_removed push for this box may come before its reply: that is the
+    // removal asked for, not access lost.
+    m_removingDevices.append(deviceID);
     Result<EmptyOK> reply = co_await api().send<EmptyOK>(del, path);
     if (!self) co_return;
+    m_removingDevices.removeOne(deviceID);
     if (!reply) {
         showToast(reply.failure().description(), true);
         co_return;
