@@ -1,18 +1,35 @@
 #include "core/PhoneNumber.h"
 
+#include <QRegularExpression>
+
 namespace tavo {
 
 namespace Sanitize {
 
 QString digits(const QString& text) {
-    // By code point, so a numeric character outside the BMP stays whole.
+    // Every decimal digit, of whatever script ("९", "٣", full-width "７", outside the BMP too),
+    // as its ASCII digit: phone numbers and codes are sent in ASCII, so a digit kept as typed
+    // would pass the field and then be refused. Other numbers ("½", "²", "Ⅻ") are no digits.
     QString out;
     for (const char32_t c : text.toUcs4())
-        if (QChar::isNumber(c)) out += QString::fromUcs4(&c, 1);
+        if (QChar::category(c) == QChar::Number_DecimalDigit)
+            out += QLatin1Char(char('0' + QChar::digitValue(c)));
     return out;
 }
 
 } // namespace Sanitize
+
+bool isE164(const QString& phone) {
+    // Anchored to the whole text: "$" alone would let a trailing line feed through.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral(R"(\+[0-9]{7,15})")));
+    return pattern.match(phone).hasMatch();
+}
+
+bool isSixDigitCode(const QString& code) {
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{6}")));
+    return pattern.match(code).hasMatch();
+}
 
 SplitPhone splitE164(const QString& phone) {
     const QString digits = Sanitize::digits(phone.startsWith(QLatin1Char('+')) ? phone.mid(1) : phone);

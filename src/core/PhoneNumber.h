@@ -11,6 +11,10 @@ struct SplitPhone {
     QString national; // digits only
 };
 
+// "+" and 7 to 15 ASCII digits, the whole text: what sign-in and invites send.
+bool isE164(const QString& phone);
+bool isSixDigitCode(const QString& code);
+
 // The country whose calling code starts the digits (the longest; equal lengths go to the
 // earlier row, so "+1…" is the United States) and the rest.
 SplitPhone splitE164(const QString& phone);
@@ -18,7 +22,7 @@ SplitPhone splitE164(const QString& phone);
 QString formatPhone(const QString& phone);
 
 namespace Sanitize {
-// The numeric characters of `text`, in order.
+// The decimal digits of `text`, in order, each as its ASCII digit.
 QString digits(const QString& text);
 } // namespace Sanitize
 

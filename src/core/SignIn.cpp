@@ -1,9 +1,9 @@
 // Phone sign-in: ask for a WhatsApp code, then trade it for a session.
 
 #include "cloud/Endpoints.h"
+#include "core/PhoneNumber.h"
 #include "core/TavoStore.h"
-
-#include <QRegularExpression>
+#include "platform/Preferences.h"
 
 namespace tavo {
 
@@ -23,17 +23,6 @@ struct SignInResult {
 const QString post = QStringLiteral("POST");
 
 } // namespace
-
-bool isE164(const QString& phone) {
-    // Anchored to the whole text: "$" alone would let a trailing line feed through.
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral(R"(\+[0-9]{7,15})")));
-    return pattern.match(phone).hasMatch();
-}
-
-bool isSixDigitCode(const QString& code) {
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{6}")));
-    return pattern.match(code).hasMatch();
-}
 
 void TavoStore::sendOTP() {
     doSendOTP();

@@ -36,9 +36,6 @@ class MusicPlayer;
 class Preferences;
 class SocketInbox;
 
-bool isE164(const QString& phone);
-bool isSixDigitCode(const QString& code);
-
 // What the store is built from; main() wires the real ones, tests their own.
 struct StoreServices {
     QNetworkAccessManager* network = nullptr;

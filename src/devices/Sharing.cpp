@@ -1,6 +1,7 @@
 // Members of a box: the list, invites with a relay selection, removal.
 
 #include "cloud/Endpoints.h"
+#include "core/PhoneNumber.h"
 #include "core/TavoStore.h"
 
 #include <QSet>
