@@ -1,6 +1,7 @@
 // A settings file that is damaged or cannot be written: the real programs still start, with an
 // empty session, and a sign-in that cannot be kept says so instead of reporting success.
 
+#include "support/ChildProcess.h"
 #include "support/DevCloud.h"
 
 #include <QDir>
@@ -8,16 +9,17 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tavo;
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
+int mode(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
 
 } // namespace
 
@@ -26,9 +28,8 @@ class SettingsTest : public QObject {
 
     test::DevCloud cloud{{"--otp-code", "123456"}};
 
-    static Run run(const QString& program, const QStringList& args, const QString& home,
-                   const QMap<QString, QString>& extra = {}) {
-        QProcess p;
+    static test::Run run(const QString& program, const QStringList& args, const QString& home,
+                         const QMap<QString, QString>& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", home + "/config");
         env.insert("XDG_RUNTIME_DIR", home + "/run");
@@ -37,11 +38,7 @@ class SettingsTest : public QObject {
         env.remove("DBUS_SESSION_BUS_ADDRESS"); // no desktop: no tray, no keyring
         for (auto it = extra.begin(); it != extra.end(); ++it)
             env.insert(it.key(), it.value());
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-        if (!p.waitForFinished(60'000)) p.kill();
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        return test::runProgram(program, args, env);
     }
 
 private slots:
@@ -64,6 +61,7 @@ private slots:
         QFETCH(bool, writable);
         if (setup == "read-only" && geteuid() == 0) QSKIP("root writes into read-only folders");
 
+        ::umask(022); // as on most desktops: new files 0644, folders 0755
         QTemporaryDir home;
         QVERIFY(QDir().mkpath(home.filePath("run")));
         QFile::setPermissions(home.filePath("run"),
@@ -92,13 +90,13 @@ private slots:
         const QMap<QString, QString> toCloud{{"TAVO_CLOUD_HOST", cloud.host()}, {"TAVO_CLOUD_TLS", "0"}};
 
         // Start-up: an empty session, told plainly, no crash.
-        const Run devices = run(TAVOCTL_PATH, {"devices"}, home.path(), toCloud);
+        const test::Run devices = run(TAVOCTL_PATH, {"devices"}, home.path(), toCloud);
         QCOMPARE(devices.code, 1);
         QCOMPARE(devices.err, QString("tavoctl: Not signed in. Run: tavoctl login PHONE\n"));
 
         // The window app starts on sign-in and quits after its screenshot.
         const QString shot = home.filePath("shot.png");
-        const Run app = run(TAVO_APP_PATH, {}, home.path(),
+        const test::Run app = run(TAVO_APP_PATH, {}, home.path(),
                             {{"TAVO_CLOUD_HOST", cloud.host()},
                              {"TAVO_SCREENSHOT", shot},
                              {"TAVO_SCREENSHOT_DELAY_MS", "300"}});
@@ -106,13 +104,16 @@ private slots:
         QVERIFY(QFile::exists(shot));
 
         // A sign-in is kept where it can be, and where it cannot the command fails.
-        const Run login =
+        const test::Run login =
             run(TAVOCTL_PATH, {"login", "+15550001234", "--code", "123456"}, home.path(), toCloud);
-        const Run after = run(TAVOCTL_PATH, {"devices"}, home.path(), toCloud);
+        const test::Run after = run(TAVOCTL_PATH, {"devices"}, home.path(), toCloud);
         if (writable) {
             QVERIFY2(login.code == 0, qPrintable(login.err));
             QCOMPARE(login.out, QString("Signed in as +15550001234\n"));
             QVERIFY2(after.code == 0, qPrintable(after.err));
+            // The file holds the bearer token: the owner's alone, whatever the umask made.
+            QCOMPARE(mode(file), 0600);
+            QCOMPARE(mode(folder), 0700);
         } else {
             QCOMPARE(login.code, 1);
             QVERIFY2(login.err.contains("couldn't be saved"), qPrintable(login.err));

@@ -28,4 +28,17 @@ std::optional<QRegularExpressionMatch> startAndAwaitLine(QProcess& process, cons
     return std::nullopt;
 }
 
+Run runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env, int timeoutMs,
+               const QByteArray& input) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    if (!input.isEmpty()) p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) p.kill();
+    p.waitForFinished();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
 } // namespace tavo::test

@@ -13,4 +13,13 @@ std::optional<QRegularExpressionMatch> startAndAwaitLine(QProcess& process, cons
                                                          const QStringList& args, const QRegularExpression& ready,
                                                          QString& log);
 
+// A program run to its end (killed after `timeoutMs`): exit code (-1 when it crashed or was
+// killed) and what it wrote.
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+Run runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+               int timeoutMs = 60'000, const QByteArray& input = {});
+
 } // namespace tavo::test

@@ -27,6 +27,8 @@ public:
     static QSettings::Format jsonFormat();
 
 private:
+    void keepPrivate() const;
+
     std::unique_ptr<QSettings> m_settings;
 };
 
