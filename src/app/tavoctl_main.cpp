@@ -14,8 +14,9 @@
 #include "voice/VoiceService.h"
 #include "voice/WavFile.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSocketNotifier>
@@ -23,7 +24,9 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 
 using namespace tavo;
 
@@ -63,20 +66,56 @@ int usage() {
     return 2;
 }
 
+volatile std::sig_atomic_t interrupted = 0;
+// Set once the cloud refused the session: whatever the command was doing, it ends with the one
+// "Session expired" line from main, not with the error of the request that found out.
+bool sessionEnded = false;
+
 int fail(const QString& text) {
+    if (sessionEnded) return 1;
     err << "tavoctl: " << text << "\n";
     err.flush();
     return 1;
 }
 
-// Runs the event loop until `done` holds or the time is up.
+// SIGINT and SIGTERM set `interrupted` and wake the event loop through a pipe, so every wait
+// sees them at once without polling. Commands that can be interrupted call this first.
+int signalPipe[2] = {-1, -1};
+void catchInterrupts() {
+    static QSocketNotifier* notifier = nullptr;
+    if (notifier) return;
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char drained[16];
+        while (::read(signalPipe[0], drained, sizeof drained) > 0) {
+        }
+    });
+    const auto handler = [](int) {
+        interrupted = 1;
+        const char byte = 1;
+        [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+    };
+    std::signal(SIGINT, handler);
+    std::signal(SIGTERM, handler);
+}
+
+// Runs the event loop until `done` holds or the time is up. `done` is looked at each time the
+// loop has handled what was pending and is about to sleep, so waiting costs no CPU.
 bool waitFor(const std::function<bool()>& done, int ms = waitMs) {
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    const auto over = [&] { return sessionEnded || done(); };
+    if (over()) return done();
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (ms != std::numeric_limits<int>::max()) deadline.start(ms);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &loop,
+                     [&] {
+                         if (over()) loop.quit();
+                     });
+    loop.exec();
+    return done();
 }
 
 QString lastError(const TavoStore& store, const QString& fallback) {
@@ -153,8 +192,10 @@ int login(TavoStore& store, const SettingsPreferences& preferences, const QStrin
     return 0;
 }
 
-// Waits for the socket's welcome, which carries the list.
+// Opens the device socket (only commands that need it do) and waits for its welcome, which
+// carries the list.
 bool connected(TavoStore& store) {
+    if (store.conn() == TavoStore::ConnStatus::Offline) store.connectWS();
     return waitFor([&] { return store.conn() == TavoStore::ConnStatus::Connected; });
 }
 
@@ -203,16 +244,13 @@ int command(TavoStore& store, const QStringList& args, bool all) {
     return 0;
 }
 
-volatile std::sig_atomic_t interrupted = 0;
-
 // Speech runs in the background; the process waits for it before exiting.
 void waitForSpeech() {
     waitFor([] { return !ChatSpeaker::shared().isSpeaking() || interrupted != 0; }, 60'000);
 }
 
 int watch(TavoStore& store, bool asJson) {
-    std::signal(SIGINT, [](int) { interrupted = 1; });
-    std::signal(SIGTERM, [](int) { interrupted = 1; });
+    catchInterrupts();
     QList<Device> last = store.devices();
     auto emitLine = [&](const QString& line) {
         out << line << "\n";
@@ -245,6 +283,7 @@ int watch(TavoStore& store, bool asJson) {
     });
     if (store.conn() == TavoStore::ConnStatus::Offline) store.connectWS();
     waitFor([] { return interrupted != 0; }, std::numeric_limits<int>::max());
+    if (sessionEnded) return 1;
     return 0;
 }
 
@@ -252,7 +291,7 @@ int watch(TavoStore& store, bool asJson) {
 // capture pipeline. What was heard goes to stdout as "You: …", the answer as "Tavo: …",
 // partial transcripts to stderr; the answer is played before the command returns.
 int voice(TavoStore& store, const CloudConfig& config, const QStringList& args) {
-    std::signal(SIGINT, [](int) { interrupted = 1; });
+    catchInterrupts();
     std::unique_ptr<AudioInput> input;
     WavFileInput* file = nullptr;
     if (const qsizetype at = args.indexOf("--file"); at >= 0) {
@@ -373,7 +412,7 @@ int chat(TavoStore& store, const QStringList& words) {
     if (store.music()) {
         err << "Playing " << store.music()->title << " (Ctrl-C to stop)\n";
         err.flush();
-        std::signal(SIGINT, [](int) { interrupted = 1; });
+        catchInterrupts();
         waitFor([&] { return store.musicPlaying() || interrupted; }, 10'000);
         // A pause (from the desktop's player controls) keeps the track; the end or a stop ends the wait.
         const MusicPlayer& player = MusicPlayer::shared();
@@ -600,12 +639,11 @@ int skillConnect(TavoStore& store, SkillsAuth& auth) {
         if (line.trimmed().isEmpty()) return;
         if (const QString why = auth.submitPasted(line); !why.isEmpty()) err << why << "\n" << Qt::flush;
     });
-    std::signal(SIGINT, [](int) { interrupted = 1; });
-    QTimer cancelOnInterrupt;
-    QObject::connect(&cancelOnInterrupt, &QTimer::timeout, &auth, [&] {
-        if (interrupted) auth.cancel();
-    });
-    cancelOnInterrupt.start(100);
+    catchInterrupts();
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &auth,
+                     [&] {
+                         if (interrupted && auth.waiting()) auth.cancel();
+                     });
     QObject::connect(&auth, &SkillsAuth::waitingChanged, &auth, [&] {
         if (!auth.waiting()) return;
         err << (listening ? "Finish signing in in your browser; it brings you back here.\n"
@@ -694,31 +732,8 @@ int boxSetup(TavoStore& store, QStringList args) {
     return error ? 1 : 0;
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Tavo"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavo"));
-    QStringList args = app.arguments().mid(1);
-    if (args.isEmpty()) return usage();
-    const QString cmd = args.takeFirst();
-    const bool asJson = args.removeAll("--json") > 0;
-
-    QNetworkAccessManager network;
-    SettingsPreferences preferences;
-    RealClock clock;
-    // The browser is opened where possible; the address is printed either way, so a sign-in
-    // can always continue by hand.
-    SkillsAuth auth([](const QUrl& url) {
-        err << "Sign-in page: " << url.toString(QUrl::FullyEncoded) << "\n" << Qt::flush;
-        SkillsAuth::openInDesktopBrowser(url);
-        return true;
-    });
-    const CloudConfig config = CloudConfig::fromEnvironment();
-    TavoStore store({&network, &preferences, &clock, config, nullptr, nullptr, &auth});
-    QCoreApplication::processEvents(); // let a restored session start
-
+int run(TavoStore& store, SettingsPreferences& preferences, QNetworkAccessManager& network, SkillsAuth& auth,
+        const CloudConfig& config, const QString& cmd, QStringList args, bool asJson) {
     if (cmd == "login") return login(store, preferences, args);
     if (!requireSession(store)) return fail("Not signed in. Run: tavoctl login PHONE");
     if (cmd == "devices") return devices(store, asJson);
@@ -748,4 +763,39 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavo"));
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) return usage();
+    const QString cmd = args.takeFirst();
+    const bool asJson = args.removeAll("--json") > 0;
+
+    QNetworkAccessManager network;
+    SettingsPreferences preferences;
+    RealClock clock;
+    // The browser is opened where possible; the address is printed either way, so a sign-in
+    // can always continue by hand.
+    SkillsAuth auth([](const QUrl& url) {
+        err << "Sign-in page: " << url.toString(QUrl::FullyEncoded) << "\n" << Qt::flush;
+        SkillsAuth::openInDesktopBrowser(url);
+        return true;
+    });
+    const CloudConfig config = CloudConfig::fromEnvironment();
+    StoreServices services{&network, &preferences, &clock, config, nullptr, nullptr, &auth};
+    services.connectOnRestore = false; // the commands that need the device socket open it
+    TavoStore store(std::move(services));
+    QObject::connect(&store, &TavoStore::sessionExpired, &store, [] { sessionEnded = true; });
+    QCoreApplication::processEvents(); // let a restored session start
+    const int code = run(store, preferences, network, auth, config, cmd, args, asJson);
+    if (sessionEnded) {
+        err << "Session expired. Run: tavoctl login PHONE\n" << Qt::flush;
+        return 1;
+    }
+    return code;
 }

@@ -1,5 +1,6 @@
 #include "cloud/SocketInbox.h"
 
+#include <QAbstractSocket>
 #include <QTimer>
 #include <QWebSocket>
 
@@ -43,6 +44,14 @@ QCoro::Task<std::optional<SocketInbox::Frame>> SocketInbox::next(CancelToken can
 
 void closeAndDispose(QWebSocket* ws) {
     QObject::disconnect(ws, nullptr, nullptr, nullptr);
+    // A socket still opening, or whose connection has just dropped, has no handshake to finish;
+    // a close frame would be written to a TCP socket that is not connected (and Qt warns).
+    const auto* tcp = ws->findChild<QAbstractSocket*>();
+    if (ws->state() != QAbstractSocket::ConnectedState || !tcp || tcp->state() != QAbstractSocket::ConnectedState) {
+        ws->abort();
+        ws->deleteLater();
+        return;
+    }
     QObject::connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
     QTimer::singleShot(2000, ws, &QObject::deleteLater);
     ws->close(QWebSocketProtocol::CloseCodeGoingAway);

@@ -1,0 +1,131 @@
+// tavoctl as a user runs it, against the development cloud: each command's words and exit
+// status, and nothing else on stderr (no Qt warnings).
+
+#include "platform/Preferences.h"
+#include "platform/linux/SettingsPreferences.h"
+#include "support/ChildProcess.h"
+#include "support/DevCloud.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+using namespace tavo;
+
+class TavoctlTest : public QObject {
+    Q_OBJECT
+
+    test::DevCloud cloud{{"--seed", "demo"}};
+    QTemporaryDir home;
+    const QString demo = "+919876543210";
+
+    QProcessEnvironment env() const {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        e.insert("XDG_RUNTIME_DIR", home.filePath("run"));
+        e.insert("TAVO_CLOUD_HOST", cloud.host());
+        e.insert("TAVO_CLOUD_TLS", "0");
+        e.remove("DBUS_SESSION_BUS_ADDRESS");
+        return e;
+    }
+    // The demo account signed in, as `tavoctl login` leaves it; `token` instead of a real one.
+    void signIn(const QString& token = {}) {
+        const QJsonObject session = cloud.signIn(demo);
+        SettingsPreferences prefs(home.filePath("config/Tavo/Tavo.json"));
+        prefs.setValue(PrefKey::session, token.isEmpty() ? session.value("session_token").toString() : token);
+        prefs.setValue(PrefKey::phone, demo);
+        prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
+    }
+    QString boxName(qint64 id) {
+        for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
+            if (b.toObject().value("id").toInteger() == id) return b.toObject().value("name").toString();
+        return {};
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(cloud.start());
+        QVERIFY(QDir().mkpath(home.filePath("run")));
+        QFile::setPermissions(home.filePath("run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    void init() {
+        cloud.post("/dev/reset");
+        signIn();
+    }
+
+    // What a command prints and how it exits, for commands that report success or failure.
+    void commands_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out"); // the whole of stdout
+        QTest::addColumn<QString>("err"); // the whole of stderr
+        // The cloud's device_removed push comes before its reply: still a success, no "Access removed".
+        QTest::newRow("forget") << QStringList{"forget", "Study"} << 0 << "Box removed\n" << "";
+        QTest::newRow("leave") << QStringList{"leave", "3"} << 0 << "Left box\n" << "";
+        // The window's rename: trimmed, and a blank name refused before anything is sent.
+        QTest::newRow("rename trims") << QStringList{"rename", "2", "  Den  "} << 0 << "Renamed to \"Den\"\n" << "";
+        QTest::newRow("rename blank") << QStringList{"rename", "2", "   "} << 1 << "" << "tavoctl: Name can't be empty\n";
+        QTest::newRow("relay") << QStringList{"relay", "1", "2", "on"} << 0
+                               << "1  Living Room  online  1:Fan=on  2:Lamp=on  3:TV=off  4:Heater=off\n" << "";
+        QTest::newRow("relay refused: the real state back")
+            << QStringList{"relay", "3", "1", "on"} << 1 << "" << "tavoctl: Box is offline\n";
+    }
+
+    void commands() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env());
+        QCOMPARE(run.err, err);
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.code, code);
+        if (args.first() == "rename") QCOMPARE(boxName(2), run.code == 0 ? QString("Den") : QString("Study"));
+    }
+
+    // A token the cloud no longer knows ends the session, found out by a request or by the
+    // device socket, with one line saying what to do.
+    void sessionExpired_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("request") << QStringList{"devices"};
+        QTest::newRow("socket") << QStringList{"watch"};
+        QTest::newRow("operation") << QStringList{"members", "1"};
+    }
+
+    void sessionExpired() {
+        QFETCH(QStringList, args);
+        signIn("revoked");
+        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env(), 20'000);
+        QCOMPARE(run.err, QString("Session expired. Run: tavoctl login PHONE\n"));
+        QCOMPARE(run.code, 1);
+        const test::Run after = test::runProgram(TAVOCTL_PATH, {"devices"}, env());
+        QCOMPARE(after.err, QString("tavoctl: Not signed in. Run: tavoctl login PHONE\n"));
+    }
+
+    // `watch` takes hostile records in its stride, stays responsive and ends at SIGTERM.
+    void watchSurvivesAHugeRelayCount() {
+        QProcess watch;
+        watch.setProcessEnvironment(env());
+        watch.start(TAVOCTL_PATH, {"watch", "--json"});
+        QTRY_VERIFY_WITH_TIMEOUT(cloud.get("/dev/sockets").value("total").toInt() == 1, 10'000);
+        const QJsonObject huge{{"type", "device_added"},
+                               {"device", QJsonObject{{"id", 99}, {"mac", "m"}, {"name", "Huge"}, {"relay_count", 2147483647},
+                                                      {"relay_names", QJsonObject()}, {"acl_mask", -1}, {"role", "owner"},
+                                                      {"online", true}}}};
+        cloud.post("/dev/push", {{"phone", demo}, {"frame", QString::fromUtf8(QJsonDocument(huge).toJson())}});
+        cloud.post("/dev/push", {{"phone", demo}, {"frame", R"({"type":"error","error":"still here"})"}});
+        QByteArray out;
+        QTRY_VERIFY_WITH_TIMEOUT((out += watch.readAllStandardOutput()).contains("still here"), 10'000);
+        QVERIFY(!out.contains("Huge"));
+        ::kill(pid_t(watch.processId()), SIGTERM);
+        QVERIFY(watch.waitForFinished(5000));
+        QCOMPARE(watch.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(watch.readAllStandardError()), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TavoctlTest)
+#include "tst_tavoctl.moc"
