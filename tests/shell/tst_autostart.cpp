@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,51 @@ private slots:
         QVERIFY(login.setEnabled(false));
         QVERIFY(!QFile::exists(path));
         QVERIFY(!login.isEnabled());
+    }
+
+    // Whatever the program's path holds, the entry is one the desktop's own parser (GLib's)
+    // and the validator take, and it starts exactly that program.
+    void execIsQuoted_data() {
+        QTest::addColumn<QString>("folder"); // where the program is
+        QTest::newRow("plain") << "bin";
+        QTest::newRow("a space") << "My Apps";
+        // ("%" is written "%%" as the rules say, but GLib looks for the program before it reads
+        // field codes, so it refuses such a path whatever the entry says.)
+        QTest::newRow("quotes, dollar, backtick, backslash") << R"(a "b" $c `d` \e)";
+    }
+
+    void execIsQuoted() {
+        QFETCH(QString, folder);
+        QTemporaryDir dir;
+        // GLib takes an entry only when its program exists.
+        const QString program = dir.filePath(folder + "/tavo");
+        QVERIFY(QDir().mkpath(dir.filePath(folder)));
+        QFile exe(program);
+        QVERIFY(exe.open(QIODevice::WriteOnly));
+        exe.write("#!/bin/sh\n");
+        exe.close();
+        QVERIFY(exe.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const QString path = dir.filePath("autostart/app.tavo.Desktop.desktop");
+        XdgAutostart login(program, path);
+        QVERIFY(login.setEnabled(true));
+        QVERIFY(login.isEnabled());
+
+        QProcess validate;
+        validate.start("desktop-file-validate", {path});
+        QVERIFY(validate.waitForFinished());
+        QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
+
+        QProcess glib;
+        glib.start("/usr/bin/python3",
+                   {"-c",
+                    "import sys, gi\n"
+                    "from gi.repository import Gio, GLib\n"
+                    "info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])\n"
+                    "print(GLib.shell_parse_argv(info.get_commandline())[1][0], end='')",
+                    path});
+        QVERIFY(glib.waitForFinished());
+        QVERIFY2(glib.exitCode() == 0, glib.readAllStandardError().constData());
+        QCOMPARE(QString::fromUtf8(glib.readAllStandardOutput()), program);
     }
 
     void hiddenEntriesDoNotCount_data() {

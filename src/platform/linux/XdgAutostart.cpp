@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcLogin, "tavo.platform")
 
@@ -21,6 +22,39 @@ bool failed(const QString& why) {
 }
 
 } // namespace
+
+// One Exec argument as the Desktop Entry rules want it: quoted when it holds a reserved
+// character (a space in the path, say), with ", `, $ and \ escaped inside the quotes; "%"
+// doubled, since it starts a field code; then the escapes every string value has.
+QByteArray XdgAutostart::execArgument(const QString& arg) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString quoted;
+    if (std::any_of(arg.begin(), arg.end(), [](QChar c) { return reserved.contains(c); })) {
+        quoted = QStringLiteral("\"");
+        for (const QChar c : arg) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') quoted += u'\\';
+            quoted += c;
+        }
+        quoted += u'"';
+    } else {
+        quoted = arg;
+    }
+    quoted.replace(u'%', QStringLiteral("%%"));
+    QString value;
+    for (const QChar c : quoted) {
+        if (c == u'\\')
+            value += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            value += QStringLiteral("\\n");
+        else if (c == u'\t')
+            value += QStringLiteral("\\t");
+        else if (c == u'\r')
+            value += QStringLiteral("\\r");
+        else
+            value += c;
+    }
+    return value.toUtf8();
+}
 
 XdgAutostart::XdgAutostart(QString command, QString entryPath)
     : m_command(std::move(command)), m_path(std::move(entryPath)) {
@@ -56,10 +90,15 @@ bool XdgAutostart::setEnabled(bool on) {
     if (!f.open(QIODevice::WriteOnly)) return failed(f.errorString());
     const QByteArray entry =
         "[Desktop Entry]\nType=Application\nName=Tavo\nComment=Your Tavo boxes in the tray\nExec=" +
-        m_command.toUtf8() + "\nIcon=" + applicationID().toUtf8() +
+        execArgument(m_command) + "\nIcon=" + applicationID().toUtf8() +
         "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
     f.write(entry);
-    return f.commit() || failed(f.errorString());
+    if (!f.commit()) return failed(f.errorString());
+    // What the desktop will read is what the switch then shows: read it back.
+    QFile written(m_path);
+    if (!written.open(QIODevice::ReadOnly) || written.readAll() != entry)
+        return failed(QStringLiteral("%1 does not hold the entry written").arg(m_path));
+    return true;
 }
 
 } // namespace tavo
