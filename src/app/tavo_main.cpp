@@ -5,6 +5,7 @@
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
 #include "platform/linux/XdgAutostart.h"
+#include "shell/LoginItem.h"
 #include "shell/SingleInstance.h"
 #include "shell/TrayController.h"
 
@@ -88,15 +89,19 @@ int main(int argc, char* argv[]) {
     tavo::RealClock clock;
     tavo::TavoStore store({&network, &preferences, &clock, tavo::CloudConfig::fromEnvironment()});
 
+    // One launch-at-login state for the account tab and the tray alike.
+    tavo::XdgAutostart autostart(QCoreApplication::applicationFilePath());
+    tavo::LoginItem loginItem(autostart);
+
     QQuickStyle::setStyle(QStringLiteral("Basic")); // the screens draw their own look on it
     qmlRegisterSingletonInstance("Tavo", 1, 0, "Store", &store);
+    qmlRegisterSingletonInstance("Tavo", 1, 0, "LoginItem", &loginItem);
     QQmlApplicationEngine engine;
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
     QuickWindowHost windows(engine);
-    tavo::XdgAutostart autostart(QCoreApplication::applicationFilePath());
-    tavo::TrayController tray(autostart, windows);
+    tavo::TrayController tray(loginItem, windows);
 
     QObject::connect(&instance, &tavo::SingleInstance::showRequested, &app, [&] { windows.showWindow(); });
     // A skill sign-in's return from the browser; nothing else uses the scheme yet.

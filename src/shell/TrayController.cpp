@@ -2,7 +2,7 @@
 
 #include "cloud/CloudConfig.h"
 #include "core/TavoStore.h"
-#include "platform/LaunchAtLogin.h"
+#include "shell/LoginItem.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -36,8 +36,10 @@ QAction* disabled(QMenu* menu, const QString& text) {
 
 } // namespace
 
-TrayController::TrayController(LaunchAtLogin& login, WindowHost& window, QObject* parent)
-    : QObject(parent), m_login(login), m_window(window), m_menu(std::make_unique<QMenu>()) {}
+TrayController::TrayController(LoginItem& login, WindowHost& window, QObject* parent)
+    : QObject(parent), m_login(login), m_window(window), m_menu(std::make_unique<QMenu>()) {
+    connect(&m_login, &LoginItem::enabledChanged, this, &TrayController::rebuildMenu);
+}
 
 TrayController::~TrayController() {
     delete m_icon;
@@ -68,13 +70,24 @@ void TrayController::install(TavoStore* store) {
     for (auto signal : {&TavoStore::devicesChanged, &TavoStore::musicChanged, &TavoStore::musicPlayingChanged,
                         &TavoStore::connChanged, &TavoStore::sessionTokenChanged})
         connect(store, signal, this, &TrayController::rebuildMenu);
-    rebuildMenu();
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_icon = new QSystemTrayIcon(boltIcon());
         m_icon->setToolTip(QStringLiteral("Tavo"));
         m_icon->setContextMenu(m_menu.get());
         m_icon->show();
     }
+    rebuildMenu(); // once the menu is the tray's: its texts are written for the tray's kind
+}
+
+// A text with names from the cloud, as menu text that shows it unchanged. Menu texts have mnemonics: a
+// desktop menu (Qt's own, on an XEmbed tray) takes "&" as the marker and "&&" as an "&"; the
+// D-Bus menu of a StatusNotifierItem takes "_" as the marker and "__" as an "_", and Qt turns
+// the first "&" of a text into that marker. There an "&" can only stay when an earlier "&" is
+// the marker, so a text holding one gets its first character as the mnemonic.
+QString TrayController::menuText(const QString& name) const {
+    if (!m_menu->platformMenu()) return QString(name).replace(u'&', QStringLiteral("&&"));
+    QString text = QString(name).replace(u'_', QStringLiteral("__"));
+    return name.contains(u'&') ? QLatin1Char('&') + text : text;
 }
 
 bool TrayController::isVisible() const {
@@ -93,8 +106,8 @@ void TrayController::rebuildMenu() {
     menu->addSeparator();
     addMusicSection();
 
-    QAction* show = menu->addAction(QStringLiteral("Show Tavo"), this, &TrayController::tapShowWindow);
-    show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    // No shortcut shown for it: a desktop cannot give an app a global key of its own.
+    menu->addAction(QStringLiteral("Show Tavo"), this, &TrayController::tapShowWindow);
     menu->addAction(QStringLiteral("Hide window"), this, &TrayController::tapHideWindow);
     menu->addSeparator();
     menu->addAction(m_login.isEnabled() ? QStringLiteral("✓ Launch at login")
@@ -104,7 +117,7 @@ void TrayController::rebuildMenu() {
     if (m_store && !m_store->sessionToken().isEmpty())
         menu->addAction(QStringLiteral("Sign out…"), this, &TrayController::tapSignOut);
     QAction* quit = menu->addAction(QStringLiteral("Quit Tavo"), this, &TrayController::tapQuit);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcut(QKeySequence::Quit); // the window's own quit key
 }
 
 void TrayController::addDeviceSection() {
@@ -119,13 +132,13 @@ void TrayController::addDeviceSection() {
         return;
     }
     for (const Device& d : m_store->devices()) {
-        auto* sub =
-            new QMenu(d.name + QStringLiteral("  ") + (d.online ? QStringLiteral("●") : QStringLiteral("○")));
+        auto* sub = new QMenu(
+            menuText(d.name + QStringLiteral("  ") + (d.online ? QStringLiteral("●") : QStringLiteral("○"))));
         m_submenus << sub;
         const qint64 id = d.id;
         for (int ch = 1; ch <= d.relay_count; ++ch) {
             const QString mark = d.isOn(ch) ? QStringLiteral("✓") : QStringLiteral("  ");
-            QAction* relay = sub->addAction(mark + QLatin1Char(' ') + d.relayName(ch), this,
+            QAction* relay = sub->addAction(menuText(mark + QLatin1Char(' ') + d.relayName(ch)), this,
                                             [this, id, ch] { tapRelay(id, ch); });
             relay->setEnabled(d.online && d.isAllowed(ch));
         }
@@ -142,7 +155,7 @@ void TrayController::addMusicSection() {
     const TavoMusicTrack& track = *m_store->music();
     QString title = QStringLiteral("♪  ") + track.title;
     if (track.artist && !track.artist->isEmpty()) title += QStringLiteral(" — ") + *track.artist;
-    disabled(menu, title);
+    disabled(menu, menuText(title));
     menu->addAction(m_store->musicPlaying() ? QStringLiteral("Pause") : QStringLiteral("Play"), this,
                     &TrayController::tapMusicToggle);
     menu->addAction(QStringLiteral("Stop music"), this, &TrayController::tapMusicStop);
@@ -185,8 +198,7 @@ void TrayController::tapHideWindow() {
 }
 
 void TrayController::tapLaunchAtLogin() {
-    m_login.setEnabled(!m_login.isEnabled());
-    rebuildMenu();
+    m_login.setEnabled(!m_login.isEnabled()); // the menu follows its enabledChanged
 }
 
 void TrayController::tapSignOut() {

@@ -11,7 +11,7 @@ class QSystemTrayIcon;
 
 namespace tavo {
 
-class LaunchAtLogin;
+class LoginItem;
 class TavoStore;
 
 // The app's window, as the tray and a second launch see it.
@@ -30,7 +30,7 @@ public:
 class TrayController : public QObject {
     Q_OBJECT
 public:
-    TrayController(LaunchAtLogin& login, WindowHost& window, QObject* parent = nullptr);
+    TrayController(LoginItem& login, WindowHost& window, QObject* parent = nullptr);
     ~TrayController() override;
 
     // Once per process; later calls while a store is attached do nothing. Shows the tray
@@ -56,10 +56,11 @@ public:
     static QIcon boltIcon();
 
 private:
+    QString menuText(const QString& name) const;
     void addDeviceSection();
     void addMusicSection();
 
-    LaunchAtLogin& m_login;
+    LoginItem& m_login;
     WindowHost& m_window;
     QPointer<TavoStore> m_store;
     bool m_installed = false;

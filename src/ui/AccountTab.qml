@@ -109,9 +109,9 @@ Flickable {
                     Text { Layout.fillWidth: true; text: "Launch at login"; color: Theme.text; font.pixelSize: Theme.fontBody }
                     TavoSwitch {
                         objectName: "launchAtLogin"
-                        checked: view.launchAtLogin
+                        checked: LoginItem.enabled
                         Accessible.name: "Launch at login"
-                        onToggled: { view.launchAtLogin = checked; checked = Qt.binding(() => view.launchAtLogin) }
+                        onToggled: { LoginItem.enabled = checked; checked = Qt.binding(() => LoginItem.enabled) }
                     }
                 }
                 Rectangle { Layout.fillWidth: true; height: 1; color: Theme.stroke }

@@ -4,6 +4,7 @@ import Tavo
 
 // The one window.
 Window {
+    id: window
     width: 900
     height: 640
     minimumWidth: 380
@@ -13,5 +14,10 @@ Window {
     color: Theme.bg
 
     RootView { anchors.fill: parent }
+
+    // The desktop's standard keys: quit, and close the window as its close button does (with a
+    // tray the app stays there).
+    Shortcut { objectName: "quitShortcut"; sequences: [StandardKey.Quit]; context: Qt.ApplicationShortcut; onActivated: Qt.quit() }
+    Shortcut { objectName: "closeShortcut"; sequences: [StandardKey.Close]; onActivated: window.close() }
     SkillSignInWindow {}
 }

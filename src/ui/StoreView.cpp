@@ -3,7 +3,6 @@
 #include "core/TavoStore.h"
 #include "music/MusicPlayer.h"
 #include "platform/Preferences.h"
-#include "platform/linux/XdgAutostart.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
@@ -13,8 +12,7 @@
 
 namespace tavo {
 
-StoreView::StoreView(QObject* parent)
-    : QObject(parent), m_login(std::make_unique<XdgAutostart>(QCoreApplication::applicationFilePath())) {}
+StoreView::StoreView(QObject* parent) : QObject(parent) {}
 
 StoreView::~StoreView() = default;
 
@@ -90,15 +88,6 @@ void StoreView::setUseLocalServer(bool on) {
     m_store->teardownWSTask();
     m_store->signOut(); // goes offline too
     emit useLocalServerChanged();
-}
-
-bool StoreView::launchAtLogin() const {
-    return m_login->isEnabled();
-}
-
-void StoreView::setLaunchAtLogin(bool on) {
-    m_login->setEnabled(on);
-    emit launchAtLoginChanged(); // the switch reads the desktop's answer again
 }
 
 QVariantMap StoreView::device(qint64 id) const {

@@ -9,10 +9,9 @@
 namespace tavo {
 
 class TavoStore;
-class LaunchAtLogin;
 
 // Store fields the screens show that need shaping for QML: members, the current track, one
-// box by id, and the account tab's two switches.
+// box by id, and the account tab's server switch.
 class StoreView : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -25,7 +24,6 @@ class StoreView : public QObject {
     Q_PROPERTY(QVariantList audioOutputs READ audioOutputs NOTIFY audioOutputChanged) // id, name
     Q_PROPERTY(QString audioOutput READ audioOutput WRITE setAudioOutput NOTIFY audioOutputChanged)
     Q_PROPERTY(bool useLocalServer READ useLocalServer WRITE setUseLocalServer NOTIFY useLocalServerChanged)
-    Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
 public:
     explicit StoreView(QObject* parent = nullptr);
     ~StoreView() override;
@@ -43,9 +41,6 @@ public:
     bool useLocalServer() const;
     // Stores the choice and signs out, so the user signs in again against that server.
     void setUseLocalServer(bool on);
-    // The desktop's login item, read afresh each time: a refused change springs back.
-    bool launchAtLogin() const;
-    void setLaunchAtLogin(bool on);
 
     // One box by id: {found, name, relayCount, relayNames, role}.
     Q_INVOKABLE QVariantMap device(qint64 id) const;
@@ -59,13 +54,11 @@ signals:
     void devicesChanged();
     void audioOutputChanged();
     void useLocalServerChanged();
-    void launchAtLoginChanged();
 
 private:
     class MusicPlayer& music() const;
 
     QPointer<TavoStore> m_store;
-    std::unique_ptr<LaunchAtLogin> m_login;
 };
 
 } // namespace tavo

@@ -80,8 +80,19 @@ MenuNode readNode(const QDBusArgument& arg) {
     return node;
 }
 
+// A D-Bus menu label as the tray host shows it: "_" marks the mnemonic, "__" is an "_".
+QString shown(const QString& label) {
+    QString text;
+    for (qsizetype i = 0; i < label.size(); ++i) {
+        if (label.at(i) == u'_' && i + 1 < label.size() && label.at(i + 1) == u'_') ++i;
+        else if (label.at(i) == u'_') continue;
+        text += label.at(i);
+    }
+    return text;
+}
+
 const MenuNode* findLabel(const MenuNode& node, const QString& label) {
-    if (node.label == label) return &node;
+    if (shown(node.label) == label) return &node;
     for (const MenuNode& c : node.children)
         if (const MenuNode* hit = findLabel(c, label)) return hit;
     return nullptr;
@@ -165,6 +176,8 @@ private slots:
         prefs.setValue(PrefKey::session, session.value("session_token").toString());
         prefs.setValue(PrefKey::phone, phone);
         prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
+        cloud.post("/dev/devices", {{"owner", phone}, {"name", "R_D Lab"}, {"relay_count", 2},
+                                    {"relay_names", QJsonObject{{"1", "Fan & Light"}, {"2", "Fan_2 & _3_"}}}});
     }
 
     void cleanupTestCase() {
@@ -208,6 +221,10 @@ private slots:
             20'000);
         QVERIFY(findLabel(root, "Living Room  ●"));
         QVERIFY(findLabel(root, "Guest House  ○"));
+        // Names are shown as they are, mnemonic markers and all.
+        QVERIFY(findLabel(root, "R_D Lab  ●"));
+        QVERIFY(findLabel(root, "   Fan & Light"));
+        QVERIFY(findLabel(root, "   Fan_2 & _3_"));
 
         const int lamp = findLabel(root, "   Lamp")->id;
         const QDBusMessage click =
@@ -253,6 +270,54 @@ private slots:
         QByteArray firstLog;
         QTRY_VERIFY_WITH_TIMEOUT((firstLog += first.readAllStandardError()).contains("link ignored"), 5000);
         QVERIFY(!firstLog.contains("window shown"));
+    }
+
+    // The desktop's standard keys, typed for real: Ctrl+W closes the window as its close button
+    // does (the app stays in the tray), Ctrl+Q quits.
+    void standardKeys() {
+        if (const QString missing = test::missingTool({"xdotool", "Xvfb"}); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        cleanupTestCase(); // the first app goes: this one has a display of its own
+        int n = 90;
+        while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+               QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            ++n;
+        const QString display = QStringLiteral(":%1").arg(n);
+        QProcess app;
+        app.setProcessEnvironment(env());
+        // -ac: xdotool, not a child of xvfb-run, has no share of its authorisation.
+        app.start("xvfb-run", {"-n", QString::number(n), "-s", "-ac -screen 0 1280x800x24", TAVO_APP_PATH});
+        const auto xdotool = [&](const QStringList& args) {
+            QProcess x;
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            e.insert("DISPLAY", display);
+            x.setProcessEnvironment(e);
+            x.start("xdotool", args);
+            x.waitForFinished(15'000);
+            return QString::fromUtf8(x.readAllStandardOutput()).trimmed();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 20'000);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher->items.size(), 2,
+                                  20'000); // its tray item: closing keeps it running
+
+        xdotool({"search", "--onlyvisible", "--name", "^Tavo$", "windowfocus", "--sync", "key", "ctrl+w"});
+        QTRY_VERIFY_WITH_TIMEOUT(xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 10'000);
+        QTest::qWait(300);
+        QCOMPARE(app.state(), QProcess::Running);
+
+        QProcess again; // a second launch on the same display brings the window back
+        again.setProcessEnvironment([&] {
+            QProcessEnvironment e = env();
+            e.insert("DISPLAY", display);
+            return e;
+        }());
+        again.start(TAVO_APP_PATH, QStringList{});
+        QVERIFY(again.waitForFinished(20'000));
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 10'000);
+        xdotool({"search", "--onlyvisible", "--name", "^Tavo$", "windowfocus", "--sync", "key", "ctrl+q"});
+        QVERIFY(app.waitForFinished(20'000));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 0);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "platform/linux/XdgAutostart.h"
+#include "shell/LoginItem.h"
 #include "shell/TrayController.h"
 #include "support/DevCloud.h"
 #include "support/StoreFixture.h"
@@ -6,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace tavo;
@@ -61,10 +63,11 @@ class TrayTest : public QObject {
         test::StoreFixture f;
         QTemporaryDir dir;
         XdgAutostart login{"tavo", dir.filePath("autostart/tavo.desktop")};
+        LoginItem loginItem{login};
         RecordingWindow window;
         std::unique_ptr<TrayStore> store = std::make_unique<TrayStore>(
             StoreServices{&f.network, f.prefs.get(), &f.clock, f.config, &f.speaker});
-        TrayController tray{login, window};
+        TrayController tray{loginItem, window};
         Rig() { tray.install(store.get()); }
         void welcome(const QString& devices) {
             store->handleWS(
@@ -108,7 +111,8 @@ private slots:
         RecordingWindow window;
         QTemporaryDir dir;
         XdgAutostart login("tavo", dir.filePath("a.desktop"));
-        TrayController tray(login, window);
+        LoginItem loginItem(login);
+        TrayController tray(loginItem, window);
         tray.install(&store);
         QTRY_COMPARE(store.devices().size(), 3);
 
@@ -145,6 +149,14 @@ private slots:
         find(rig.tray.menu(), "✓ Launch at login")->trigger();
         QVERIFY(!rig.login.isEnabled());
         QVERIFY(find(rig.tray.menu(), "  Launch at login"));
+
+        // The account tab's switch and the tray share one state: each sees the other's toggle.
+        QSignalSpy switchRereads(&rig.loginItem, &LoginItem::enabledChanged);
+        rig.loginItem.setEnabled(true); // the switch
+        QVERIFY(find(rig.tray.menu(), "✓ Launch at login"));
+        find(rig.tray.menu(), "✓ Launch at login")->trigger();
+        QCOMPARE(switchRereads.size(), 2);
+        QVERIFY(!rig.loginItem.isEnabled());
     }
 
     void signOutAndInstallOnce() {

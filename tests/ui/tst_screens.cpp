@@ -3,6 +3,8 @@
 // (read from the cloud's development endpoint) and a look at what reached the cloud.
 
 #include "platform/linux/SecretServiceKeychain.h"
+#include "platform/linux/XdgAutostart.h"
+#include "shell/LoginItem.h"
 #include "support/BoxSim.h"
 #include "support/SessionDaemons.h"
 #include "support/SpeechWav.h"
@@ -159,6 +161,8 @@ class Setup : public QObject {
     test::SecretService keyring; // before the hub: it points the session bus here
     SecretServiceKeychain keychain;
     Hub hub;
+    std::unique_ptr<XdgAutostart> autostart;
+    std::unique_ptr<LoginItem> loginItem;
 
 public slots:
     void applicationAvailable() {
@@ -166,6 +170,8 @@ public slots:
         // DNS-SD never browses a real network from here: the scanner finds no daemon.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tavo-test-bus");
         qputenv("XDG_CONFIG_HOME", hub.configHome.path().toUtf8());
+        autostart = std::make_unique<XdgAutostart>("tavo", hub.configHome.filePath("autostart/tavo.desktop"));
+        loginItem = std::make_unique<LoginItem>(*autostart);
         QVERIFY(keyring.start());
         // Before anything opens an audio device: the voice screens speak into this.
         hub.soundUp = test::missingTool({"pulseaudio", "pactl", "paplay", "parec", "espeak-ng"}).isEmpty() &&
@@ -180,7 +186,10 @@ public slots:
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         static const bool registered =
             qmlRegisterSingletonInstance("Tavo", 1, 0, "Store", hub.fixture.store.get()) >= 0;
+        static const bool login =
+            qmlRegisterSingletonInstance("Tavo", 1, 0, "LoginItem", loginItem.get()) >= 0;
         Q_UNUSED(registered)
+        Q_UNUSED(login)
         engine->rootContext()->setContextProperty("Hub", &hub);
     }
 };
