@@ -108,13 +108,15 @@ TavoCard {
             columns: Math.max(2, Math.min(4, Math.floor(width / 92)))
             spacing: Theme.s2
             opacity: card.online ? 1 : 0.45
+            // One tile per channel, kept across state pushes: a push changes `relays`, which the
+            // tiles read, not the number of tiles.
             Repeater {
-                model: card.relays
+                model: card.relayCount
                 delegate: RelayTile {
-                    required property var modelData
+                    required property int index
                     width: (tiles.width - (tiles.columns - 1) * tiles.spacing) / tiles.columns
-                    relay: modelData
-                    onTapped: card.devices.tapRelay(card.index, modelData.ch)
+                    relay: card.relays[index] ?? ({})
+                    onTapped: card.devices.tapRelay(card.index, index + 1)
                 }
             }
         }
@@ -129,6 +131,7 @@ TavoCard {
                 delegate: TavoField {
                     required property int index
                     readonly property string key: String(index + 1)
+                    objectName: "relayNameField_" + key
                     width: parent.width
                     height: 38
                     placeholderText: "Relay " + key

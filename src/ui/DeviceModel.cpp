@@ -2,6 +2,10 @@
 
 #include "core/TavoStore.h"
 
+#include <QHash>
+#include <algorithm>
+#include <optional>
+
 namespace tavo {
 
 DeviceModel::DeviceModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -16,37 +20,114 @@ void DeviceModel::setStore(QObject* store) {
     if (m_store) disconnect(m_store, nullptr, this, nullptr);
     beginResetModel();
     m_store = s;
-    m_ids.clear();
-    if (m_store)
-        for (const Device& d : m_store->devices())
-            m_ids << d.id;
+    m_rows = m_store ? m_store->devices() : QList<Device>();
     endResetModel();
     if (m_store) connect(m_store, &TavoStore::devicesChanged, this, &DeviceModel::sync);
     emit storeChanged();
     emit countChanged();
 }
 
+namespace {
+
+QList<int> changedRoles(const Device& a, const Device& b) {
+    QList<int> roles;
+    if (a.name != b.name) roles << DeviceModel::Name;
+    if (a.online != b.online) roles << DeviceModel::Online;
+    if (a.role != b.role) roles << DeviceModel::DeviceRole << DeviceModel::IsOwner;
+    if (a.relay_count != b.relay_count) roles << DeviceModel::RelayCount;
+    if (a.relay_count != b.relay_count || a.states != b.states || a.acl_mask != b.acl_mask ||
+        a.relay_names != b.relay_names)
+        roles << DeviceModel::Relays;
+    if (a.relay_names != b.relay_names) roles << DeviceModel::RelayNames;
+    if (a.online != b.online || a.offline_hint != b.offline_hint || a.offline_since != b.offline_since)
+        roles << DeviceModel::OfflineText;
+    if (a.id != b.id) roles << DeviceModel::IdText;
+    return roles;
+}
+
+// Positions by id; nullopt when a list holds a box twice (no identity to follow then).
+std::optional<QHash<qint64, qsizetype>> positions(const QList<Device>& list) {
+    QHash<qint64, qsizetype> at;
+    at.reserve(list.size());
+    for (qsizetype i = 0; i < list.size(); ++i)
+        if (!at.contains(list.at(i).id))
+            at.insert(list.at(i).id, i);
+        else
+            return std::nullopt;
+    return at;
+}
+
+} // namespace
+
+void DeviceModel::updateRow(qsizetype i, const Device& now) {
+    const QList<int> roles = changedRoles(m_rows.at(i), now);
+    m_rows[i] = now;
+    if (!roles.isEmpty()) emit dataChanged(index(int(i)), index(int(i)), roles);
+}
+
+// Walks the store's new list against the rows: rows of boxes that are gone are removed, then
+// each position either holds its box already, gets it moved up from further down, or gets a
+// new row; the rows kept change in place.
 void DeviceModel::sync() {
-    QList<qint64> ids;
-    for (const Device& d : m_store->devices())
-        ids << d.id;
-    if (ids == m_ids) {
-        if (!ids.isEmpty()) emit dataChanged(index(0), index(int(ids.size()) - 1));
+    const QList<Device>& now = m_store->devices();
+    const qsizetype before = m_rows.size();
+    const bool sameBoxes = now.size() == m_rows.size() &&
+                           std::equal(now.cbegin(), now.cend(), m_rows.cbegin(),
+                                      [](const Device& a, const Device& b) { return a.id == b.id; });
+    if (sameBoxes) { // a push about boxes already shown: the usual case
+        for (qsizetype i = 0; i < now.size(); ++i)
+            updateRow(i, now.at(i));
         return;
     }
-    beginResetModel();
-    m_ids = ids;
-    endResetModel();
-    emit countChanged();
+    const auto wanted = positions(now);
+    if (!wanted || !positions(m_rows)) {
+        beginResetModel();
+        m_rows = now;
+        endResetModel();
+        emit countChanged();
+        return;
+    }
+    for (qsizetype i = m_rows.size() - 1; i >= 0; --i) {
+        if (wanted->contains(m_rows.at(i).id)) continue;
+        beginRemoveRows({}, int(i), int(i));
+        m_rows.removeAt(i);
+        endRemoveRows();
+    }
+    for (qsizetype i = 0; i < now.size(); ++i) {
+        const Device& d = now.at(i);
+        if (i < m_rows.size() && m_rows.at(i).id == d.id) {
+            updateRow(i, d);
+            continue;
+        }
+        qsizetype from = -1;
+        for (qsizetype j = i + 1; j < m_rows.size() && from < 0; ++j)
+            if (m_rows.at(j).id == d.id) from = j;
+        if (from >= 0) {
+            beginMoveRows({}, int(from), int(from), {}, int(i));
+            m_rows.move(from, i);
+            endMoveRows();
+            updateRow(i, d);
+            continue;
+        }
+        beginInsertRows({}, int(i), int(i));
+        m_rows.insert(i, d);
+        endInsertRows();
+    }
+    if (m_rows.size() != before) emit countChanged();
+}
+
+const Device* DeviceModel::row(int row) const {
+    return row >= 0 && row < m_rows.size() ? &m_rows.at(row) : nullptr;
 }
 
 int DeviceModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !m_store ? 0 : int(m_store->devices().size());
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 QVariant DeviceModel::data(const QModelIndex& index, int role) const {
-    if (!m_store || !index.isValid() || index.row() >= m_store->devices().size()) return {};
-    const Device& d = m_store->devices().at(index.row());
+    const Device* found = index.isValid() ? row(index.row()) : nullptr;
+    if (!found) return {};
+    const Device& d = *found;
     switch (role) {
     case Name:
         return d.name;
@@ -92,9 +173,10 @@ QHash<int, QByteArray> DeviceModel::roleNames() const {
             {IdText, "idText"}};
 }
 
-void DeviceModel::tapRelay(int row, int ch) {
-    if (!m_store || row < 0 || row >= m_store->devices().size()) return;
-    const Device& d = m_store->devices().at(row);
+void DeviceModel::tapRelay(int r, int ch) {
+    const Device* box = row(r);
+    if (!m_store || !box) return;
+    const Device& d = *box;
     if (!d.isAllowed(ch)) {
         m_store->showToast(QStringLiteral("No access to this relay"), true);
         return;
@@ -102,14 +184,14 @@ void DeviceModel::tapRelay(int row, int ch) {
     m_store->setRelay(d.id, ch, !d.isOn(ch));
 }
 
-void DeviceModel::allRelays(int row, bool on) {
-    if (!m_store || row < 0 || row >= m_store->devices().size()) return;
-    m_store->allRelays(m_store->devices().at(row).id, on);
+void DeviceModel::allRelays(int r, bool on) {
+    if (const Device* d = row(r); m_store && d) m_store->allRelays(d->id, on);
 }
 
-void DeviceModel::save(int row, const QString& name, const QVariantMap& relayNames) {
-    if (!m_store || row < 0 || row >= m_store->devices().size()) return;
-    const qint64 id = m_store->devices().at(row).id;
+void DeviceModel::save(int r, const QString& name, const QVariantMap& relayNames) {
+    const Device* d = row(r);
+    if (!m_store || !d) return;
+    const qint64 id = d->id;
     if (!name.isEmpty()) m_store->renameDevice(id, name);
     if (relayNames.isEmpty()) return;
     QMap<QString, QString> names;
@@ -118,15 +200,14 @@ void DeviceModel::save(int row, const QString& name, const QVariantMap& relayNam
     m_store->renameRelays(id, names);
 }
 
-void DeviceModel::remove(int row) {
-    if (!m_store || row < 0 || row >= m_store->devices().size()) return;
-    const Device& d = m_store->devices().at(row);
-    d.isOwner() ? m_store->forgetDevice(d.id) : m_store->leaveDevice(d.id);
+void DeviceModel::remove(int r) {
+    const Device* d = row(r);
+    if (!m_store || !d) return;
+    d->isOwner() ? m_store->forgetDevice(d->id) : m_store->leaveDevice(d->id);
 }
 
-void DeviceModel::openMembers(int row) {
-    if (!m_store || row < 0 || row >= m_store->devices().size()) return;
-    m_store->setScreen(Screen::members(m_store->devices().at(row).id));
+void DeviceModel::openMembers(int r) {
+    if (const Device* d = row(r); m_store && d) m_store->setScreen(Screen::members(d->id));
 }
 
 } // namespace tavo

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devices/Device.h"
+
 #include <QAbstractListModel>
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>
@@ -8,10 +10,11 @@ namespace tavo {
 
 class TavoStore;
 
-// The store's boxes as rows for the device grid. Rows keep their delegates across state
-// pushes (only data changes), so a card being edited survives a relay switching; a box
-// added or removed resets the rows. Commands go by row, so 64-bit ids never pass through
-// JavaScript numbers.
+// The store's boxes as rows for the device grid. The model keeps its own copy of the rows and
+// follows the store's list in place: a box added or removed is one row inserted or removed, a
+// box whose record changed is one row's dataChanged for the roles that changed. So delegates,
+// and an open rename editor or dialog in them, survive every push. Commands go by row, so
+// 64-bit ids never pass through JavaScript numbers.
 class DeviceModel : public QAbstractListModel {
     Q_OBJECT
     QML_ELEMENT
@@ -53,9 +56,11 @@ signals:
 
 private:
     void sync();
+    void updateRow(qsizetype i, const Device& now);
+    const Device* row(int row) const;
 
     QPointer<TavoStore> m_store;
-    QList<qint64> m_ids;
+    QList<Device> m_rows;
 };
 
 } // namespace tavo

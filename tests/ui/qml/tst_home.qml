@@ -76,6 +76,42 @@ ScreenCase {
             compare(findChild(c, "action_" + a) !== null, data.actions.indexOf(a) >= 0, a)
     }
 
+    // Pushes change rows in place: a rename being typed survives another box switching and a
+    // box being added, and a state push switches the tiles that are there, not new ones.
+    function test_pushesKeepEditorsAndTiles() {
+        const view = shown()
+        const card = deviceCard(view, "Living Room")
+        const fan = relayTile(card, "Fan")
+        const fanWasOn = fan.relay.on
+        mouseClick(findChild(card, "action_Rename"))
+        waitForRendering(view)
+        const field = findChild(card, "relayNameField_1")
+        mouseClick(field)
+        keyClick(Qt.Key_End)
+        keyClick(Qt.Key_Space)
+        keyClick(Qt.Key_2)
+        compare(field.text, "Fan 2")
+
+        Store.allRelays(2, true) // Study: the cloud pushes its state
+        tryVerify(() => Hub.storeStates(2)[0] === true)
+        const added = Hub.post("/dev/devices", { owner: "+919876543210", name: "Attic", relay_count: 1 })
+        tryVerify(() => deviceCard(view, "Attic") !== null)
+        verify(deviceCard(view, "Living Room") === card, "the card is the one being edited")
+        verify(card.editing)
+        compare(findChild(card, "relayNameField_1").text, "Fan 2")
+        mouseClick(findChild(card, "action_Cancel"))
+
+        Store.setRelay(1, 1, !fanWasOn)
+        tryVerify(() => Hub.storeStates(1)[0] === !fanWasOn)
+        waitForRendering(view)
+        verify(relayTile(card, "Fan") === fan, "the tile is the one that was there")
+        compare(fan.relay.on, !fanWasOn)
+        Store.setRelay(1, 1, fanWasOn)
+        Store.allRelays(2, false)
+        Store.forgetDevice(added.device.id)
+        tryVerify(() => deviceCard(view, "Attic") === null)
+    }
+
     // A new account, connected, with no boxes: the quiet card instead of a grid.
     function test_emptyAccountIsQuiet() {
         verify(Hub.signInAs("+919800000777", 0))
