@@ -154,7 +154,9 @@ private slots:
         f.prefs->setValue(PrefKey::threadID, qint64(7));
         TavoStore& store = f.make();
         QSignalSpy expired(&store, &TavoStore::sessionExpired);
-        QTRY_COMPARE(store.screenKind(), Screen::Kind::Home);
+        // The socket's refusal may come before any wait here could see Home; the expiry
+        // signal below is what shows a session was restored and then ended.
+        if (how != "socket") QTRY_COMPARE(store.screenKind(), Screen::Kind::Home);
         if (how == "http") store.loadMembers(1);
         if (how == "stale") {
             const API old(f.network, f.config, *f.prefs, "an older session's",
