@@ -327,6 +327,7 @@ private:
     };
     QCoro::Task<> doRemoveDevice(qint64 deviceID, QString path, QString doneText);
     QCoro::Task<> reportSkillTask(QCoro::Task<> task, QString id);
+    QCoro::Task<std::optional<QList<Skill>>> reloadSkills(); // the list, or nothing when it failed
     QCoro::Task<> doSendChat(QString text, QString context);
     QCoro::Task<std::optional<Failure>> streamChat(QString message, QJsonArray history, QString context);
     QByteArray chatRequestBody(const QString& message, const QJsonArray& history, const QString& context) const;
@@ -353,6 +354,7 @@ private:
     std::optional<QString> m_chatLiveStatus;
     QList<Skill> m_skills;
     bool m_skillsLoading = false;
+    int m_skillsLoads = 0; // list requests out
     std::optional<TavoMusicTrack> m_music;
     bool m_musicPlaying = false;
     qint64 m_currentThreadID = 0;
