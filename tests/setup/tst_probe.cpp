@@ -82,7 +82,7 @@ private slots:
             if (label == "204") return box("204", {"--info-status", "204"});
             if (label == "500") return box("500", {"--info-status", "500"});
             if (label == "slow") return box("slow", {"--delay-ms", "120"});
-            if (label == "trickle") return box("trickle", {"--trickle-ms", "40"}); // about 8 s for the reply
+            if (label == "trickle") return box("trickle", {"--trickle-ms", "40"}); // seconds for its body
             if (label == "redirect")
                 return box("redirect", {"--redirect-to", box("ok") + "/api/device-info"});
             if (label == "closed") return closedPort();

@@ -129,7 +129,7 @@ private slots:
             << QStringList{"--connect-status", "501"}
             << "!Couldn't reach the box: The box refused the WiFi details: Not supported (HTTP 501)";
         QTest::newRow("trickles past 6 s")
-            << QStringList{"--trickle-ms", "200", "--trickle-route", "/api/connect"}
+            << QStringList{"--trickle-ms", "1000", "--trickle-route", "/api/connect"}
             << "!Couldn't reach the box: The box took too long to answer.";
     }
     void refusedCredentials() {

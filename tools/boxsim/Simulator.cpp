@@ -158,32 +158,33 @@ void Simulator::missingHandler(const QHttpServerRequest&, QTcpSocket* socket) {
 // The reply is written by hand so that it can go out later without holding up the event loop.
 void Simulator::send(QTcpSocket* socket, const Reply& reply, int delayMs, std::optional<int> trickleMs) {
     const int drip = trickleMs.value_or(m_options.trickleMs);
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
-    if (!reply.location.isEmpty()) out += "Location: " + reply.location + "\r\n";
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
+    if (!reply.location.isEmpty()) head += "Location: " + reply.location + "\r\n";
+    QByteArray body;
     if (reply.status == 204 || reply.status == 304) {
-        out += "\r\n";
+        head += "\r\n";
     } else {
-        const QByteArray body =
-            reply.raw ? *reply.raw : QJsonDocument(reply.body).toJson(QJsonDocument::Compact);
-        out += "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
-               "\r\n\r\n" + body;
+        body = reply.raw ? *reply.raw : QJsonDocument(reply.body).toJson(QJsonDocument::Compact);
+        head += "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
+                "\r\n\r\n";
     }
     if (delayMs <= 0) {
-        write(socket, out, drip);
+        write(socket, head, body, drip);
         return;
     }
     // The socket is the timer's context: a client that gives up cancels the reply.
-    QTimer::singleShot(delayMs, socket, [socket, out, drip] { write(socket, out, drip); });
+    QTimer::singleShot(delayMs, socket, [socket, head, body, drip] { write(socket, head, body, drip); });
 }
 
-void Simulator::write(QTcpSocket* socket, const QByteArray& bytes, int trickleMs) {
-    if (trickleMs <= 0) {
-        socket->write(bytes);
+void Simulator::write(QTcpSocket* socket, const QByteArray& head, const QByteArray& body, int trickleMs) {
+    if (trickleMs <= 0 || body.isEmpty()) {
+        socket->write(head + body);
         return;
     }
-    // One byte at a time: never idle for long, never done soon.
+    // The head at once, then the body one byte at a time: never idle for long, never done soon.
+    socket->write(head);
     auto* drip = new QTimer(socket);
-    auto left = std::make_shared<QByteArray>(bytes);
+    auto left = std::make_shared<QByteArray>(body);
     QObject::connect(drip, &QTimer::timeout, socket, [socket, drip, left] {
         socket->write(left->left(1));
         left->remove(0, 1);

@@ -28,7 +28,7 @@ struct Options {
     int infoStatus = 200;
     int connectStatus = 200;
     int delayMs = 0;
-    int trickleMs = 0;    // > 0: replies go out one byte every N ms
+    int trickleMs = 0;    // > 0: reply bodies go out one byte every N ms
     QString trickleRoute; // only this route's, when set
     QUrl redirectTo;      // valid: every route answers 302 to it
     QStringList status;   // what successive cloud-status answers are; the last one repeats
@@ -67,9 +67,9 @@ private:
         std::optional<QByteArray> raw; // sent instead of `body`
         QByteArray location;
     };
-    // After `delayMs`, one byte every `trickleMs` (default: the box's own --trickle-ms).
+    // After `delayMs`; the body one byte every `trickleMs` (default: the box's own --trickle-ms).
     void send(QTcpSocket* socket, const Reply& reply, int delayMs, std::optional<int> trickleMs = {});
-    static void write(QTcpSocket* socket, const QByteArray& bytes, int trickleMs);
+    static void write(QTcpSocket* socket, const QByteArray& head, const QByteArray& body, int trickleMs);
     void refuse(QTcpSocket* socket, int delayMs);
     Reply connectWifi(const QByteArray& form);
     Reply deviceInfo() const;

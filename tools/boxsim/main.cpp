@@ -76,8 +76,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption connectStatus("connect-status", "HTTP status of an accepted /api/connect.",
                                            "CODE", "200");
     const QCommandLineOption delay("delay-ms", "Delay every reply (but /api/_sim's) by N ms.", "N", "0");
-    const QCommandLineOption trickle("trickle-ms", "Send every reply (but /api/_sim's) one byte every N ms.",
-                                     "N", "0");
+    const QCommandLineOption trickle(
+        "trickle-ms", "Send every reply body (but /api/_sim's) one byte every N ms.", "N", "0");
     const QCommandLineOption trickleRoute("trickle-route",
                                           "Trickle only this route's replies (e.g. /api/connect).", "PATH");
     const QCommandLineOption redirect("redirect-to", "Answer every route (but /api/_sim) with a 302 to URL.",
