@@ -10,6 +10,7 @@
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
 #include "setup/BoxScanner.h"
+#include "setup/Sanitize.h"
 #include "shell/SingleInstance.h"
 #include "voice/VoiceService.h"
 #include "voice/WavFile.h"
@@ -682,8 +683,8 @@ int boxScan(TavoStore& store, QNetworkAccessManager& network, QStringList args) 
     if (scanner.rows().isEmpty()) out << "No boxes found on this network\n";
     for (const QVariant& row : scanner.rows()) {
         const QVariantMap r = row.toMap();
-        out << r["title"].toString() << "\t" << r["subtitle"].toString() << "\t" << r["host"].toString()
-            << ":" << r["port"].toInt() << "\n";
+        out << r["title"].toString() << "\t" << r["subtitle"].toString() << "\t" << r["address"].toString()
+            << "\n";
     }
     return 0;
 }
@@ -726,7 +727,9 @@ int boxSetup(TavoStore& store, QStringList args) {
     QCoro::waitFor(store.doProvisionSubmit());
     if (error) fail(*error);
     if (store.prov().kind == ProvisionStep::Kind::ManualPair) {
-        err << "Then run: tavoctl box claim CODE\n" << Qt::flush;
+        // The code the box showed is not lost with this run.
+        const QString code = store.provPairCode().isEmpty() ? QStringLiteral("CODE") : store.provPairCode();
+        err << "Then run: tavoctl box claim " << code << "\n" << Qt::flush;
         return 1;
     }
     return error ? 1 : 0;
@@ -756,7 +759,8 @@ int run(TavoStore& store, SettingsPreferences& preferences, QNetworkAccessManage
     if (cmd == "box" && args.value(0) == "scan") return boxScan(store, network, args.mid(1));
     if (cmd == "box" && args.value(0) == "setup") return boxSetup(store, args.mid(1));
     if (cmd == "box" && args.size() == 2 && args[0] == "claim")
-        return runOperation(store, [&] { return store.doClaim(args[1]); });
+        // The code shaped as the pair-code field shapes it.
+        return runOperation(store, [&] { return store.doClaim(Sanitize::pairCode(args[1])); });
     if (cmd == "logout") {
         store.signOut();
         out << "Signed out\n";

@@ -84,6 +84,7 @@ class TavoStore : public QObject {
     Q_PROPERTY(QString provKind READ provKind NOTIFY provChanged)
     Q_PROPERTY(QString provCode READ provCode NOTIFY provChanged)
     Q_PROPERTY(QString provHeadline READ provHeadline NOTIFY provChanged)
+    Q_PROPERTY(QString provPairCode READ provPairCode NOTIFY provPairCodeChanged)
     Q_PROPERTY(tavo::TavoStore::ConnStatus conn READ conn NOTIFY connChanged)
     Q_PROPERTY(QString pendingInviteShareLink READ pendingInviteShareLinkText NOTIFY pendingInviteShareLinkChanged)
     Q_PROPERTY(tavo::SkillsAuth* skillsAuth READ skillsAuthObject CONSTANT)
@@ -135,6 +136,8 @@ public:
     void setProvHomeSSID(const QString& s) { assign(m_provHomeSSID, s, &TavoStore::provHomeSSIDChanged); }
     QString provHomePass() const { return m_provHomePass; }
     void setProvHomePass(const QString& s) { assign(m_provHomePass, s, &TavoStore::provHomePassChanged); }
+    // The pair code a box reported whose claim has not gone through yet ("" when none).
+    QString provPairCode() const;
     ConnStatus conn() const { return m_conn; }
     const std::optional<QString>& pendingInviteShareLink() const { return m_pendingInviteShareLink; }
     QString pendingInviteShareLinkText() const { return m_pendingInviteShareLink.value_or(QString()); }
@@ -194,7 +197,8 @@ public:
     Q_INVOKABLE void scanForBox();
     Q_INVOKABLE void provisionSubmit();
     Q_INVOKABLE void claim(const QString& pairCode);
-    // The manual pair card's claim: whatever the outcome, the set-up steps end.
+    // The manual pair card's claim: the set-up steps end, unless a claim of the code the box
+    // reported failed (its card stays, code and all).
     Q_INVOKABLE void manualClaim(const QString& pairCode);
     // The add-box screen's own moves: "Pair code", after its manual claim, and "Cancel".
     Q_INVOKABLE void showManualPair() { setProv(ProvisionStep::of(ProvisionStep::Kind::ManualPair)); }
@@ -266,6 +270,7 @@ signals:
     void provChanged();
     void provHomeSSIDChanged();
     void provHomePassChanged();
+    void provPairCodeChanged();
     void connChanged();
     void pendingInviteShareLinkChanged();
     void sessionExpired();
@@ -296,6 +301,13 @@ protected:
     QCoro::Task<> autoClaim(QString code);
     // Claim, "Box added", then the fresh device list; the failure for the caller to show.
     QCoro::Task<std::optional<Failure>> claimAndRefresh(QString code);
+    QCoro::Task<bool> claimTyped(QString pairCode); // true once claimed for this account
+    QCoro::Task<> loadSavedWifi();
+    QCoro::Task<> saveWifi(QString ssid, QString password);
+    void setProvPairCode(const QString& code);
+    void retryOnNetworkChange();
+    void networkChanged(); // claims provPairCode() again while its card is up
+    void retryPairCode();
     void setConn(ConnStatus c) { assign(m_conn, c, &TavoStore::connChanged); }
     void setChatBusy(bool b) { assign(m_chatBusy, b, &TavoStore::chatBusyChanged); }
     void setChatTyping(bool b) { assign(m_chatTyping, b, &TavoStore::chatTypingChanged); }
@@ -324,6 +336,7 @@ private:
     };
     QCoro::Task<> doRemoveDevice(qint64 deviceID, QString path, QString doneText);
     QCoro::Task<> reportSkillTask(QCoro::Task<> task, QString id);
+    QCoro::Task<std::optional<QList<Skill>>> reloadSkills(); // the list, or nothing when it failed
     QCoro::Task<> doSendChat(QString text, QString context);
     QCoro::Task<std::optional<Failure>> streamChat(QString message, QJsonArray history, QString context);
     QByteArray chatRequestBody(const QString& message, const QJsonArray& history, const QString& context) const;
@@ -350,6 +363,7 @@ private:
     std::optional<QString> m_chatLiveStatus;
     QList<Skill> m_skills;
     bool m_skillsLoading = false;
+    int m_skillsLoads = 0; // list requests out
     std::optional<TavoMusicTrack> m_music;
     bool m_musicPlaying = false;
     qint64 m_currentThreadID = 0;
@@ -361,6 +375,9 @@ private:
     ProvisionStep m_prov;
     QString m_provHomeSSID;
     QString m_provHomePass;
+    quint64 m_provSearch = 0;                    // the latest scanForBox
+    quint64 m_provWifiLoad = 0;                  // the latest read of the saved WiFi
+    QString m_provPairCode, m_provPairCodeToken; // and the session it was read in
     ConnStatus m_conn = ConnStatus::Offline;
     QPointer<QWebSocket> m_ws;
     std::optional<CancelToken> m_wsTask;

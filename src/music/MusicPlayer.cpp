@@ -6,23 +6,26 @@
 #include "platform/linux/MprisNowPlaying.h"
 
 #include <QAudioOutput>
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFutureWatcher>
 #include <QImage>
+#include <QImageReader>
 #include <QMediaPlayer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtConcurrent>
 #include <cmath>
 
 namespace tavo {
 
-MusicPlayer::MusicPlayer(std::unique_ptr<NowPlayingCenter> center, QObject* parent)
+MusicPlayer::MusicPlayer(std::unique_ptr<NowPlayingCenter> center, Clock* clock, QObject* parent)
     : QObject(parent), m_center(center ? std::move(center) : std::make_unique<MprisNowPlaying>()),
       m_player(new QMediaPlayer(this)), m_output(new QAudioOutput(this)),
-      m_network(new QNetworkAccessManager(this)) {
+      m_network(new QNetworkAccessManager(this)), m_clock(clock) {
     m_player->setAudioOutput(m_output);
     m_center->setCommandHandler([self = QPointer(this)](RemoteCommand c) {
         if (self) self->remote(c);
@@ -62,32 +65,51 @@ bool MusicPlayer::hasEnded() const {
 
 void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> onPlayingChanged) {
     m_onPlayingChanged = std::move(onPlayingChanged);
+    m_track.reset();
     const QUrl url(track.streamURL, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) return;
+    m_track = track;
     m_player->setSource(url);
     m_player->play();
     publishNowPlaying(track);
+}
+
+void MusicPlayer::play() {
+    // After the desktop's stop there is no item left to resume: the track starts over.
+    if (!hasItem() && m_track) {
+        m_player->setSource(QUrl(m_track->streamURL, QUrl::StrictMode));
+        m_player->play();
+        publishNowPlaying(*m_track);
+        return;
+    }
+    m_player->play();
 }
 
 void MusicPlayer::toggle() {
     if (isPlaying())
         m_player->pause();
     else
-        m_player->play();
+        play();
 }
 
 void MusicPlayer::stop() {
+    m_track.reset(); // the app's own stop: the track goes from the store as well
+    stopPlayback();
+}
+
+void MusicPlayer::stopPlayback() {
     m_player->pause();
     m_player->setSource(QUrl());
     ++m_generation;
     m_center->set(std::nullopt);
+    m_center->setCanPlayStopped(m_track.has_value());
     if (m_onPlayingChanged) m_onPlayingChanged(false);
 }
 
 void MusicPlayer::remote(RemoteCommand c) {
     switch (c) {
     case RemoteCommand::Play:
-        m_player->play();
+        play();
         break;
     case RemoteCommand::Pause:
         m_player->pause();
@@ -96,8 +118,8 @@ void MusicPlayer::remote(RemoteCommand c) {
         toggle();
         break;
     case RemoteCommand::Stop:
-        stop();
-        break; // the track stays in the store
+        stopPlayback();
+        break; // the track stays in the store, and can be played again
     }
 }
 
@@ -119,12 +141,68 @@ void MusicPlayer::publishNowPlaying(const TavoMusicTrack& track) {
     if (!track.thumbnailURL) return;
     const QUrl art(*track.thumbnailURL, QUrl::StrictMode);
     if (!art.isValid() || art.scheme().isEmpty()) return;
+    fetchCover(art, generation);
+}
+
+QString MusicPlayer::coverCacheDir() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers");
+}
+
+namespace {
+
+QCoro::Task<> abortWhenLate(Clock* clock, std::chrono::milliseconds limit, CancelToken finished,
+                            QPointer<QNetworkReply> reply) {
+    co_await clock->sleep(limit, finished);
+    if (!finished.isCancelled() && reply) reply->abort();
+}
+
+// On a pool thread: the cover as a small PNG in the cache, or "" when it is not an image
+// worth decoding. The dimensions are read before any pixel is, so a small file claiming a
+// huge image costs nothing.
+QString decodeCover(QByteArray bytes, const QString& name) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > qint64(4096) * 4096) return {};
+    const int side = MusicPlayer::coverSide;
+    if (size.isValid() && (size.width() > side || size.height() > side))
+        reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
+    QImage image = reader.read();
+    if (image.isNull()) return {};
+    if (image.width() > side || image.height() > side)
+        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QString dir = MusicPlayer::coverCacheDir();
+    QDir().mkpath(dir);
+    const QString file = dir + u'/' + name + QStringLiteral(".png");
+    if (!image.save(file, "PNG")) return {};
+    // The newest few stay; a long listening session does not fill the disk.
+    const QFileInfoList covers = QDir(dir).entryInfoList({QStringLiteral("*.png")}, QDir::Files, QDir::Time);
+    for (qsizetype i = MusicPlayer::cachedCovers; i < covers.size(); ++i)
+        if (covers[i].absoluteFilePath() != file) QFile::remove(covers[i].absoluteFilePath());
+    return file;
+}
+
+} // namespace
+
+void MusicPlayer::fetchCover(QUrl art, quint64 generation) {
     QNetworkReply* reply = m_network->get(QNetworkRequest(art));
-    connect(reply, &QNetworkReply::finished, this, [this, reply, generation, art] {
+    // Too big, or too slow in all (a trickle never trips an idle time-out): no cover.
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > maxCoverBytes || total > maxCoverBytes) reply->abort();
+    });
+    const CancelToken finished;
+    if (m_clock)
+        abortWhenLate(m_clock, coverLimit, finished, reply);
+    else
+        QTimer::singleShot(coverLimit, reply, &QNetworkReply::abort);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, generation, art, finished] {
+        finished.cancel();
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError) return;
         // Decoding a large cover is slow; it runs on a pool thread and lands back here.
         const QByteArray bytes = reply->readAll();
+        if (bytes.size() > maxCoverBytes) return; // arrived whole before it could be cut off
         auto* watcher = new QFutureWatcher<QString>(this);
         connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, generation] {
             watcher->deleteLater();
@@ -138,15 +216,7 @@ void MusicPlayer::publishNowPlaying(const TavoMusicTrack& track) {
         // One file per cover URL: desktops cache artwork by its URL.
         const QString name = QString::fromLatin1(
             QCryptographicHash::hash(art.toEncoded(), QCryptographicHash::Sha1).toHex().left(16));
-        watcher->setFuture(QtConcurrent::run([bytes, name] {
-            const QImage image = QImage::fromData(bytes);
-            if (image.isNull()) return QString();
-            const QString dir =
-                QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/covers");
-            QDir().mkpath(dir);
-            const QString file = dir + '/' + name + QStringLiteral(".png");
-            return image.save(file, "PNG") ? file : QString();
-        }));
+        watcher->setFuture(QtConcurrent::run([bytes, name] { return decodeCover(bytes, name); }));
     });
 }
 

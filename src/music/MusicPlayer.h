@@ -1,6 +1,7 @@
 #pragma once
 
 #include "music/MusicTrack.h"
+#include "platform/Clock.h"
 #include "platform/NowPlaying.h"
 
 #include <QObject>
@@ -20,17 +21,28 @@ namespace tavo {
 class MusicPlayer : public QObject {
     Q_OBJECT
 public:
-    // `center` empty = the desktop's (MPRIS on the session bus).
-    explicit MusicPlayer(std::unique_ptr<NowPlayingCenter> center = {}, QObject* parent = nullptr);
+    // `center` empty = the desktop's (MPRIS on the session bus). `clock` times cover downloads
+    // (none: real time).
+    explicit MusicPlayer(std::unique_ptr<NowPlayingCenter> center = {}, Clock* clock = nullptr,
+                         QObject* parent = nullptr);
     ~MusicPlayer() override;
     static MusicPlayer& shared();
 
     // Replaces the callback, starts the track and publishes it as now playing.
     virtual void play(const TavoMusicTrack& track, std::function<void(bool)> onPlayingChanged);
-    // Pause when playing, else play (buffering counts as not playing).
+    // Pause when playing, else play (buffering counts as not playing). After the desktop's
+    // stop, play starts the track again from the beginning.
     virtual void toggle();
     // Pause, drop the item, clear now playing, report false. The caller clears `music`.
     virtual void stop();
+
+    // Covers: at most this many bytes, fetched within this time, decoded to at most this many
+    // pixels a side; the cache keeps the latest few.
+    static constexpr qint64 maxCoverBytes = 5 * 1024 * 1024;
+    static constexpr std::chrono::milliseconds coverLimit{10'000};
+    static constexpr int coverSide = 512;
+    static constexpr int cachedCovers = 50;
+    static QString coverCacheDir();
 
     bool isPlaying() const;
     bool hasItem() const;
@@ -52,13 +64,18 @@ private:
     void refreshNowPlayingPlaybackInfo();
     void statusChanged();
     void remote(RemoteCommand c);
+    void play();         // the item, or the track again when the desktop stopped it
+    void stopPlayback(); // the stop sequence; the track can be played again
+    void fetchCover(QUrl url, quint64 generation);
 
     std::unique_ptr<NowPlayingCenter> m_center;
     QMediaPlayer* m_player;
     QAudioOutput* m_output;
     QNetworkAccessManager* m_network;
+    Clock* m_clock = nullptr;
     std::function<void(bool)> m_onPlayingChanged;
-    quint64 m_generation = 0; // per published track, so late artwork for an old one is dropped
+    std::optional<TavoMusicTrack> m_track; // the one play() was given, until the app stops it
+    quint64 m_generation = 0;              // per published track, so late artwork for an old one is dropped
 };
 
 } // namespace tavo

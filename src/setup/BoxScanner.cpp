@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "setup/BoxClient.h"
 
+#include <QHash>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
@@ -43,12 +44,18 @@ QString sortKey(const DiscoveredBox& box) {
 
 QList<DiscoveredBox> merge(const QList<DiscoveredBox>& finished) {
     QList<DiscoveredBox> out;
-    QSet<QString> seen;
-    for (const DiscoveredBox& box : finished)
-        if (!seen.contains(box.id)) {
-            seen.insert(box.id);
+    QHash<QString, qsizetype> at;
+    for (const DiscoveredBox& box : finished) {
+        const auto it = at.constFind(box.id);
+        if (it == at.constEnd()) {
+            at.insert(box.id, out.size());
             out << box;
+        } else if (!out[*it].status && box.status) {
+            // The same box on another address (IPv4 and IPv6, two interfaces): an address
+            // that answered says more than one that did not, however late it finished.
+            out[*it] = box;
         }
+    }
     // QString's operator< compares UTF-16 code units, which is code-point order for the
     // Basic Multilingual Plane and case-sensitive ("Z" < "a").
     std::stable_sort(out.begin(), out.end(),
@@ -99,15 +106,17 @@ QVariantList BoxScanner::rows() const {
     QVariantList out;
     for (const DiscoveredBox& box : m_found) {
         const bool mine = discovered::isMine(box, m_devices);
+        const std::optional<QUrl> base = boxBase(box.host, box.port);
         out << QVariantMap{{"id", box.id},
-                           {"title", discovered::sortKey(box)},
+                           {"title", box.id},
                            {"subtitle", discovered::subtitle(box, m_devices)},
                            {"mine", mine},
                            {"canClaim", discovered::canClaim(box)},
                            {"enabled", !mine && discovered::canClaim(box)},
                            {"pairCode", box.status ? box.status->pair_code.value_or(QString()) : QString()},
                            {"host", box.host},
-                           {"port", box.port}};
+                           {"port", box.port},
+                           {"address", base ? base->authority() : box.host}};
     }
     return out;
 }
@@ -132,13 +141,18 @@ QCoro::Task<> resolveInto(std::shared_ptr<Resolutions> all, std::shared_ptr<Serv
 
 QCoro::Task<> BoxScanner::handle(QList<ServiceInstance> results) {
     QPointer<BoxScanner> self(this);
+    const quint64 pass = ++m_passesStarted;
     auto all = std::make_shared<Resolutions>();
     all->remaining = int(results.size());
     if (all->remaining > 0) {
-        for (const ServiceInstance& instance : results) resolveInto(all, m_browser, m_network, instance);
+        for (const ServiceInstance& instance : results)
+            resolveInto(all, m_browser, m_network, instance);
         co_await all->done;
     }
-    if (!self) co_return;
+    // A pass over an older result set that ends after a newer one would bring back boxes
+    // that have gone: once a newer pass has published, the older ones say nothing.
+    if (!self || pass < m_passPublished) co_return;
+    m_passPublished = pass;
     m_found = discovered::merge(all->finished);
     emit foundChanged();
 }
@@ -150,11 +164,9 @@ QCoro::Task<std::optional<DiscoveredBox>> BoxScanner::resolve(std::shared_ptr<Se
     const std::optional<HostPort> endpoint = co_await resolveEndpoint(browser, instance);
     if (!endpoint) co_return std::nullopt;
     DiscoveredBox box{instance.name, endpoint->host, endpoint->port, std::nullopt};
-    // No brackets around an IPv6 host, as the address is built by text: such a box ends up
-    // without a status.
-    const QUrl base(QStringLiteral("http://%1:%2").arg(endpoint->host).arg(endpoint->port), QUrl::StrictMode);
-    if (!base.isValid() || base.host().isEmpty()) co_return box;
-    const BoxClient client(network, base);
+    const std::optional<QUrl> base = boxBase(endpoint->host, endpoint->port);
+    if (!base) co_return box;
+    const BoxClient client(network, *base);
     Result<CloudStatus> status = co_await client.cloudStatus();
     if (status) box.status = std::move(status).value();
     co_return box;

@@ -28,8 +28,9 @@ bool canClaim(const DiscoveredBox& box);
 QString subtitle(const DiscoveredBox& box, const QList<Device>& devices);
 // The list key: the status's name, else the instance name.
 QString sortKey(const DiscoveredBox& box);
-// Resolutions in the order they finished to the published list: the first finisher of each
-// name, stably sorted by key in code-point order.
+// Resolutions in the order they finished to the published list: one row per name (the first
+// finisher, unless a later one has the status it lacks), stably sorted by key in code-point
+// order.
 QList<DiscoveredBox> merge(const QList<DiscoveredBox>& finished);
 } // namespace discovered
 
@@ -58,7 +59,8 @@ public:
     bool scanning() const { return m_scanning; }
     bool hasBrowser() const { return bool(m_browser); }
     const QList<DiscoveredBox>& found() const { return m_found; }
-    // The rows for the screens, classified against `devices` (set by whoever shows them).
+    // The rows for the screens, classified against `devices` (set by whoever shows them);
+    // titled by the announced name.
     QVariantList rows() const;
     void setDevices(const QList<Device>& devices);
 
@@ -83,6 +85,7 @@ private:
     std::shared_ptr<ServiceBrowser> m_browser;
     bool m_scanning = false;
     QList<DiscoveredBox> m_found;
+    quint64 m_passesStarted = 0, m_passPublished = 0; // result sets resolved, and the latest on show
     QList<Device> m_devices;
 };
 

@@ -3,12 +3,8 @@
 #include "setup/BoxClient.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QPointer>
 #include <memory>
 #include <netdb.h>
-
-#include <qcoro/qcoronetworkreply.h>
 
 namespace tavo {
 
@@ -17,8 +13,8 @@ std::optional<QString> currentIPv4Gateway(const InterfaceList& interfaces) {
     for (const InterfaceAddress& entry : *interfaces) {
         if (!entry.address || entry.address->ss_family != AF_INET) continue;
         char host[1025];
-        if (getnameinfo(reinterpret_cast<const sockaddr*>(&*entry.address), sizeof(sockaddr_in), host, sizeof host,
-                        nullptr, 0, NI_NUMERICHOST) != 0)
+        if (getnameinfo(reinterpret_cast<const sockaddr*>(&*entry.address), sizeof(sockaddr_in), host,
+                        sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
             continue;
         const QString text = QString::fromLatin1(host);
         if (!text.startsWith(QLatin1String("192.168."))) continue;
@@ -36,7 +32,8 @@ TavoBoxProbe::Network TavoBoxProbe::Network::fromEnvironment() {
 
 QStringList TavoBoxProbe::hotspotCandidates() {
     QStringList out;
-    for (int n : {2, 3, 4, 7, 10, 42, 100, 200}) out << QStringLiteral("http://192.168.%1.1").arg(n);
+    for (int n : {2, 3, 4, 7, 10, 42, 100, 200})
+        out << QStringLiteral("http://192.168.%1.1").arg(n);
     return out;
 }
 
@@ -45,16 +42,12 @@ QCoro::Task<std::optional<BoxIdentity>> TavoBoxProbe::probe(QUrl url, int timeou
     if (!target || cancel.isCancelled()) co_return std::nullopt;
     // A session per probe keeps nothing (cookies, cache, connections) between boxes.
     QNetworkAccessManager session;
-    QNetworkRequest req(*target);
-    req.setTransferTimeout(timeoutMs);
-    std::unique_ptr<QNetworkReply> reply(session.get(req));
-    QPointer<QNetworkReply> weak(reply.get());
-    cancel.onCancel([weak] {
-        if (weak) weak->abort();
-    });
-    co_await qCoro(reply.get()).waitForFinished();
-    if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200) co_return std::nullopt;
-    Result<BoxIdentity> identity = json::decode<BoxIdentity>(reply->readAll());
+    // Only the address probed counts: a captive page redirecting to something that answers
+    // is not a box.
+    const Result<BoxAnswer> answer = co_await exchangeWithBox(
+        session, *target, "GET", std::nullopt, std::chrono::milliseconds(timeoutMs), nullptr, cancel);
+    if (!answer || answer->status != 200) co_return std::nullopt;
+    Result<BoxIdentity> identity = json::decode<BoxIdentity>(answer->body);
     if (!identity) co_return std::nullopt;
     co_return identity.value();
 }
@@ -97,7 +90,8 @@ QCoro::Task<std::optional<QUrl>> TavoBoxProbe::find(int timeoutMs) const {
     }
     if (urls.isEmpty()) co_return std::nullopt;
     sweep->remaining = int(urls.size());
-    for (const QUrl& url : urls) probeCandidate(sweep, url);
+    for (const QUrl& url : urls)
+        probeCandidate(sweep, url);
     co_await sweep->done;
     co_return sweep->winner;
 }

@@ -21,7 +21,9 @@ public:
     // Where to look. Production reads the real interfaces and sweeps the hotspot addresses
     // boxes use; tests hand in loopback addresses so no real network is ever probed.
     struct Network {
-        std::function<std::optional<QString>()> gateway = [] { return currentIPv4Gateway(listInterfaceAddresses()); };
+        std::function<std::optional<QString>()> gateway = [] {
+            return currentIPv4Gateway(listInterfaceAddresses());
+        };
         QStringList candidates = hotspotCandidates();
         // The real network, unless TAVO_BOX_HOTSPOT=host[:port] names the one place a box's
         // hotspot answers (development: a simulated box on loopback; no sweep then).
@@ -38,8 +40,8 @@ public:
     // each; the first identity wins and the other probes are aborted.
     QCoro::Task<std::optional<QUrl>> find(int timeoutMs) const;
 
-    // Status exactly 200 and a decodable identity, over a session of its own; anything else
-    // is nothing.
+    // Status exactly 200 from `url` itself (no redirects) within `timeoutMs` in all, and a
+    // decodable identity, over a session of its own; anything else is nothing.
     static QCoro::Task<std::optional<BoxIdentity>> probe(QUrl url, int timeoutMs, CancelToken cancel = {});
 
 private:

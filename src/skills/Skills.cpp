@@ -5,6 +5,7 @@
 #include "skills/SkillsAuth.h"
 
 #include <QUrlQuery>
+#include <algorithm>
 
 namespace tavo {
 
@@ -15,7 +16,8 @@ SkillCallback readSkillCallback(const QUrl& callback) {
             if (k == key) return v;
         return std::nullopt;
     };
-    if (first(u"ok") == QStringLiteral("1")) return {true, QStringLiteral("Swiggy connected — try ordering in chat.")};
+    if (first(u"ok") == QStringLiteral("1"))
+        return {true, QStringLiteral("Swiggy connected — try ordering in chat.")};
     const QString reason = first(u"reason").value_or(QString());
     QString toast = QStringLiteral("Swiggy connect failed");
     if (!reason.isEmpty()) toast += QStringLiteral(" (") + reason + u')';
@@ -54,17 +56,26 @@ void TavoStore::loadSkills() {
 }
 
 QCoro::Task<> TavoStore::doLoadSkills() {
-    if (m_sessionToken.isEmpty()) co_return;
-    assign(m_skillsLoading, true, &TavoStore::skillsLoadingChanged);
+    co_await reloadSkills();
+}
+
+QCoro::Task<std::optional<QList<Skill>>> TavoStore::reloadSkills() {
+    if (m_sessionToken.isEmpty()) co_return std::nullopt;
+    // Loading while any list request is out, not just the first to come back.
+    if (m_skillsLoads++ == 0) assign(m_skillsLoading, true, &TavoStore::skillsLoadingChanged);
     QPointer<TavoStore> self(this);
+    const QString account = m_sessionToken;
     const QString get = QStringLiteral("GET");
     Result<SkillsListResponse> reply = co_await api().send<SkillsListResponse>(get, Endpoints::skills());
-    if (!self) co_return;
-    if (reply)
-        assign(m_skills, reply->skills, &TavoStore::skillsChanged);
-    else
-        showToast(reply.failure().description(), true);
-    assign(m_skillsLoading, false, &TavoStore::skillsLoadingChanged);
+    if (!self) co_return std::nullopt;
+    if (--m_skillsLoads == 0) assign(m_skillsLoading, false, &TavoStore::skillsLoadingChanged);
+    if (m_sessionToken != account) co_return std::nullopt; // another account's list by now
+    if (!reply) {
+        showToast(reply.failure().description(), true); // the list on show stays
+        co_return std::nullopt;
+    }
+    assign(m_skills, reply->skills, &TavoStore::skillsChanged);
+    co_return reply->skills;
 }
 
 void TavoStore::connectSwiggy() {
@@ -77,11 +88,12 @@ QCoro::Task<> TavoStore::doConnectSwiggy() {
         co_return;
     }
     QPointer<TavoStore> self(this);
+    const QString account = m_sessionToken;
     const QString post = QStringLiteral("POST");
     const QByteArray body = json::compact({{"callback_scheme", "tavo"}, {"return_to", "/"}});
     Result<SkillsConnectResponse> reply =
         co_await api().send<SkillsConnectResponse>(post, Endpoints::swiggyConnect(), body);
-    if (!self) co_return;
+    if (!self || m_sessionToken != account) co_return; // signed out or in as someone else meanwhile
     if (!reply) {
         showToast(reply.failure().description(), true);
         co_return;
@@ -95,15 +107,29 @@ QCoro::Task<> TavoStore::doConnectSwiggy() {
     }
     const QString callbackScheme = QStringLiteral("tavo");
     const SkillsAuth::Outcome outcome = co_await skillsAuth().run(authorize, callbackScheme);
-    if (!self) co_return;
+    if (!self || m_sessionToken != account) co_return;
     if (std::holds_alternative<SkillsAuth::UserCancelled>(outcome)) co_return;
     if (const auto* failed = std::get_if<SkillsAuth::Failed>(&outcome)) {
         showToast(failed->message, true);
         co_return;
     }
     const SkillCallback result = readSkillCallback(std::get<QUrl>(outcome));
-    showToast(result.toast, !result.ok);
-    co_await doLoadSkills();
+    if (!result.ok) {
+        showToast(result.toast, true);
+        co_await doLoadSkills();
+        co_return;
+    }
+    // Anything can open a "tavo:" link (a stale one, a forged one): the cloud's own list says
+    // whether the skill is connected.
+    const std::optional<QList<Skill>> list = co_await reloadSkills();
+    if (!self || !list) co_return; // the reload's failure is on show
+    const bool connected = std::any_of(list->begin(), list->end(), [](const Skill& s) {
+        return s.id == QLatin1String("swiggy") && s.connected;
+    });
+    if (connected)
+        showToast(result.toast, false);
+    else
+        showToast(QStringLiteral("Swiggy connect failed (not connected)"), true);
 }
 
 void TavoStore::disconnectSkill(const QString& id) {
@@ -113,9 +139,11 @@ void TavoStore::disconnectSkill(const QString& id) {
 QCoro::Task<> TavoStore::doDisconnectSkill(QString id) {
     if (m_sessionToken.isEmpty()) co_return;
     QPointer<TavoStore> self(this);
+    const QString account = m_sessionToken;
     const QString post = QStringLiteral("POST");
-    Result<EmptyOK> reply = co_await api().send<EmptyOK>(post, Endpoints::skillDisconnect(id), QByteArray("{}"));
-    if (!self) co_return;
+    Result<EmptyOK> reply =
+        co_await api().send<EmptyOK>(post, Endpoints::skillDisconnect(id), QByteArray("{}"));
+    if (!self || m_sessionToken != account) co_return;
     if (!reply) {
         showToast(reply.failure().description(), true);
         co_return;

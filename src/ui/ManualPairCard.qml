@@ -1,11 +1,12 @@
 import QtQuick
 import Tavo
 
-// Claiming by the code the box shows; the code is shaped as it is typed.
+// Claiming by the code the box shows; the code is shaped as it is typed. A code the box
+// already reported (an automatic claim that could not reach the cloud) is filled in.
 AddCard {
     id: card
     objectName: "manualPairCard"
-    property string code: ""
+    property string code: Rules.pairCodeInput(Store.provPairCode)
     Text {
         width: parent.width
         wrapMode: Text.Wrap

@@ -3,8 +3,10 @@
 
 #include "setup/TavoBoxProbe.h"
 #include "support/BoxSim.h"
+#include "support/LoopbackPeer.h"
 
 #include <QElapsedTimer>
+#include <QTcpSocket>
 #include <QTest>
 #include <memory>
 #include <qcoro/qcorotask.h>
@@ -20,9 +22,23 @@ QString closedPort() {
 
 } // namespace
 
+// A "box" whose identity is a megabyte long.
+test::LoopbackPeer::Handler hugeIdentity() {
+    return [](QTcpSocket* socket, test::LoopbackPeer&) {
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+            if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n")) return;
+            socket->readAll();
+            const QByteArray body = R"({"name":")" + QByteArray(1024 * 1024, 'x') + R"("})";
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                          QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        });
+    };
+}
+
 class TestProbe : public QObject {
     Q_OBJECT
     std::map<QString, std::unique_ptr<test::BoxSim>> m_boxes;
+    test::LoopbackPeer m_huge{hugeIdentity()};
 
     // One simulator per behaviour, started once.
     QString box(const QString& label, QStringList args = {}) {
@@ -51,6 +67,11 @@ private slots:
         QTest::newRow("slow but in time") << "" << QStringList{"closed", "slow"} << "slow";
         QTest::newRow("not a URL is skipped") << "" << QStringList{"http://exa mple", "ok"} << "ok";
         QTest::newRow("nothing to try") << "" << QStringList{} << "";
+        // Only a 200 from the address probed counts, within its limit in all.
+        QTest::newRow("a redirect to a box is no box") << "redirect" << QStringList{"redirect"} << "";
+        QTest::newRow("a trickling gateway runs out") << "trickle" << QStringList{} << "";
+        QTest::newRow("a trickling candidate runs out") << "" << QStringList{"trickle", "closed"} << "";
+        QTest::newRow("a megabyte of identity is no box") << "huge" << QStringList{} << "";
     }
     void find() {
         QFETCH(QString, gateway);
@@ -61,12 +82,18 @@ private slots:
             if (label == "204") return box("204", {"--info-status", "204"});
             if (label == "500") return box("500", {"--info-status", "500"});
             if (label == "slow") return box("slow", {"--delay-ms", "120"});
+            if (label == "trickle") return box("trickle", {"--trickle-ms", "40"}); // seconds for its body
+            if (label == "redirect")
+                return box("redirect", {"--redirect-to", box("ok") + "/api/device-info"});
             if (label == "closed") return closedPort();
+            if (label == "huge") return "http://" + m_huge.host();
             return label;
         };
         QStringList urls;
-        for (const QString& c : candidates) urls << base(c);
-        const TavoBoxProbe probe = probeWith(gateway.isEmpty() ? std::nullopt : std::optional(base(gateway)), urls);
+        for (const QString& c : candidates)
+            urls << base(c);
+        const TavoBoxProbe probe =
+            probeWith(gateway.isEmpty() ? std::nullopt : std::optional(base(gateway)), urls);
         const std::optional<QUrl> result = QCoro::waitFor(probe.find(1200));
         QCOMPARE(result.has_value(), !found.isEmpty());
         if (result) QCOMPARE(result->toString(), base(found));
@@ -92,7 +119,8 @@ private slots:
         QCOMPARE(QCoro::waitFor(probe.find(800)), std::optional(QUrl(ok)));
         // Qt's transfer time-out runs on a coarse timer (up to 5 % early): the bounds tell the
         // caller's 800 ms from the sweep's 200 ms and from the box's 5 s.
-        QVERIFY2(timer.elapsed() >= 700 && timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() >= 700 && timer.elapsed() < 2000,
+                 qPrintable(QString::number(timer.elapsed())));
     }
 
     void probeReadsTheIdentity() {

@@ -1,7 +1,10 @@
-// The DNS-SD scanner's states when no daemon can be reached. Discovery against a real Avahi
-// daemon runs in the test network (tst_netns.cpp); the row rules are in tst_boxapi.cpp.
+// The DNS-SD scanner's states when no daemon can be reached, and result sets in an order a
+// daemon cannot be made to give on cue. Discovery against a real Avahi daemon runs in the
+// test network (tst_netns.cpp); the row rules are in tst_boxapi.cpp.
 
+#include "fakes/ScriptedBrowser.h"
 #include "setup/BoxScanner.h"
+#include "support/BoxSim.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
@@ -40,6 +43,29 @@ private slots:
         scanner.start(); // browses again
         QVERIFY(scanner.scanning());
         QTRY_VERIFY(!scanner.scanning());
+    }
+
+    // A pass over an older result set that ends last does not bring back a box that went.
+    void anOlderPassNeverOverwritesANewerOne() {
+        test::BoxSim slow({"--joined", "Home Net", "--delay-ms", "800"}), fast({"--joined", "Home Net"});
+        QVERIFY(slow.start() && fast.start());
+        auto browser = std::make_shared<test::ScriptedBrowser>();
+        browser->addresses = {{"Gone", {"127.0.0.1", slow.port()}}, {"Here", {"127.0.0.1", fast.port()}}};
+        QNetworkAccessManager network;
+        BoxScanner scanner(network, [browser](const QString&) { return browser; });
+        const auto ids = [&] {
+            QStringList out;
+            for (const DiscoveredBox& box : scanner.found())
+                out << box.id;
+            return out;
+        };
+        scanner.start();
+        browser->report({"Gone"}); // read for 800 ms
+        browser->report({"Here"}); // "Gone" went away at once
+        QTRY_COMPARE(ids(), QStringList{"Here"});
+        QTest::qWait(1200); // the first pass is over
+        QCOMPARE(ids(), QStringList{"Here"});
+        QCOMPARE(browser->resolved, QStringList({"Gone", "Here"}));
     }
 
     void stopWithoutBrowser() {

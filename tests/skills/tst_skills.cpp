@@ -48,8 +48,8 @@ private:
         second.setProcessEnvironment(env);
         second.start(TAVO_APP_PATH, {link.toString()});
         // The first instance answers before the second exits; keep this one's loop running.
-        [[maybe_unused]] const bool exited =
-            QTest::qWaitFor([&] { return second.waitForFinished(5) || second.state() == QProcess::NotRunning; }, 10'000);
+        [[maybe_unused]] const bool exited = QTest::qWaitFor(
+            [&] { return second.waitForFinished(5) || second.state() == QProcess::NotRunning; }, 10'000);
         if (second.state() != QProcess::NotRunning) second.kill();
         secondInstanceLog = second.readAllStandardError();
     }
@@ -72,7 +72,8 @@ class SkillsTest : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(cloud.start());
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(runtime.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     void init() {
         cloud.post("/dev/reset");
@@ -85,14 +86,15 @@ private slots:
         QTest::addColumn<QString>("toast");
         const QString connected = "Swiggy connected — try ordering in chat.";
         QTest::newRow("ok with a reason") << "tavo://skills/swiggy?ok=1&reason=x" << true << connected;
-        QTest::newRow("denied") << "tavo://skills/swiggy?ok=0&reason=denied" << false << "Swiggy connect failed (denied)";
+        QTest::newRow("denied") << "tavo://skills/swiggy?ok=0&reason=denied" << false
+                                << "Swiggy connect failed (denied)";
         QTest::newRow("no query") << "tavo://skills/swiggy" << false << "Swiggy connect failed";
         QTest::newRow("first ok counts: 0") << "tavo://x?ok=0&ok=1" << false << "Swiggy connect failed";
         QTest::newRow("first ok counts: 1") << "tavo://x?ok=1&ok=0" << true << connected;
         QTest::newRow("ok without value") << "tavo://x?ok&reason=" << false << "Swiggy connect failed";
         QTest::newRow("not exactly 1") << "tavo://x?ok=1.0" << false << "Swiggy connect failed";
-        QTest::newRow("first reason, decoded") << "tavo://x?reason=access%20denied&reason=b" << false
-                                               << "Swiggy connect failed (access denied)";
+        QTest::newRow("first reason, decoded")
+            << "tavo://x?reason=access%20denied&reason=b" << false << "Swiggy connect failed (access denied)";
     }
     void callback() {
         QFETCH(QString, link);
@@ -106,10 +108,14 @@ private slots:
     void capitalized_data() {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("text");
-        QTest::newRow("plain") << "swiggy" << "Swiggy";
-        QTest::newRow("shouting") << "SWIGGY" << "Swiggy";
-        QTest::newRow("words") << "food  ORDER" << "Food  Order";
-        QTest::newRow("not a word break") << "food_order" << "Food_order";
+        QTest::newRow("plain") << "swiggy"
+                               << "Swiggy";
+        QTest::newRow("shouting") << "SWIGGY"
+                                  << "Swiggy";
+        QTest::newRow("words") << "food  ORDER"
+                               << "Food  Order";
+        QTest::newRow("not a word break") << "food_order"
+                                          << "Food_order";
     }
     void capitalized() {
         QFETCH(QString, id);
@@ -123,8 +129,13 @@ private slots:
         QTest::addColumn<QString>("toast");
         QTest::addColumn<bool>("error");
         QTest::addColumn<bool>("connected");
-        QTest::newRow("allow") << "allow" << "Swiggy connected — try ordering in chat." << false << true;
-        QTest::newRow("deny") << "deny" << "Swiggy connect failed (denied)" << true << false;
+        QTest::newRow("allow") << "allow"
+                               << "Swiggy connected — try ordering in chat." << false << true;
+        QTest::newRow("deny") << "deny"
+                              << "Swiggy connect failed (denied)" << true << false;
+        // A success link pasted without signing in proves nothing: the cloud's list decides.
+        QTest::newRow("forged link") << ""
+                                     << "Swiggy connect failed (not connected)" << true << false;
     }
     void connect() {
         QFETCH(QString, press);
@@ -137,12 +148,17 @@ private slots:
         SkillsAuth auth([&](const QUrl& u) { return browser.open(u); });
         SingleInstance running(QDir(runtime.path()).filePath(applicationID() + ".socket"));
         QVERIFY(running.listen());
-        QObject::connect(&running, &SingleInstance::linkReceived, &auth, [&](const QUrl& l) { auth.deliver(l); });
+        QObject::connect(&running, &SingleInstance::linkReceived, &auth,
+                         [&](const QUrl& l) { auth.deliver(l); });
         test::StoreFixture f;
         f.skillsAuth = &auth;
         TavoStore& store = f.makeSignedIn(cloud, demo);
 
         store.connectSwiggy();
+        if (press.isEmpty()) {
+            QTRY_VERIFY(auth.waiting());
+            QCOMPARE(auth.submitPasted("tavo://skills/swiggy?ok=1"), QString());
+        }
         QTRY_COMPARE_WITH_TIMEOUT(store.toast(), std::optional<QString>(toast), 15'000);
         QCOMPARE(store.toastIsError(), error);
         QCOMPARE(browser.opened.size(), 1);
@@ -176,12 +192,13 @@ private slots:
         f.skillsAuth = &auth;
         TavoStore& store = f.makeSignedIn(cloud, demo);
         if (!authorizeURL.isEmpty())
-            cloud.post("/dev/answer-next",
-                       {{"method", "POST"},
-                        {"path", "/v1/skills/swiggy/connect"},
-                        {"status", 200},
-                        {"body", QString::fromUtf8(json::compact(
-                                     {{"ok", true}, {"authorize_url", authorizeURL == "-" ? "" : authorizeURL}}))}});
+            cloud.post(
+                "/dev/answer-next",
+                {{"method", "POST"},
+                 {"path", "/v1/skills/swiggy/connect"},
+                 {"status", 200},
+                 {"body", QString::fromUtf8(json::compact(
+                              {{"ok", true}, {"authorize_url", authorizeURL == "-" ? "" : authorizeURL}}))}});
         store.connectSwiggy();
         if (toast.isEmpty()) {
             QTRY_VERIFY(auth.waiting());
@@ -205,7 +222,9 @@ private slots:
         QCOMPARE(auth.submitPasted("tavo://skills/swiggy?ok=1"), "No sign-in is waiting");
 
         std::optional<SkillsAuth::Outcome> outcome;
-        auto run = [&]() -> QCoro::Task<> { outcome = co_await auth.run(QUrl("https://example.invalid/"), "tavo"); };
+        auto run = [&]() -> QCoro::Task<> {
+            outcome = co_await auth.run(QUrl("https://example.invalid/"), "tavo");
+        };
         run();
         QVERIFY(auth.waiting());
         QVERIFY(!auth.deliver(QUrl("https://skills/swiggy?ok=1")));
@@ -216,6 +235,76 @@ private slots:
         QTRY_VERIFY(outcome.has_value());
         QVERIFY(std::holds_alternative<QUrl>(*outcome));
         QCOMPARE(std::get<QUrl>(*outcome).query(), "ok=1");
+    }
+
+    // tavoctl's exit status says the same: a forged link fails the command.
+    void tavoctlFollowsTheList() {
+        QTemporaryDir home;
+        const QJsonObject session = cloud.signIn(demo);
+        {
+            SettingsPreferences prefs(home.filePath("config/Tavo/Tavo.json"));
+            prefs.setValue(PrefKey::session, session.value("session_token").toString());
+            prefs.setValue(PrefKey::phone, demo);
+            prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
+        }
+        // The command opens the sign-in page with xdg-open: here one that opens nothing.
+        QFile opener(home.filePath("bin/xdg-open"));
+        QVERIFY(QDir().mkpath(home.filePath("bin")) && opener.open(QIODevice::WriteOnly));
+        opener.write("#!/bin/sh\nexit 0\n");
+        opener.close();
+        opener.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TAVO_CLOUD_HOST", cloud.host());
+        env.insert("TAVO_CLOUD_TLS", "0");
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("PATH", home.filePath("bin") + ":" + env.value("PATH"));
+        p.setProcessEnvironment(env);
+        p.start(TAVOCTL_PATH, {"skill", "connect", "swiggy"});
+        QVERIFY(p.waitForStarted());
+        QByteArray said8;
+        QTRY_VERIFY_WITH_TIMEOUT((said8 += p.readAllStandardError()).contains("paste the tavo: link"), 10'000);
+        p.write("tavo://skills/swiggy?ok=1\n");
+        QVERIFY(p.waitForFinished(20'000));
+        const QString said = QString::fromUtf8(said8 + p.readAllStandardOutput() + p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(said.contains("tavoctl: Swiggy connect failed (not connected)"), qPrintable(said));
+    }
+
+    // A list reply that does not decode is reported, and the list on show stays.
+    void undecodableListKeepsThePrevious_data() {
+        QTest::addColumn<QString>("body");
+        QTest::newRow("a member missing") << R"({"ok":true,"skills":[{"id":"swiggy","name":"Swiggy"}]})";
+        QTest::newRow("a member mistyped")
+            << R"({"ok":true,"skills":[{"id":"swiggy","name":"S","description":"d","provider":"p","connected":1}]})";
+        QTest::newRow("not JSON") << "<html>oops</html>";
+    }
+    void undecodableListKeepsThePrevious() {
+        QFETCH(QString, body);
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        QCoro::waitFor(store.doLoadSkills());
+        const QList<Skill> before = store.skills();
+        QCOMPARE(before.size(), 2);
+        cloud.post("/dev/answer-next",
+                   {{"method", "GET"}, {"path", "/v1/skills"}, {"status", 200}, {"body", body}});
+        QCoro::waitFor(store.doLoadSkills());
+        QCOMPARE(store.skills(), before);
+        QVERIFY(store.toast() && store.toastIsError());
+        QVERIFY(!store.skillsLoading());
+    }
+
+    // A list that comes back after its account signed out is not shown to whoever is next.
+    void aListAfterSignOutIsDropped() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, demo);
+        store.loadSkills();
+        store.signOut();
+        QTRY_VERIFY(!store.skillsLoading());
+        QCOMPARE(cloud.requestCount("GET", "/v1/skills"), 1);
+        QVERIFY(store.skills().isEmpty());
+        QVERIFY(!store.toast());
     }
 
     void signedOutAndDisconnect() {

@@ -25,16 +25,16 @@ void ManualClock::advance(std::chrono::milliseconds by) {
     m_now = target;
 }
 
-int ManualClock::pendingSleeps() const {
+int ManualClock::pendingSleeps(std::optional<std::chrono::milliseconds> within) const {
     int n = 0;
     for (const auto& [when, weak] : m_sleepers)
-        if (auto w = weak.lock(); w && !w->fired) ++n;
+        if (auto w = weak.lock(); w && !w->fired && (!within || when <= m_now.addMSecs(within->count()))) ++n;
     return n;
 }
 
 bool ManualClock::advanceUntil(const std::function<bool()>& done, std::chrono::milliseconds step, int steps) {
     for (int i = 0; i < steps && !done(); ++i) {
-        if (!QTest::qWaitFor([&] { return done() || pendingSleeps() > 0; }, 8000)) return false;
+        if (!QTest::qWaitFor([&] { return done() || pendingSleeps(step) > 0; }, 8000)) return false;
         if (!done()) advance(step);
     }
     return QTest::qWaitFor(done, 8000);

@@ -4,6 +4,7 @@
 
 #include <QTimeZone>
 #include <map>
+#include <optional>
 
 namespace tavo::test {
 
@@ -17,9 +18,12 @@ public:
     QCoro::Task<> sleep(std::chrono::milliseconds duration, CancelToken cancel = {}) override;
 
     void advance(std::chrono::milliseconds by);
-    int pendingSleeps() const;
-    // For loops of sleeps and real I/O: each time a sleep is pending, moves on by `step`,
-    // until `done` holds (true) or `steps` steps or 8 s of real time without progress.
+    // Sleeps not yet over; with `within`, only those that end within that time from now.
+    int pendingSleeps(std::optional<std::chrono::milliseconds> within = {}) const;
+    // For loops of sleeps and real I/O: each time a sleep ending within `step` is pending,
+    // moves on by `step`, until `done` holds (true) or `steps` steps or 8 s of real time
+    // without progress. A longer sleep alone (the deadline of a request in flight) never
+    // makes it move: the I/O gets its real time.
     bool advanceUntil(const std::function<bool()>& done, std::chrono::milliseconds step, int steps = 40);
 
 private:

@@ -35,6 +35,8 @@ QByteArray reason(int status) {
         return "OK";
     case 204:
         return "No Content";
+    case 302:
+        return "Found";
     case 400:
         return "Bad Request";
     case 404:
@@ -43,6 +45,8 @@ QByteArray reason(int status) {
         return "Method Not Allowed";
     case 500:
         return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
     case 503:
         return "Service Unavailable";
     default:
@@ -87,8 +91,9 @@ bool Simulator::start() {
     if (m_options.mac.isEmpty()) m_options.mac = derivedMac(m_options.address, port);
     m_cloud = std::make_unique<CloudLink>(
         m_options.cloud, CloudLink::Box{m_options.mac, m_options.name, m_options.relays}, this);
-    QString host = m_options.address.toString();
-    if (m_options.address.protocol() == QAbstractSocket::IPv6Protocol) host = u'[' + host + u']';
+    QString host =
+        m_options.address == QHostAddress::Any ? QStringLiteral("::") : m_options.address.toString();
+    if (m_options.address.protocol() != QAbstractSocket::IPv4Protocol) host = u'[' + host + u']';
     printf("tavo-boxsim listening on http://%s:%u\n", qPrintable(host), port);
     fflush(stdout);
 
@@ -110,29 +115,36 @@ bool Simulator::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
     const bool get = request.method() == QHttpServerRequest::Method::Get;
     const bool post = request.method() == QHttpServerRequest::Method::Post;
     const int delay = m_options.delayMs;
+    const std::optional<int> drip =
+        m_options.trickleRoute.isEmpty() || path == m_options.trickleRoute ? std::nullopt : std::optional(0);
 
     if (path == QLatin1String("/api/_sim")) {
-        send(socket, simState(), 0); // the tests' own view is never slowed down
+        send(socket, simState(), 0, 0); // the tests' own view is never slowed down
+    } else if (m_options.redirectTo.isValid()) {
+        // A captive portal: everything goes elsewhere.
+        send(socket, Reply::redirect(m_options.redirectTo.toEncoded()), delay, drip);
     } else if (path == QLatin1String("/api/device-info") && get) {
-        send(socket, deviceInfo(), delay);
+        send(socket, deviceInfo(), delay, drip);
     } else if (path == QLatin1String("/api/cloud-status") && get) {
         QPointer<QTcpSocket> client(socket);
-        auto answer = [this, client, delay] {
-            if (client) send(client, cloudStatus(), delay);
+        auto answer = [this, client, delay, drip] {
+            if (client) send(client, cloudStatus(), delay, drip);
         };
         if (m_joinedSSID)
             m_cloud->refresh(answer);
         else
             answer();
     } else if (path == QLatin1String("/api/connect") && post) {
-        const Reply reply = connectWifi(request.body());
+        Reply reply = connectWifi(request.body());
+        if (reply.status == 200 && m_options.connectStatus != 200)
+            reply = {m_options.connectStatus, {{"ok", false}, {"error", "Not supported"}}};
         if (m_options.refuseConnect)
             refuse(socket, delay);
         else
-            send(socket, reply, delay);
+            send(socket, reply, delay, drip);
     } else if (path == QLatin1String("/api/device-info") || path == QLatin1String("/api/cloud-status") ||
                path == QLatin1String("/api/connect")) {
-        send(socket, {405, {{"ok", false}, {"error", "Method not allowed"}}}, delay);
+        send(socket, {405, {{"ok", false}, {"error", "Method not allowed"}}}, delay, drip);
     } else {
         return false;
     }
@@ -144,21 +156,41 @@ void Simulator::missingHandler(const QHttpServerRequest&, QTcpSocket* socket) {
 }
 
 // The reply is written by hand so that it can go out later without holding up the event loop.
-void Simulator::send(QTcpSocket* socket, const Reply& reply, int delayMs) {
-    QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
+void Simulator::send(QTcpSocket* socket, const Reply& reply, int delayMs, std::optional<int> trickleMs) {
+    const int drip = trickleMs.value_or(m_options.trickleMs);
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reason(reply.status) + "\r\n";
+    if (!reply.location.isEmpty()) head += "Location: " + reply.location + "\r\n";
+    QByteArray body;
     if (reply.status == 204 || reply.status == 304) {
-        out += "\r\n";
+        head += "\r\n";
     } else {
-        const QByteArray body = QJsonDocument(reply.body).toJson(QJsonDocument::Compact);
-        out += "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
-               "\r\n\r\n" + body;
+        body = reply.raw ? *reply.raw : QJsonDocument(reply.body).toJson(QJsonDocument::Compact);
+        head += "Content-Type: application/json\r\nContent-Length: " + QByteArray::number(body.size()) +
+                "\r\n\r\n";
     }
     if (delayMs <= 0) {
-        socket->write(out);
+        write(socket, head, body, drip);
         return;
     }
     // The socket is the timer's context: a client that gives up cancels the reply.
-    QTimer::singleShot(delayMs, socket, [socket, out] { socket->write(out); });
+    QTimer::singleShot(delayMs, socket, [socket, head, body, drip] { write(socket, head, body, drip); });
+}
+
+void Simulator::write(QTcpSocket* socket, const QByteArray& head, const QByteArray& body, int trickleMs) {
+    if (trickleMs <= 0 || body.isEmpty()) {
+        socket->write(head + body);
+        return;
+    }
+    // The head at once, then the body one byte at a time: never idle for long, never done soon.
+    socket->write(head);
+    auto* drip = new QTimer(socket);
+    auto left = std::make_shared<QByteArray>(body);
+    QObject::connect(drip, &QTimer::timeout, socket, [socket, drip, left] {
+        socket->write(left->left(1));
+        left->remove(0, 1);
+        if (left->isEmpty()) drip->deleteLater();
+    });
+    drip->start(trickleMs);
 }
 
 void Simulator::refuse(QTcpSocket* socket, int delayMs) {
@@ -192,9 +224,16 @@ Simulator::Reply Simulator::deviceInfo() const {
              {"relays", m_options.relays}}};
 }
 
-Simulator::Reply Simulator::cloudStatus() const {
+Simulator::Reply Simulator::cloudStatus() {
+    const QStringList& modes = m_options.status;
+    const QString mode =
+        modes.isEmpty() ? QStringLiteral("normal") : modes.value(qMin(m_statusReads, modes.size() - 1));
+    ++m_statusReads;
+    if (mode == QLatin1String("garbage")) return Reply::bytes(R"({"ok":true,"connected":"maybe"})");
     const CloudLink::View& cloud = m_cloud->view();
-    const bool connected = m_joinedSSID && !m_options.neverOnline && m_cloud->registered() && cloud.connected;
+    bool connected = m_joinedSSID && !m_options.neverOnline && m_cloud->registered() && cloud.connected;
+    if (mode == QLatin1String("offline-code")) connected = false;
+    if (mode == QLatin1String("online-no-code")) connected = true;
     QJsonArray states;
     QJsonObject names;
     for (int ch = 1; ch <= m_options.relays; ++ch) {
@@ -213,7 +252,11 @@ Simulator::Reply Simulator::cloudStatus() const {
         {"wifi_ssid", textOrNull(m_joinedSSID)},
         {"wifi_ip", textOrNull(m_joinedSSID ? std::optional(m_options.address.toString()) : std::nullopt)}};
     if (cloud.deviceID > 0) o.insert("device_id", cloud.deviceID);
-    if (connected && cloud.deviceID <= 0 && !cloud.pairCode.isEmpty()) o.insert("pair_code", cloud.pairCode);
+    const bool unclaimed = cloud.deviceID <= 0 && !cloud.pairCode.isEmpty();
+    if (mode == QLatin1String("online-no-code"))
+        o.insert("pair_code", "");
+    else if (unclaimed && (connected || mode == QLatin1String("offline-code")))
+        o.insert("pair_code", cloud.pairCode);
     return {200, o};
 }
 
@@ -223,6 +266,7 @@ Simulator::Reply Simulator::simState() const {
              {"password", textOrNull(m_password)},
              {"connect_count", m_connectCount},
              {"requests", m_requests},
+             {"status_reads", m_statusReads},
              {"joined", textOrNull(m_joinedSSID)},
              {"registered", m_cloud->registered()}}};
 }

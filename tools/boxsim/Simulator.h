@@ -6,6 +6,7 @@
 #include <QAbstractHttpServer>
 #include <QHostAddress>
 #include <QJsonObject>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -25,8 +26,17 @@ struct Options {
     bool refuseConnect = false;
     bool neverOnline = false;
     int infoStatus = 200;
+    int connectStatus = 200;
     int delayMs = 0;
+    int trickleMs = 0;    // > 0: reply bodies go out one byte every N ms
+    QString trickleRoute; // only this route's, when set
+    QUrl redirectTo;      // valid: every route answers 302 to it
+    QStringList status;   // what successive cloud-status answers are; the last one repeats
 };
+
+// The cloud-status answers a box can be made to give.
+inline const QStringList statusModes{QStringLiteral("normal"), QStringLiteral("offline-code"),
+                                     QStringLiteral("online-no-code"), QStringLiteral("garbage")};
 
 // One Tavo box's local HTTP API: its hotspot set-up routes and, for tests, what it received.
 class Simulator : public QAbstractHttpServer {
@@ -41,14 +51,29 @@ protected:
 
 private:
     struct Reply {
+        Reply(int status = 200, QJsonObject body = {}) : status(status), body(std::move(body)) {}
+        static Reply bytes(QByteArray raw) {
+            Reply r;
+            r.raw = std::move(raw);
+            return r;
+        }
+        static Reply redirect(QByteArray location) {
+            Reply r(302);
+            r.location = std::move(location);
+            return r;
+        }
         int status = 200;
         QJsonObject body;
+        std::optional<QByteArray> raw; // sent instead of `body`
+        QByteArray location;
     };
-    void send(QTcpSocket* socket, const Reply& reply, int delayMs);
+    // After `delayMs`; the body one byte every `trickleMs` (default: the box's own --trickle-ms).
+    void send(QTcpSocket* socket, const Reply& reply, int delayMs, std::optional<int> trickleMs = {});
+    static void write(QTcpSocket* socket, const QByteArray& head, const QByteArray& body, int trickleMs);
     void refuse(QTcpSocket* socket, int delayMs);
     Reply connectWifi(const QByteArray& form);
     Reply deviceInfo() const;
-    Reply cloudStatus() const;
+    Reply cloudStatus();
     Reply simState() const;
     void joined(const QString& ssid);
 
@@ -60,6 +85,7 @@ private:
     std::optional<QString> m_joinedSSID;       // the network the box is on
     int m_connectCount = 0;
     int m_requests = 0;
+    int m_statusReads = 0;
 };
 
 } // namespace tavo::boxsim

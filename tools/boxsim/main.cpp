@@ -55,7 +55,8 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("One simulated Tavo box's local HTTP API"));
     parser.addHelpOption();
-    const QCommandLineOption address("address", "Address to listen on.", "A", "127.0.0.1");
+    const QCommandLineOption address("address", "Address to listen on (any: every address, both families).",
+                                     "A", "127.0.0.1");
     const QCommandLineOption port("port", "Port (0 picks a free one).", "N", "0");
     const QCommandLineOption cloud("cloud", "Base URL of tavo-devcloud, e.g. http://127.0.0.1:3200.", "URL");
     const QCommandLineOption name("name", "The box's name (and its hotspot's).", "TEXT", "Tavo-1A2B");
@@ -72,13 +73,29 @@ int main(int argc, char* argv[]) {
                                            "Close the connection of /api/connect without a reply.");
     const QCommandLineOption neverOnline("never-online", "Accept /api/connect but never reach the cloud.");
     const QCommandLineOption infoStatus("info-status", "HTTP status of /api/device-info.", "CODE", "200");
+    const QCommandLineOption connectStatus("connect-status", "HTTP status of an accepted /api/connect.",
+                                           "CODE", "200");
     const QCommandLineOption delay("delay-ms", "Delay every reply (but /api/_sim's) by N ms.", "N", "0");
+    const QCommandLineOption trickle(
+        "trickle-ms", "Send every reply body (but /api/_sim's) one byte every N ms.", "N", "0");
+    const QCommandLineOption trickleRoute("trickle-route",
+                                          "Trickle only this route's replies (e.g. /api/connect).", "PATH");
+    const QCommandLineOption redirect("redirect-to", "Answer every route (but /api/_sim) with a 302 to URL.",
+                                      "URL");
+    const QCommandLineOption status(
+        "status",
+        "Successive /api/cloud-status answers, the last repeating: normal, offline-code, "
+        "online-no-code, garbage (comma-separated).",
+        "MODES", "normal");
     parser.addOptions({address, port, cloud, name, relays, mac, joinDelay, joined, announce, refuseConnect,
-                       neverOnline, infoStatus, delay});
+                       neverOnline, infoStatus, connectStatus, delay, trickle, trickleRoute, redirect,
+                       status});
     parser.process(app);
 
     tavo::boxsim::Options options;
-    options.address = QHostAddress(parser.value(address));
+    // "any": both families at once, as a box on a dual-stack home network serves.
+    options.address = parser.value(address) == QLatin1String("any") ? QHostAddress(QHostAddress::Any)
+                                                                    : QHostAddress(parser.value(address));
     if (options.address.isNull()) {
         fprintf(stderr, "tavo-boxsim: --address needs an IP address, not '%s'\n",
                 qPrintable(parser.value(address)));
@@ -98,13 +115,34 @@ int main(int argc, char* argv[]) {
     const std::optional<int> relayCount = number(parser, relays, 1, 32);
     const std::optional<int> joinDelayMs = number(parser, joinDelay, 0, 3'600'000);
     const std::optional<int> infoCode = number(parser, infoStatus, 200, 599);
+    const std::optional<int> connectCode = number(parser, connectStatus, 200, 599);
     const std::optional<int> delayMs = number(parser, delay, 0, 3'600'000);
-    if (!portValue || !relayCount || !joinDelayMs || !infoCode || !delayMs) return 2;
+    const std::optional<int> trickleMs = number(parser, trickle, 0, 60'000);
+    if (!portValue || !relayCount || !joinDelayMs || !infoCode || !connectCode || !delayMs || !trickleMs)
+        return 2;
+    if (parser.isSet(redirect)) {
+        options.redirectTo = QUrl(parser.value(redirect), QUrl::StrictMode);
+        if (!options.redirectTo.isValid() || options.redirectTo.isRelative()) {
+            fprintf(stderr, "tavo-boxsim: --redirect-to needs an absolute URL, not '%s'\n",
+                    qPrintable(parser.value(redirect)));
+            return 2;
+        }
+    }
+    options.status = parser.value(status).split(',', Qt::SkipEmptyParts);
+    for (const QString& mode : options.status)
+        if (!tavo::boxsim::statusModes.contains(mode)) {
+            fprintf(stderr, "tavo-boxsim: --status takes %s, not '%s'\n",
+                    qPrintable(tavo::boxsim::statusModes.join(", ")), qPrintable(mode));
+            return 2;
+        }
     options.port = quint16(*portValue);
     options.relays = *relayCount;
     options.joinDelayMs = *joinDelayMs;
     options.infoStatus = *infoCode;
+    options.connectStatus = *connectCode;
     options.delayMs = *delayMs;
+    options.trickleMs = *trickleMs;
+    options.trickleRoute = parser.value(trickleRoute);
     options.name = parser.value(name);
     options.mac = parser.value(mac).trimmed();
     options.joinedSSID = parser.value(joined);

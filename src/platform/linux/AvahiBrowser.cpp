@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <atomic>
+#include <net/if.h>
 #include <vector>
 
 #include <avahi-client/client.h>
@@ -23,8 +24,7 @@ namespace tavo {
 
 namespace {
 
-template <class F>
-void postToMain(F&& f) {
+template <class F> void postToMain(F&& f) {
     if (QCoreApplication* app = QCoreApplication::instance())
         QMetaObject::invokeMethod(app, std::forward<F>(f), Qt::QueuedConnection);
 }
@@ -122,7 +122,8 @@ public:
         m_session.reset();
     }
 
-    QCoro::Task<std::optional<HostPort>> resolve(ServiceInstance instance, std::chrono::milliseconds within) override {
+    QCoro::Task<std::optional<HostPort>> resolve(ServiceInstance instance,
+                                                 std::chrono::milliseconds within) override {
         auto pending = std::make_shared<PendingResolve>();
         if (!m_session) co_return std::nullopt;
         pending->session = m_session;
@@ -132,10 +133,11 @@ public:
         });
         auto* context = new std::shared_ptr<PendingResolve>(pending);
         m_session->lock();
-        AvahiServiceResolver* resolver = avahi_service_resolver_new(
-            m_session->client(), instance.interfaceIndex, instance.protocol, instance.name.toUtf8().constData(),
-            instance.type.toUtf8().constData(), instance.domain.toUtf8().constData(), AVAHI_PROTO_UNSPEC,
-            AvahiLookupFlags(0), &AvahiBrowser::resolved, context);
+        AvahiServiceResolver* resolver =
+            avahi_service_resolver_new(m_session->client(), instance.interfaceIndex, instance.protocol,
+                                       instance.name.toUtf8().constData(), instance.type.toUtf8().constData(),
+                                       instance.domain.toUtf8().constData(), AVAHI_PROTO_UNSPEC,
+                                       AvahiLookupFlags(0), &AvahiBrowser::resolved, context);
         m_session->unlock();
         if (!resolver) {
             delete context;
@@ -152,14 +154,15 @@ private:
     }
 
     // Avahi's thread, with its lock held.
-    static void browsed(::AvahiServiceBrowser*, AvahiIfIndex iface, AvahiProtocol protocol, AvahiBrowserEvent event,
-                        const char* name, const char* type, const char* domain, AvahiLookupResultFlags, void* data) {
+    static void browsed(::AvahiServiceBrowser*, AvahiIfIndex iface, AvahiProtocol protocol,
+                        AvahiBrowserEvent event, const char* name, const char* type, const char* domain,
+                        AvahiLookupResultFlags, void* data) {
         auto* self = static_cast<AvahiBrowser*>(data);
         switch (event) {
         case AVAHI_BROWSER_NEW:
         case AVAHI_BROWSER_REMOVE: {
-            const ServiceInstance instance{QString::fromUtf8(name), QString::fromUtf8(type), QString::fromUtf8(domain),
-                                           iface, protocol};
+            const ServiceInstance instance{QString::fromUtf8(name), QString::fromUtf8(type),
+                                           QString::fromUtf8(domain), iface, protocol};
             auto& set = self->m_instances; // touched only on Avahi's thread
             std::erase(set, instance);
             if (event == AVAHI_BROWSER_NEW) set.push_back(instance);
@@ -178,19 +181,28 @@ private:
             break;
         }
         case AVAHI_BROWSER_ALL_FOR_NOW:
-        case AVAHI_BROWSER_CACHE_EXHAUSTED: break;
+        case AVAHI_BROWSER_CACHE_EXHAUSTED:
+            break;
         }
     }
 
-    static void resolved(AvahiServiceResolver* resolver, AvahiIfIndex, AvahiProtocol, AvahiResolverEvent event,
-                         const char*, const char*, const char*, const char*, const AvahiAddress* address,
-                         uint16_t port, AvahiStringList*, AvahiLookupResultFlags, void* data) {
+    static void resolved(AvahiServiceResolver* resolver, AvahiIfIndex iface, AvahiProtocol,
+                         AvahiResolverEvent event, const char*, const char*, const char*, const char*,
+                         const AvahiAddress* address, uint16_t port, AvahiStringList*, AvahiLookupResultFlags,
+                         void* data) {
         auto* context = static_cast<std::shared_ptr<PendingResolve>*>(data);
         std::optional<HostPort> result;
         if (event == AVAHI_RESOLVER_FOUND && address) {
             char text[AVAHI_ADDRESS_STR_MAX];
             avahi_address_snprint(text, sizeof text, address);
-            result = HostPort{QString::fromLatin1(text), port};
+            QString host = QString::fromLatin1(text);
+            // A link-local address means nothing without the interface it was seen on.
+            const uint8_t* v6 = address->data.ipv6.address;
+            char name[IF_NAMESIZE];
+            if (address->proto == AVAHI_PROTO_INET6 && v6[0] == 0xfe && (v6[1] & 0xc0) == 0x80 &&
+                iface >= 0 && if_indextoname(unsigned(iface), name))
+                host += u'%' + QString::fromLatin1(name);
+            result = HostPort{host, port};
         }
         avahi_service_resolver_free(resolver);
         std::shared_ptr<PendingResolve> pending = std::move(*context);

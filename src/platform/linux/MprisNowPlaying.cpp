@@ -29,7 +29,9 @@ public:
     QString identity() const { return QStringLiteral("Tavo"); }
     QString desktopEntry() const { return applicationID(); }
     QStringList schemes() const { return {QStringLiteral("http"), QStringLiteral("https")}; }
-    QStringList mimeTypes() const { return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/wav"), QStringLiteral("audio/ogg")}; }
+    QStringList mimeTypes() const {
+        return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/wav"), QStringLiteral("audio/ogg")};
+    }
 public slots:
     void Raise() {}
     void Quit() {}
@@ -48,7 +50,7 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanGoNext READ no)
     Q_PROPERTY(bool CanGoPrevious READ no)
     Q_PROPERTY(bool CanSeek READ no)
-    Q_PROPERTY(bool CanPlay READ hasTrack)
+    Q_PROPERTY(bool CanPlay READ canPlay)
     Q_PROPERTY(bool CanPause READ hasTrack)
     Q_PROPERTY(bool CanControl READ yes)
 public:
@@ -60,6 +62,7 @@ public:
     bool no() const { return false; }
     bool yes() const { return true; }
     bool hasTrack() const { return m_owner.current().has_value(); }
+    bool canPlay() const { return m_owner.canPlay(); }
 public slots:
     void Play() { m_owner.command(RemoteCommand::Play); }
     void Pause() { m_owner.command(RemoteCommand::Pause); }
@@ -79,11 +82,13 @@ private:
 
 } // namespace
 
-MprisNowPlaying::MprisNowPlaying(QDBusConnection bus, QObject* parent) : QObject(parent), m_bus(std::move(bus)) {
+MprisNowPlaying::MprisNowPlaying(QDBusConnection bus, QObject* parent)
+    : QObject(parent), m_bus(std::move(bus)) {
     new RootAdaptor(this);
     new PlayerAdaptor(this, *this);
     if (!m_bus.isConnected()) return;
-    m_published = m_bus.registerObject(objectPath, this) && m_bus.registerService(QStringLiteral("org.mpris.MediaPlayer2.tavo"));
+    m_published = m_bus.registerObject(objectPath, this) &&
+                  m_bus.registerService(QStringLiteral("org.mpris.MediaPlayer2.tavo"));
 }
 
 MprisNowPlaying::~MprisNowPlaying() {
@@ -103,10 +108,17 @@ void MprisNowPlaying::set(const std::optional<NowPlayingInfo>& info) {
     QVariantMap changed;
     if (!sameTrack || before->artworkURL != info->artworkURL)
         changed.insert(QStringLiteral("Metadata"), metadata());
-    if (!before || !info || before->rate != info->rate) changed.insert(QStringLiteral("PlaybackStatus"), playbackStatus());
-    changed.insert(QStringLiteral("CanPlay"), m_info.has_value());
+    if (!before || !info || before->rate != info->rate)
+        changed.insert(QStringLiteral("PlaybackStatus"), playbackStatus());
+    changed.insert(QStringLiteral("CanPlay"), canPlay());
     changed.insert(QStringLiteral("CanPause"), m_info.has_value());
     propertiesChanged(changed);
+}
+
+void MprisNowPlaying::setCanPlayStopped(bool can) {
+    if (m_canPlayStopped == can) return;
+    m_canPlayStopped = can;
+    propertiesChanged({{QStringLiteral("CanPlay"), canPlay()}});
 }
 
 QString MprisNowPlaying::playbackStatus() const {
@@ -115,11 +127,15 @@ QString MprisNowPlaying::playbackStatus() const {
 }
 
 QVariantMap MprisNowPlaying::metadata() const {
-    if (!m_info) return {{QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"))}};
-    QVariantMap m{{QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(QStringLiteral("/app/tavo/track/%1").arg(m_track)))},
+    if (!m_info)
+        return {{QStringLiteral("mpris:trackid"),
+                 QVariant::fromValue(QDBusObjectPath("/org/mpris/MediaPlayer2/TrackList/NoTrack"))}};
+    QVariantMap m{{QStringLiteral("mpris:trackid"),
+                   QVariant::fromValue(QDBusObjectPath(QStringLiteral("/app/tavo/track/%1").arg(m_track)))},
                   {QStringLiteral("xesam:title"), m_info->title}};
     if (m_info->artist) m.insert(QStringLiteral("xesam:artist"), QStringList{*m_info->artist});
-    if (m_info->durationSec) m.insert(QStringLiteral("mpris:length"), qint64(std::llround(*m_info->durationSec * 1e6)));
+    if (m_info->durationSec)
+        m.insert(QStringLiteral("mpris:length"), qint64(std::llround(*m_info->durationSec * 1e6)));
     if (!m_info->artworkURL.isEmpty()) m.insert(QStringLiteral("mpris:artUrl"), m_info->artworkURL);
     return m;
 }
@@ -133,8 +149,8 @@ qint64 MprisNowPlaying::positionMicroseconds() const {
 
 void MprisNowPlaying::propertiesChanged(const QVariantMap& changed) {
     if (!m_published || changed.isEmpty()) return;
-    QDBusMessage signal = QDBusMessage::createSignal(objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal = QDBusMessage::createSignal(
+        objectPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
     signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
     m_bus.send(signal);
 }

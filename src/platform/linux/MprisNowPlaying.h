@@ -19,7 +19,11 @@ public:
 
     std::optional<NowPlayingInfo> current() const override { return m_info; }
     void set(const std::optional<NowPlayingInfo>& info) override;
-    void setCommandHandler(std::function<void(RemoteCommand)> handler) override { m_handler = std::move(handler); }
+    void setCanPlayStopped(bool can) override;
+    bool canPlay() const { return m_info || m_canPlayStopped; }
+    void setCommandHandler(std::function<void(RemoteCommand)> handler) override {
+        m_handler = std::move(handler);
+    }
     bool isPublished() const { return m_published; }
 
     // For the adaptors.
@@ -36,6 +40,7 @@ private:
     QDBusConnection m_bus;
     bool m_published = false;
     std::optional<NowPlayingInfo> m_info;
+    bool m_canPlayStopped = false;
     quint64 m_track = 0;
     QElapsedTimer m_since; // since the last report, for a position that runs on between reports
     std::function<void(RemoteCommand)> m_handler;

@@ -90,6 +90,31 @@ ScreenCase {
         compare(Store.devices.length, before + 1)
     }
 
+    // The automatic claim could not reach the cloud: the code the box showed is on the card,
+    // and one press claims the box with it.
+    function test_aCodeTheBoxShowedIsKept() {
+        verify(Hub.startBox(["--name", "Tavo-9F01", "--join-delay-ms", "200"]))
+        const view = shown()
+        tryVerify(() => card(view, "portalCard") !== null, 5000)
+        const ssid = findChild(view, "ssidField")
+        ssid.selectAll()
+        type(ssid, "Home Net")
+        Hub.post("/dev/fail-next", {method: "POST", path: "/v1/device/claim", status: 503, error: "Try again later"})
+        mouseClick(findChild(view, "connectBox"))
+        tryCompare(Store, "provKind", "waitingForCloud", 5000)
+        verify(Hub.pumpSetup("manualPair"))
+        compare(Store.toast, "Try again later")
+        const field = findChild(view, "pairCodeField")
+        verify(Store.provPairCode.length === 9, Store.provPairCode)
+        compare(field.text, Store.provPairCode)
+        const claim = findChild(view, "claimBox")
+        verify(claim.enabled)
+        shot(view, "add-manual-pair-kept")
+        mouseClick(claim)
+        tryCompare(Store, "screenName", "home")
+        compare(Store.provPairCode, "")
+    }
+
     function test_cancelGoesHome() {
         const view = shown()
         mouseClick(findChild(view, "cancel"))
