@@ -88,6 +88,7 @@ int main(int argc, char* argv[]) {
     tavo::SettingsPreferences preferences;
     tavo::RealClock clock;
     tavo::TavoStore store({&network, &preferences, &clock, tavo::CloudConfig::fromEnvironment()});
+    store.resumeChatThread(); // the chat shows the thread it continues, or starts afresh
 
     // One launch-at-login state for the account tab and the tray alike.
     tavo::XdgAutostart autostart(QCoreApplication::applicationFilePath());

@@ -35,6 +35,16 @@ std::optional<QString> optionalString(const QJsonObject& o, const char* key) {
     return v.toString();
 }
 
+bool isEventStream(const QNetworkReply& reply) {
+    const QByteArray type = reply.header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    return type.split(';').first().trimmed().toLower() == "text/event-stream";
+}
+
+QString notAReplyText() {
+    return QStringLiteral("That answer didn't come from the assistant, so nothing was done. Check your "
+                          "connection and try again.");
+}
+
 // Waits until the reply has more bytes or has finished.
 QCoro::Task<> nextActivity(QNetworkReply* reply) {
     if (reply->bytesAvailable() > 0 || reply->isFinished()) co_return;
@@ -68,6 +78,7 @@ QCoro::Task<> TavoStore::doSendChat(QString text, QString context) {
         showToast(QStringLiteral("Sign in to chat"), true);
         co_return;
     }
+    if (m_chatBusy) co_return; // one turn at a time: a second would write into the same bubbles
     appendChatMessage({QUuid::createUuid(), ChatMessage::Role::User, text, 0, false});
 
     if (isStatusQuestion(text) && !m_devices.isEmpty()) {
@@ -86,18 +97,27 @@ QCoro::Task<> TavoStore::doSendChat(QString text, QString context) {
     }
 
     QPointer<TavoStore> self(this);
-    const std::optional<Failure> failure = co_await streamChat(text, history, context);
+    ChatTurn turn{m_conversation};
+    const std::optional<Failure> failure = co_await streamChat(turn, text, history, context);
     if (!self) co_return;
-    if (failure && failure->kind == Failure::Kind::SessionEnded) {
-        // Signed out: the conversation went with the account, and its toast says why.
-    } else if (failure) {
-        appendChatMessage(
-            {QUuid::createUuid(), ChatMessage::Role::Assistant, failure->description(), 0, true});
-    } else if (m_chatMessages.size() > conversationLength) {
-        setChatMessages(m_chatMessages.mid(m_chatMessages.size() - conversationLength));
+    if (shows(turn)) {
+        if (failure && failure->kind == Failure::Kind::SessionEnded) {
+            // Signed out: the conversation went with the account, and its toast says why.
+        } else if (failure) {
+            appendChatMessage(
+                {QUuid::createUuid(), ChatMessage::Role::Assistant, failure->description(), 0, true});
+        } else if (m_chatMessages.size() > conversationLength) {
+            setChatMessages(m_chatMessages.mid(m_chatMessages.size() - conversationLength));
+        }
+        endChatTurnShown();
     }
+    emit chatTurnEnded();
+}
+
+void TavoStore::endChatTurnShown() {
     setChatBusy(false);
     setChatTyping(false);
+    setChatLiveStatus(std::nullopt);
 }
 
 QByteArray TavoStore::chatRequestBody(const QString& message, const QJsonArray& history,
@@ -114,8 +134,8 @@ QByteArray TavoStore::chatRequestBody(const QString& message, const QJsonArray& 
     return json::compact(body);
 }
 
-QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJsonArray history,
-                                                          QString context) {
+QCoro::Task<std::optional<Failure>> TavoStore::streamChat(ChatTurn& turn, QString message,
+                                                          QJsonArray history, QString context) {
     const QString path = Endpoints::chatStream();
     const API cloud = api();
     std::optional<QNetworkRequest> req = cloud.request(path);
@@ -128,7 +148,6 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJson
     connect(this, &QObject::destroyed, reply.get(), &QNetworkReply::abort);
     QPointer<TavoStore> self(this);
 
-    ChatTurn turn;
     EventStreamReader reader([&](const QString& record) {
         if (self) flushRecord(turn, record);
     });
@@ -143,6 +162,12 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJson
                 if (reply->isFinished())
                     co_return cloud.refusal(status.toInt(), json::utf8OrEmpty(errorBody));
             } else if (status.isValid() || reply->bytesAvailable() > 0) {
+                // A captive portal or a proxy answering in the cloud's place: its page is no
+                // reply, and nothing was done.
+                if (!isEventStream(*reply)) {
+                    reply->abort();
+                    co_return Failure::transport(notAReplyText());
+                }
                 streaming = true;
             }
         }
@@ -159,10 +184,10 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJson
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 300)
         co_return cloud.refusal(status.toInt(), json::utf8OrEmpty(errorBody + reply->readAll()));
-    if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());
+    if (reply->error() != QNetworkReply::NoError) co_return transportFailure(*reply);
 
     reader.finish();
-    if (!self) co_return std::nullopt;
+    if (!self || !shows(turn)) co_return std::nullopt;
     setChatLiveStatus(std::nullopt);
     if (turn.bubblePending && !turn.failed)
         appendChatMessage(
@@ -173,6 +198,8 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(QString message, QJson
 
 void TavoStore::flushRecord(ChatTurn& turn, const QString& data) {
     if (data.isEmpty()) return;
+    // Music is the desktop's, not the conversation's: it follows the cloud whatever is shown.
+    const bool shown = shows(turn);
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) return;
@@ -182,6 +209,7 @@ void TavoStore::flushRecord(ChatTurn& turn, const QString& data) {
     const QString type = typeValue.toString();
 
     if (type == "text") {
+        if (!shown) return;
         const QString delta = stringOr(record, "delta", {});
         if (delta.isEmpty()) return;
         if (turn.bubblePending) {
@@ -192,24 +220,23 @@ void TavoStore::flushRecord(ChatTurn& turn, const QString& data) {
             turn.bubblePending = false;
         }
         turn.replyText += delta;
-        // Rewritten under a new identity, so views notice the change; only while it exists
-        // (a new conversation may have cleared the list meanwhile).
-        if (turn.bubbleIndex < m_chatMessages.size()) {
-            const int fired = m_chatMessages.at(turn.bubbleIndex).fired;
-            replaceChatMessage(turn.bubbleIndex, {QUuid::createUuid(), ChatMessage::Role::Assistant,
-                                                  turn.replyText, fired, false});
-        }
+        // Rewritten under a new identity, so views notice the change.
+        const int fired = m_chatMessages.at(turn.bubbleIndex).fired;
+        replaceChatMessage(turn.bubbleIndex,
+                           {QUuid::createUuid(), ChatMessage::Role::Assistant, turn.replyText, fired, false});
     } else if (type == "tool") {
+        if (!shown) return;
         const QString name = stringOr(record, "tool", {});
         if (name == QLatin1String("tavo_set_relay")) turn.relayTouched = true;
         setChatTyping(false);
         setChatLiveStatus(ChatStatus::text(name));
     } else if (type == "error") {
+        if (!shown) return;
         const QString msg = stringOr(record, "message", QStringLiteral("Assistant unavailable"));
         turn.failed = true;
         if (turn.bubblePending)
             appendChatMessage({QUuid::createUuid(), ChatMessage::Role::Assistant, msg, 0, true});
-        else if (turn.bubbleIndex < m_chatMessages.size())
+        else
             replaceChatMessage(turn.bubbleIndex,
                                {QUuid::createUuid(), ChatMessage::Role::Assistant, msg, 0, true});
     } else if (type == "music_play") {
@@ -230,10 +257,13 @@ void TavoStore::flushRecord(ChatTurn& turn, const QString& data) {
     } else if (type == "music_stop") {
         stopMusic();
     } else if (type == "done") {
+        if (!shown) return;
         const std::optional<qint64> thread = json::exactInteger(record.value("thread_id"));
         if (thread && *thread > 0) {
+            const bool created = *thread != m_currentThreadID;
             setCurrentThreadID(*thread);
             m_services.preferences->setValue(PrefKey::threadID, *thread);
+            if (created) loadChatThreads(); // the conversations panel lists it from now on
         }
     }
 }

@@ -23,21 +23,24 @@ QCoro::Task<> TavoStore::doLoadChatThreads() {
 }
 
 void TavoStore::openChatThread(qint64 id) {
-    doOpenChatThread(id);
+    doOpenChatThread(id, false);
 }
 
-QCoro::Task<> TavoStore::doOpenChatThread(qint64 id) {
-    if (m_sessionToken.isEmpty()) co_return;
+QCoro::Task<bool> TavoStore::doOpenChatThread(qint64 id, bool resuming) {
+    if (m_sessionToken.isEmpty()) co_return false;
     QPointer<TavoStore> self(this);
+    const quint64 asked = m_conversation;
     const QString get = QStringLiteral("GET");
     Result<ChatThreadDetail> reply = co_await api().send<ChatThreadDetail>(get, Endpoints::chatThread(id));
-    if (!self) co_return;
+    if (!self) co_return false;
+    // New, or another Open, came first: the user has moved on from what this one was for. A
+    // resumed thread also gives way to a conversation begun while it loaded.
+    if (asked != m_conversation || (resuming && !m_chatMessages.isEmpty())) co_return false;
     if (!reply) {
-        showToast(reply.failure().description(), true);
-        co_return;
+        if (!resuming) showToast(reply.failure().description(), true);
+        else if (reply.failure().kind == Failure::Kind::Api) m_services.preferences->remove(PrefKey::threadID);
+        co_return false;
     }
-    setCurrentThreadID(reply->id);
-    m_services.preferences->setValue(PrefKey::threadID, reply->id);
     QList<ChatMessage> messages;
     messages.reserve(reply->messages.size());
     for (const ChatThreadMessage& m : reply->messages)
@@ -45,13 +48,31 @@ QCoro::Task<> TavoStore::doOpenChatThread(qint64 id) {
             {QUuid::createUuid(),
              m.role == QLatin1String("user") ? ChatMessage::Role::User : ChatMessage::Role::Assistant,
              m.content, 0, false});
-    setChatMessages(messages);
+    showConversation(messages, reply->id);
+    co_return true;
 }
 
 void TavoStore::newChatThread() {
+    showConversation({}, 0);
+}
+
+void TavoStore::showConversation(const QList<ChatMessage>& messages, qint64 threadID) {
+    ++m_conversation;
+    endChatTurnShown();
+    setCurrentThreadID(threadID);
+    if (threadID > 0) m_services.preferences->setValue(PrefKey::threadID, threadID);
+    else m_services.preferences->remove(PrefKey::threadID);
+    setChatMessages(messages);
+}
+
+// Until the thread is on screen the chat is a new conversation, so a line sent meanwhile never
+// continues a thread whose history is not shown. The saved id stays for the next start when
+// the cloud can't be reached now, and goes when it says no.
+void TavoStore::resumeChatThread() {
+    const qint64 id = m_currentThreadID;
+    if (id <= 0) return;
     setCurrentThreadID(0);
-    m_services.preferences->remove(PrefKey::threadID);
-    setChatMessages({});
+    doOpenChatThread(id, true);
 }
 
 void TavoStore::deleteChatThread(qint64 id) {

@@ -10,6 +10,13 @@
 
 namespace tavo {
 
+Failure transportFailure(const QNetworkReply& reply) {
+    // Only the transfer timeout cancels a request: the client aborts none it still reads.
+    if (reply.error() == QNetworkReply::OperationCanceledError || reply.error() == QNetworkReply::TimeoutError)
+        return Failure::transport(QStringLiteral("The cloud didn't answer in time."));
+    return Failure::transport(reply.errorString());
+}
+
 std::optional<QNetworkRequest> API::request(const QString& path) const {
     // Plain concatenation, as the cloud expects; a path that is not absolute ("@host/…",
     // "//host/…") would otherwise move the request to another host.
@@ -55,10 +62,10 @@ QCoro::Task<Result<QByteArray>> API::sendRaw(QString method, QString path,
         if (code >= 300) co_return refusal(code, json::utf8OrEmpty(data));
         // A status line, then the connection lost or timed out mid-body: what came is not the
         // reply, and the failure is the transport's, not a decoding error of a truncated body.
-        if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());
+        if (reply->error() != QNetworkReply::NoError) co_return transportFailure(*reply);
         co_return data;
     }
-    if (reply->error() != QNetworkReply::NoError) co_return Failure::transport(reply->errorString());
+    if (reply->error() != QNetworkReply::NoError) co_return transportFailure(*reply);
     co_return data;
 }
 

@@ -6,6 +6,8 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+
+class QNetworkReply;
 #include <functional>
 #include <optional>
 
@@ -14,6 +16,10 @@
 namespace tavo {
 
 class Preferences;
+
+// The failure of a reply that ended without an answer. A transfer timeout reads as Qt's
+// "Operation canceled"; it is said as what it is.
+Failure transportFailure(const QNetworkReply& reply);
 
 // The reply of calls whose reply carries nothing the client uses.
 struct EmptyOK {

@@ -102,8 +102,7 @@ void TavoStore::signOut() {
 // switch, and the toast being shown.
 void TavoStore::forgetAccountData() {
     setDevices({});
-    setCurrentThreadID(0);
-    setChatMessages({});
+    showConversation({}, 0);
     assign(m_members, {}, &TavoStore::membersChanged);
     assign(m_skills, {}, &TavoStore::skillsChanged);
     setChatThreads({});

@@ -221,6 +221,9 @@ public:
     Q_INVOKABLE void openChatThread(qint64 id);
     Q_INVOKABLE void newChatThread();
     Q_INVOKABLE void deleteChatThread(qint64 id);
+    // The window's start: the restored thread is opened with its history, or, when it can't
+    // be, a new conversation begins. A thread the user cannot see is never continued.
+    Q_INVOKABLE void resumeChatThread();
 
     // Awaitable forms of the operations above, for callers that wait for the end (the
     // command-line client, tests). The screens call the plain ones.
@@ -274,6 +277,7 @@ signals:
     void connChanged();
     void pendingInviteShareLinkChanged();
     void sessionExpired();
+    void chatTurnEnded(); // a streamed turn is over, whether or not its conversation is still shown
 
 protected:
     template <class T>
@@ -326,8 +330,10 @@ private:
     QCoro::Task<> readWSLoop(QPointer<SocketInbox> inbox, CancelToken cancel, QString token);
     Device* findDevice(qint64 id);
 
-    // Working state of one streamed reply.
+    // Working state of one streamed reply. It writes only while the conversation it began in
+    // is still the one shown: after New or Open its late records touch nothing on screen.
     struct ChatTurn {
+        quint64 conversation = 0; // m_conversation when the turn began
         QString replyText;
         qsizetype bubbleIndex = 0;
         bool bubblePending = true;
@@ -338,7 +344,13 @@ private:
     QCoro::Task<> reportSkillTask(QCoro::Task<> task, QString id);
     QCoro::Task<std::optional<QList<Skill>>> reloadSkills(); // the list, or nothing when it failed
     QCoro::Task<> doSendChat(QString text, QString context);
-    QCoro::Task<std::optional<Failure>> streamChat(QString message, QJsonArray history, QString context);
+    QCoro::Task<std::optional<Failure>> streamChat(ChatTurn& turn, QString message, QJsonArray history,
+                                                   QString context);
+    bool shows(const ChatTurn& turn) const { return turn.conversation == m_conversation; }
+    void endChatTurnShown(); // busy, typing dots and caption off
+    // Puts `messages` of thread `threadID` (0: none yet) on screen as a new conversation; a
+    // turn still streaming into the one before is detached from it.
+    void showConversation(const QList<ChatMessage>& messages, qint64 threadID);
     QByteArray chatRequestBody(const QString& message, const QJsonArray& history, const QString& context) const;
     void flushRecord(ChatTurn& turn, const QString& data);
     void appendChatMessage(const ChatMessage& m);
@@ -346,7 +358,7 @@ private:
     ChatSpeaker& speaker() const;
     MusicPlayer& musicPlayer() const;
     QCoro::Task<> doLoadChatThreads();
-    QCoro::Task<> doOpenChatThread(qint64 id);
+    QCoro::Task<bool> doOpenChatThread(qint64 id, bool resuming); // true once it is shown
     QCoro::Task<> doDeleteChatThread(qint64 id);
 
     StoreServices m_services;
@@ -367,6 +379,7 @@ private:
     std::optional<TavoMusicTrack> m_music;
     bool m_musicPlaying = false;
     qint64 m_currentThreadID = 0;
+    quint64 m_conversation = 0; // counts the conversations shown; see ChatTurn
     QList<ChatThreadRow> m_chatThreads;
     bool m_chatThreadsLoading = false;
     std::optional<QString> m_toast;

@@ -4,7 +4,10 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 
 using namespace tavo;
 
@@ -146,8 +149,68 @@ private slots:
         TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
         cloud.post("/dev/chat/next", script);
         QVERIFY(turn(store, "hi"));
-        QCOMPARE(bubbles(store.chatMessages()), conversation);
+        if (conversation.endsWith("A!:*")) { // the transport's own words
+            QVERIFY(bubbles(store.chatMessages()).startsWith(conversation.chopped(1)));
+            QVERIFY(store.chatMessages().last().content.size() > 3);
+        } else {
+            QCOMPARE(bubbles(store.chatMessages()), conversation);
+        }
         QVERIFY(!store.chatTyping());
+        QCOMPARE(store.chatLiveStatus(), std::nullopt);
+        QVERIFY(f.speaker.spoken.isEmpty());
+    }
+
+    // New chat or Open while a reply streams: the turn's later pieces, captions and "done"
+    // stay out of the conversation now shown, which the next line continues as it should.
+    void turnBelongsToItsConversation_data() {
+        QTest::addColumn<bool>("openSaved"); // false: New chat
+        QTest::newRow("new chat mid-reply") << false;
+        QTest::newRow("a saved conversation opened mid-reply") << true;
+    }
+    void turnBelongsToItsConversation() {
+        QFETCH(bool, openSaved);
+        const QString phone = "+15550000001";
+        const qint64 saved =
+            cloud.post("/dev/chat/thread", {{"phone", phone}, {"title", "Saved"},
+                                            {"messages", QJsonArray{QJsonObject{{"role", "user"}, {"content", "old"}},
+                                                                    QJsonObject{{"role", "assistant"}, {"content", "kept"}}}}})
+                .value("id").toInteger();
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        cloud.post("/dev/chat/next",
+                   {{"pause_ms", 150},
+                    {"chunks", QJsonArray{rec(R"({"type":"text","delta":"Hel"})"),
+                                          rec(R"({"type":"tool","tool":"tavo_set_relay"})"),
+                                          rec(R"({"type":"text","delta":"lo"})"),
+                                          rec(R"({"type":"done","thread_id":777})")}}});
+        QSignalSpy ended(&store, &TavoStore::chatTurnEnded);
+        // The user moves on as soon as the first piece shows.
+        connect(&store, &TavoStore::chatMessagesChanged, this, [&] {
+            if (bubbles(store.chatMessages()) != "U:hi|A:Hel") return;
+            QTimer::singleShot(0, &store, [&] {
+                if (openSaved) store.openChatThread(saved);
+                else store.newChatThread();
+            });
+        });
+        store.sendChat("hi");
+        QVERIFY(ended.wait(10'000));
+        const QString shown = openSaved ? "U:old|A:kept" : "";
+        const qint64 thread = openSaved ? saved : 0;
+        QTRY_COMPARE(bubbles(store.chatMessages()), shown);
+        QCOMPARE(store.currentThreadID(), thread);
+        QCOMPARE(f.prefs->int64(PrefKey::threadID), thread);
+        QVERIFY(!store.chatBusy() && !store.chatTyping());
+        QCOMPARE(store.chatLiveStatus(), std::nullopt);
+        QVERIFY(f.speaker.spoken.isEmpty()); // its relay reply is not read out over another conversation
+
+        QVERIFY(turn(store, "next"));
+        const QJsonObject body = lastChatBody();
+        QCOMPARE(body.value("thread_id").toInteger(0), thread);
+        QCOMPARE(body.value("history").toArray().size(), openSaved ? 2 : 0);
+        // The thread the line began is listed in the conversations panel.
+        if (!openSaved)
+            QTRY_VERIFY(std::any_of(store.chatThreads().cbegin(), store.chatThreads().cend(),
+                                [&](const ChatThreadRow& r) { return r.id == store.currentThreadID(); }));
     }
 
     void transportFailureBecomesABubble() {
@@ -361,6 +424,17 @@ void ChatStreamTest::refusedReplies_data() {
     QTest::newRow("an error record from the assistant")
         << QJsonObject{{"error", "Assistant unavailable right now"}}
         << "U:hi|A!:Assistant unavailable right now";
+    // A captive portal's page in the cloud's place: no "Done.", nothing switched.
+    QTest::newRow("a 200 page that is not an event stream")
+        << QJsonObject{{"content_type", "text/html"},
+                       {"chunks", QJsonArray{"<html>data: {\"type\":\"text\",\"delta\":\"x\"}</html>"}}}
+        << "U:hi|A!:That answer didn't come from the assistant, so nothing was done. Check your connection "
+           "and try again.";
+    // Lost in the middle of a tool call: the error, and the caption gone with the turn.
+    QTest::newRow("connection lost during a tool call")
+        << QJsonObject{{"drop", true},
+                       {"chunks", QJsonArray{"data: {\"type\":\"tool\",\"tool\":\"tavo_set_relay\"}\n\n"}}}
+        << "U:hi|A!:*";
 }
 
 void ChatStreamTest::musicRecords_data() {

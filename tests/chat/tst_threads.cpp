@@ -1,6 +1,7 @@
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -54,6 +55,39 @@ private slots:
         // Only exactly "user" is the user's; "User" reads as the assistant's.
         QCOMPARE(roles(store.chatMessages()), "user,assistant,assistant");
         QCOMPARE(store.chatMessages().at(2).content, "thanks");
+    }
+
+    // The window's start: the saved thread comes back with its history, or a new conversation
+    // begins; the next line never continues a thread the user cannot see.
+    void resumeAtStart_data() {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("the saved thread opens") << true;
+        QTest::newRow("a thread deleted elsewhere: a new conversation") << false;
+    }
+    void resumeAtStart() {
+        QFETCH(bool, exists);
+        const qint64 id = saveThread("Fans", {msg("user", "fan on"), msg("assistant", "Done")});
+        test::StoreFixture f;
+        f.prefs->setValue(PrefKey::threadID, exists ? id : id + 100);
+        TavoStore& store = f.makeSignedIn(cloud, phone);
+        store.resumeChatThread();
+        QCOMPARE(store.currentThreadID(), 0); // nothing continued before it is on screen
+        if (exists) {
+            QTRY_COMPARE(store.currentThreadID(), id);
+            QCOMPARE(roles(store.chatMessages()), "user,assistant");
+        } else {
+            QTRY_VERIFY(!f.prefs->value(PrefKey::threadID).isValid());
+            QVERIFY(store.chatMessages().isEmpty());
+            QVERIFY(!store.toast()); // nothing the user asked for failed
+        }
+        store.sendChat("hello");
+        QTRY_VERIFY(!store.chatBusy());
+        QJsonObject body;
+        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
+            if (r.toObject().value("path") == "/v1/chat/stream")
+                body = QJsonDocument::fromJson(r.toObject().value("body").toString().toUtf8()).object();
+        QCOMPARE(body.value("thread_id").toInteger(0), exists ? id : 0);
+        QCOMPARE(body.value("history").toArray().size(), exists ? 2 : 0);
     }
 
     void failedOpenKeepsEverything() {

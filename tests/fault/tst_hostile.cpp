@@ -244,9 +244,12 @@ void HostileTest::httpReplies_data() {
     QTest::addColumn<QString>("chat");    // the conversation after one turn against the same peer
 
     const auto kind = [](Failure::Kind k) { return int(k); };
+    // A 2xx that is not an event stream is no reply of the assistant's, never a "Done.".
+    const QString notAReply = "U:hi|A!:That answer didn't come from the assistant, so nothing was done. "
+                              "Check your connection and try again.";
     QTest::newRow("accepts and never answers")
-        << HttpScript{true, {}, 0, {}} << kind(Failure::Kind::Transport) << "Operation canceled"
-        << "U:hi|A!:Operation canceled";
+        << HttpScript{true, {}, 0, {}} << kind(Failure::Kind::Transport) << "The cloud didn't answer in time."
+        << "U:hi|A!:The cloud didn't answer in time.";
     QTest::newRow("junk instead of HTTP") << HttpScript{false, "\xff\xfe\x00junk\r\n\r\n", 0, {}}
                                           << kind(Failure::Kind::Transport) << "Connection closed"
                                           << "U:hi|A!:Connection closed";
@@ -254,12 +257,12 @@ void HostileTest::httpReplies_data() {
         << HttpScript{false, http(200, "application/json", QByteArray(100'000, '[')), 0, {}}
         << kind(Failure::Kind::Decode)
         << "The reply couldn't be read: it isn't valid JSON (too deeply nested document)."
-        << "U:hi|A:Done."; // not an event stream: no records
+        << notAReply;
     QTest::newRow("invalid UTF-8 in the list")
         << HttpScript{false, http(200, "application/json", "{\"devices\":[{\"name\":\"\xff\xfe\"}]}"), 0, {}}
         << kind(Failure::Kind::Decode)
         << "The reply couldn't be read: it isn't valid JSON (invalid UTF8 string)."
-        << "U:hi|A:Done.";
+        << notAReply;
     QTest::newRow("invalid UTF-8 in a refusal")
         << HttpScript{false, http(500, "application/json", "{\"error\":\"\xff\xfe\"}"), 0, {}}
         << kind(Failure::Kind::Api) << "HTTP 500"
@@ -267,7 +270,7 @@ void HostileTest::httpReplies_data() {
     QTest::newRow("cut off mid-body")
         << HttpScript{false, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"devices\":", 0, {}}
         << kind(Failure::Kind::Transport) << "Connection closed"
-        << "U:hi|A!:Connection closed";
+        << notAReply; // no event stream either: not read as one
 }
 
 // Against each the device list request fails with its own description, a refetch keeps the

@@ -30,11 +30,12 @@ public:
     };
 
     static void start(QTcpSocket* socket, int status, const QByteArray& contentType, QList<Piece> pieces,
-                      int pauseMs = stepDelayMs) {
+                      int pauseMs = stepDelayMs, bool drop = false) {
         auto self = std::make_shared<ChunkedWriter>();
         self->m_socket = socket;
         self->m_pieces = std::move(pieces);
         self->m_pauseMs = pauseMs;
+        self->m_drop = drop;
         const QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + (status < 300 ? " OK" : " Error") +
                                 "\r\nContent-Type: " + contentType +
                                 "\r\nCache-Control: no-cache\r\nTransfer-Encoding: chunked\r\n\r\n";
@@ -47,6 +48,10 @@ private:
     static void next(const std::shared_ptr<ChunkedWriter>& self) {
         QTimer::singleShot(self->m_pauseMs, [self] {
             if (!self->m_socket) return; // the client went away
+            if (self->m_pieces.isEmpty() && self->m_drop) {
+                self->m_socket->abort();
+                return;
+            }
             if (self->m_pieces.isEmpty()) {
                 self->m_socket->write("0\r\n\r\n");
                 self->m_socket->flush();
@@ -66,6 +71,7 @@ private:
     QPointer<QTcpSocket> m_socket;
     QList<Piece> m_pieces;
     int m_pauseMs = stepDelayMs;
+    bool m_drop = false;
 };
 
 } // namespace
@@ -81,6 +87,8 @@ Server::Reply Server::scriptNextChat(const QJsonObject& body) {
     }
     script.error = body.value("error").toString();
     script.pauseMs = std::clamp(body.value("pause_ms").toInt(stepDelayMs), 0, 10'000);
+    script.contentType = body.value("content_type").toString().toUtf8();
+    script.drop = body.value("drop").toBool();
     m_nextChat = script;
     return json({{"ok", true}});
 }
@@ -127,9 +135,10 @@ void Server::streamChat(const QHttpServerRequest& request, QTcpSocket* socket) {
         }
         for (const QByteArray& c : script->chunks)
             pieces << ChunkedWriter::Piece{c, {}};
-        ChunkedWriter::start(socket, script->status,
-                             script->status < 300 ? "text/event-stream" : "application/json", pieces,
-                             script->pauseMs);
+        const QByteArray type = script->status >= 300       ? QByteArray("application/json")
+                                : script->contentType.isEmpty() ? QByteArray("text/event-stream")
+                                                                : script->contentType;
+        ChunkedWriter::start(socket, script->status, type, pieces, script->pauseMs, script->drop);
         return;
     }
 

@@ -111,6 +111,8 @@ private:
         QList<QByteArray> chunks; // written as they are, one flush each
         QString error;            // an "error" record, then "done"
         int pauseMs = 40;         // between pieces: long enough for a test to see one half-written
+        QByteArray contentType;   // of a 2xx reply; empty: text/event-stream
+        bool drop = false;        // the connection is cut after the chunks, the reply unfinished
     };
     std::optional<ChatScript> m_nextChat;
     std::optional<QJsonObject> m_nextVoice; // frames a test scripted for the next voice session
