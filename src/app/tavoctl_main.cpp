@@ -247,6 +247,9 @@ int command(TavoStore& store, const QStringList& args, bool all) {
 
 // Speech runs in the background; the process waits for it before exiting.
 void waitForSpeech() {
+    // Speech ends on its own thread, or when its time is up; neither wakes this loop.
+    QTimer look;
+    look.start(100);
     waitFor([] { return !ChatSpeaker::shared().isSpeaking() || interrupted != 0; }, 60'000);
 }
 
@@ -368,7 +371,7 @@ int chat(TavoStore& store, const QStringList& words) {
     }
 
     const qsizetype before = store.chatMessages().size() + 1; // + the user's line
-    qsizetype printedBubble = -1, printedChars = 0;
+    qsizetype printedBubble = -1, printedChars = 0, printedError = -1;
     auto printNew = [&] {
         const QList<ChatMessage>& all = store.chatMessages();
         for (qsizetype i = before; i < all.size(); ++i) {
@@ -380,8 +383,12 @@ int chat(TavoStore& store, const QStringList& words) {
                 printedChars = 0;
             }
             if (m.err) {
-                err << "error: " << m.content << "\n";
-                err.flush();
+                // Said once: later changes of the conversation call this again.
+                if (printedError != i) {
+                    err << "error: " << m.content << "\n";
+                    err.flush();
+                    printedError = i;
+                }
                 printedChars = m.content.size();
                 continue;
             }

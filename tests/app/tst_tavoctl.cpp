@@ -37,6 +37,7 @@ class TavoctlTest : public QObject {
         prefs.setValue(PrefKey::session, token.isEmpty() ? session.value("session_token").toString() : token);
         prefs.setValue(PrefKey::phone, demo);
         prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
+        prefs.remove(PrefKey::threadID); // the cloud was reset: no thread of an earlier test
     }
 
 private slots:
@@ -87,6 +88,30 @@ private slots:
                                  .object().value("name").toString();
             QCOMPARE(names, run.code == 0 ? QStringList{"Den"} : QStringList());
         }
+    }
+
+    // One chat turn in a pipe, on a machine with no sound server: an error record said once,
+    // and a spoken relay reply that ends the command soon (not after the 60 s speech cap).
+    void chat_data() {
+        QTest::addColumn<QJsonObject>("script"); // the next reply; empty: the assistant's own
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("an error record") << QJsonObject{{"error", "Quota used up"}} << "hi" << 1 << "\n"
+                                         << "error: Quota used up\n";
+        QTest::newRow("a spoken reply with no sound server")
+            << QJsonObject() << "turn on the fan" << 0 << "Turned on Fan in Living Room.\n"
+            << "Toggling relay…\n";
+    }
+    void chat() {
+        QFETCH(QJsonObject, script);
+        QFETCH(QString, words);
+        if (!script.isEmpty()) cloud.post("/dev/chat/next", script);
+        const test::Run run = test::runProgram(TAVOCTL_PATH, {"chat", words}, env(), 20'000);
+        QTEST(run.err, "err");
+        QTEST(run.out, "out");
+        QTEST(run.code, "code");
     }
 
     // A token the cloud no longer knows ends the session, found out by a request or by the

@@ -5,6 +5,8 @@
 #include "platform/linux/QtSpeechEngine.h"
 #include "support/SessionDaemons.h"
 
+#include <QLocalServer>
+#include <QTemporaryDir>
 #include <QTextToSpeech>
 #include <QtTest>
 
@@ -139,6 +141,40 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(), 3000);
         QTest::qWait(500);
         QVERIFY(!engine.isSpeaking()); // and stays silent: no late report revives it
+    }
+
+    // Where nothing can be heard, speaking still ends soon after the utterance's length (not
+    // after tavoctl's 60 s cap), and the engine goes away without aborting the process.
+    void speechThatCannotPlay_data() {
+        QTest::addColumn<bool>("answering"); // false: a speech-dispatcher socket that never answers
+        QTest::newRow("no sound server") << true;
+        QTest::newRow("speech service not answering") << false;
+    }
+    void speechThatCannotPlay() {
+        QFETCH(bool, answering);
+        if (const QString missing = missingTool({"speech-dispatcher"}); !missing.isEmpty()) QSKIP(qPrintable(missing));
+        QTemporaryDir runtime; // no PulseAudio socket in it
+        const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR"), oldAddress = qgetenv("SPEECHD_ADDRESS");
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        QLocalServer silent;
+        if (answering) {
+            qunsetenv("SPEECHD_ADDRESS"); // speech-dispatcher starts itself, then finds no sound
+        } else {
+            QVERIFY(silent.listen(runtime.filePath("silent.sock")));
+            qputenv("SPEECHD_ADDRESS", "unix_socket:" + runtime.filePath("silent.sock").toUtf8());
+        }
+        const QString text = "Turned on the fan.";
+        {
+            QtSpeechEngine engine;
+            engine.speak({text, 1.05, 1.0, 0.95, {"en-US"}});
+            QVERIFY(engine.isSpeaking());
+            // Bounded by the start-up allowance and the utterance, far below the 60 s cap.
+            QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(), 4000 + int(QtSpeechEngine::expectedMs(text, 1.05)) + 4000);
+            engine.speak({text, 1.05, 1.0, 0.95, {"en-US"}}); // and quitting right after a reply
+        }
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        if (oldAddress.isEmpty()) qunsetenv("SPEECHD_ADDRESS");
+        else qputenv("SPEECHD_ADDRESS", oldAddress);
     }
 };
 
