@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QMutexLocker>
 #include <QUrl>
 #include <QWebSocket>
 #include <cmath>
@@ -78,6 +79,7 @@ void VoiceService::start() {
     setFired(0);
     m_serverReady = false;
     m_playerScheduled = false;
+    m_answerComplete = false;
 
     if (!requestMicPermission()) return fail(QStringLiteral("Microphone access denied."));
     if (const auto error = wireEngine()) {
@@ -97,6 +99,10 @@ void VoiceService::start() {
     m_abortReason.reset();
     CancelToken reader;
     m_readerTask = reader;
+    m_stopPending = false;
+    connect(ws, &QWebSocket::connected, this, [this, ws] {
+        if (ws == m_ws && std::exchange(m_stopPending, false)) sendText(QStringLiteral("stop"));
+    });
     ws->open(url);
     m_requestTimer.start();
     m_resourceTimer.start();
@@ -106,8 +112,11 @@ void VoiceService::start() {
 
 void VoiceService::stop() {
     if (!m_ws) return;
-    sendText(QStringLiteral("stop"));
-    m_input->removeTap();
+    drainCapture(); // what was heard before the stop goes first; nothing goes after it
+    // A stop before the socket is open would be dropped; it goes once the socket opens.
+    if (m_ws->state() == QAbstractSocket::ConnectedState) sendText(QStringLiteral("stop"));
+    else m_stopPending = true;
+    stopCapture();
     setState(State::Thinking);
 }
 
@@ -127,8 +136,10 @@ QCoro::Task<> VoiceService::readLoop(QPointer<SocketInbox> inbox, CancelToken ca
         if (!frame) {
             m_requestTimer.stop();
             m_resourceTimer.stop();
-            // A finished or cancelled exchange has nothing to report.
-            if (m_state != State::Idle) fail(m_abortReason.value_or(socketFailure(ws)));
+            // A finished or cancelled exchange has nothing to report, and neither has one
+            // whose whole answer came: it plays to its end.
+            if (m_answerComplete) closeSocket();
+            else if (m_state != State::Idle) fail(m_abortReason.value_or(socketFailure(ws)));
             co_return;
         }
         m_requestTimer.start();
@@ -151,8 +162,7 @@ void VoiceService::handleEvent(const QJsonObject& event) {
     const QJsonValue text = event.value(QStringLiteral("text"));
 
     if (type == QLatin1String("ready")) {
-        m_serverReady = true;
-        setState(State::Listening);
+        m_serverReady = true; // and still listening: a stop may have come first
     } else if (type == QLatin1String("transcript.partial")) {
         setHeard(text.isString() ? text.toString() : QString(), false);
     } else if (type == QLatin1String("transcript.final")) {
@@ -170,6 +180,7 @@ void VoiceService::handleEvent(const QJsonObject& event) {
             m_playerScheduled = true;
         }
     } else if (type == QLatin1String("tts.end")) {
+        m_answerComplete = true;
         finishWhenPlayerDrains();
     } else if (type == QLatin1String("tts.error")) {
         tearDown();
@@ -177,7 +188,6 @@ void VoiceService::handleEvent(const QJsonObject& event) {
     } else if (type == QLatin1String("error")) {
         const QJsonValue message = event.value(QStringLiteral("error"));
         fail(message.isString() ? message.toString() : QStringLiteral("error"));
-        tearDown();
     }
 }
 
@@ -194,17 +204,37 @@ std::optional<QString> VoiceService::wireEngine() {
     if (input.sampleRate() <= 0) return QStringLiteral("input sample rate is 0");
     m_converter = CaptureConverter::create(input);
     m_input->removeTap();
-    const quint64 exchange = m_exchange;
-    // Buffers may come from an audio thread: each is handed to the main thread first.
-    m_input->installTap(tapFrames, [this, exchange](AudioBuffer buffer) {
+    // Buffers may come from an audio thread: they queue here and the main thread sends them.
+    // A tap that has been removed keeps its own queue, which nothing reads any more.
+    auto captured = std::make_shared<CaptureQueue>();
+    m_captured = captured;
+    m_input->installTap(tapFrames, [this, captured](AudioBuffer buffer) {
+        {
+            const QMutexLocker lock(&captured->mutex);
+            captured->buffers.push_back(std::move(buffer));
+            if (captured->buffers.size() > 1) return; // a drain is already on its way
+        }
         QMetaObject::invokeMethod(
-            this,
-            [this, exchange, buffer = std::move(buffer)] {
-                if (exchange == m_exchange) onInputBuffer(buffer);
-            },
-            Qt::QueuedConnection);
+            this, [this, captured] { if (captured == m_captured) drainCapture(); }, Qt::QueuedConnection);
     });
     return m_input->start();
+}
+
+void VoiceService::drainCapture() {
+    if (!m_captured) return;
+    std::vector<AudioBuffer> buffers;
+    {
+        const QMutexLocker lock(&m_captured->mutex);
+        buffers.swap(m_captured->buffers);
+    }
+    for (const AudioBuffer& b : buffers)
+        onInputBuffer(b);
+}
+
+void VoiceService::stopCapture() {
+    m_input->removeTap();
+    m_input->stop(); // the device is released, not only unread
+    m_captured.reset();
 }
 
 void VoiceService::onInputBuffer(const AudioBuffer& buffer) {
@@ -243,9 +273,8 @@ void VoiceService::finishWhenPlayerDrains() {
 }
 
 void VoiceService::tearDown() {
-    m_input->removeTap();
+    stopCapture();
     m_player->stop();
-    m_input->stop();
     m_engineWired = false;
     if (m_readerTask) std::exchange(m_readerTask, std::nullopt)->cancel();
     closeSocket();
@@ -264,8 +293,10 @@ void VoiceService::sendText(const QString& type) {
         QString::fromUtf8(QJsonDocument(QJsonObject{{"type", type}}).toJson(QJsonDocument::Compact)));
 }
 
+// Every failure ends the exchange: the microphone is closed and the socket with it.
 void VoiceService::fail(const QString& text) {
     qCDebug(lcVoice) << "exchange failed:" << text;
+    tearDown();
     setErrorText(text);
     setState(State::Error);
 }

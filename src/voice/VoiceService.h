@@ -6,6 +6,7 @@
 #include "voice/AudioConvert.h"
 
 #include <QJsonObject>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -77,6 +78,8 @@ private:
     bool requestMicPermission() const;
     std::optional<QString> wireEngine();
     void onInputBuffer(const AudioBuffer& buffer);
+    void drainCapture(); // sends what the tap has captured so far
+    void stopCapture();  // no more buffers, and the device closed
     void enqueueTTS(const QByteArray& data);
     void finishWhenPlayerDrains();
     void tearDown();
@@ -113,6 +116,13 @@ private:
     bool m_engineWired = false;
     bool m_serverReady = false;
     bool m_playerScheduled = false;
+    bool m_stopPending = false;    // stop() came before the socket opened
+    bool m_answerComplete = false; // tts.end came: a close after it is no failure
+    struct CaptureQueue {
+        QMutex mutex;
+        std::vector<AudioBuffer> buffers;
+    };
+    std::shared_ptr<CaptureQueue> m_captured; // the installed tap's, until capture stops
     // Counts exchanges, so a drain completion queued for an earlier one ends nothing.
     quint64 m_exchange = 0;
     // Why the socket was aborted by a session limit, for the failure it causes.

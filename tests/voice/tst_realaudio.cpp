@@ -109,6 +109,44 @@ private slots:
         QVERIFY2(rms(played) > 0.01, qPrintable(QString::number(rms(played))));
     }
 
+    // However the exchange fails, the microphone is closed: PulseAudio lists no recording
+    // stream of ours afterwards.
+    void failureClosesMicrophone_data() {
+        QTest::addColumn<QString>("closeAfter"); // "": the server falls silent
+        QTest::addColumn<bool>("userStops");
+        QTest::newRow("server silent past the limit while listening") << "" << false;
+        QTest::newRow("socket lost after the user stopped") << "stop" << true;
+    }
+    void failureClosesMicrophone() {
+        QFETCH(QString, closeAfter);
+        QFETCH(bool, userStops);
+        // Recording streams of clients (the virtual microphone's own remap has none).
+        const auto recordings = [] {
+            QProcess p;
+            p.start("pactl", {"list", "short", "source-outputs"});
+            p.waitForFinished(3000);
+            QStringList ours;
+            for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+                if (line.section('\t', 2, 2) != "-") ours << line;
+            return ours.join('\n');
+        };
+        const QString token = cloud.signIn("+15550005555").value("session_token").toString();
+        QJsonObject script{{"on_open", QJsonArray{QJsonObject{{"type", "ready"}}}}, {"on_stop", QJsonArray{}}};
+        if (!closeAfter.isEmpty()) script.insert("close_after", closeAfter);
+        cloud.post("/dev/voice/script", script);
+        VoiceService voice([token] { return token; }, "ws://" + cloud.host(), std::make_unique<QtAudioInput>(),
+                           std::make_unique<QtAudioOutput>());
+        voice.setTimeouts(std::chrono::milliseconds(userStops ? 60'000 : 2000), std::chrono::minutes(2));
+        voice.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!recordings().isEmpty(), 5000); // listening: the microphone is open
+        if (userStops) {
+            QTRY_VERIFY_WITH_TIMEOUT(cloud.get("/dev/voice/last").value("binary_frames").toInt() > 0, 10'000);
+            voice.stop();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(voice.state(), State::Error, 10'000);
+        QTRY_COMPARE_WITH_TIMEOUT(recordings(), QString(), 3000);
+    }
+
     // The command line's exchange from a WAV file, as a user runs it.
     void tavoctlVoiceFromFile() {
         const QString phone = "+15550004444";

@@ -138,6 +138,10 @@ private slots:
             << "-" << 0;
         QTest::newRow("socket lost mid-exchange") << ready << frames(kFrames11) << "stop" << State::Error
                                                   << "turn on the fan" << true << "" << qint64(0) << "*" << 0;
+        // The whole answer came: the server hanging up while it still plays is no failure.
+        QTest::newRow("closed after tts.end while the answer plays")
+            << ready << frames(kFrames1) << "stop" << State::Idle << "turn on the fan" << true << "Fan is on."
+            << qint64(1) << "-" << 300;
     }
     void exchange() {
         QFETCH(QJsonArray, onOpen);
@@ -219,6 +223,7 @@ private slots:
         const int bytes = got.value("binary_bytes").toInt();
         QVERIFY2(bytes > 30000 && bytes <= 32000, qPrintable(QString::number(bytes))); // ≤ 1 s of 16 kHz s16
         QCOMPARE(got.value("frames_before_ready").toInt(), 0);
+        QCOMPARE(got.value("frames_after_stop").toInt(), 0);
     }
 
     void startFailures_data() {

@@ -85,6 +85,7 @@ private:
         int binaryFrames = 0;
         qint64 binaryBytes = 0;
         int framesBeforeReady = 0;
+        int framesAfterStop = 0;
         QStringList texts;
         std::optional<QString> transcript;
         std::optional<int> closedCode;

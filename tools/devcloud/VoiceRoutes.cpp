@@ -114,6 +114,7 @@ void VoiceSession::onAudio(const QByteArray& pcm) {
     ++m_log->binaryFrames;
     m_log->binaryBytes += pcm.size();
     if (!m_ready) ++m_log->framesBeforeReady;
+    if (m_stopped) ++m_log->framesAfterStop;
     if (!m_recognizer || !m_recognizer->listening() || m_stopped) return;
     const QString partial = m_recognizer->feed(pcm);
     if (partial.isEmpty() || partial == m_partial) return;
@@ -239,6 +240,7 @@ Server::Reply Server::lastVoice() const {
     return json({{"binary_frames", log.binaryFrames},
                  {"binary_bytes", log.binaryBytes},
                  {"frames_before_ready", log.framesBeforeReady},
+                 {"frames_after_stop", log.framesAfterStop},
                  {"texts", QJsonArray::fromStringList(log.texts)},
                  {"transcript", log.transcript ? QJsonValue(*log.transcript) : QJsonValue()},
                  {"closed_code", log.closedCode ? QJsonValue(*log.closedCode) : QJsonValue()}});
