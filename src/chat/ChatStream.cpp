@@ -78,7 +78,6 @@ QCoro::Task<> TavoStore::doSendChat(QString text, QString context) {
         showToast(QStringLiteral("Sign in to chat"), true);
         co_return;
     }
-    if (m_chatBusy) co_return; // one turn at a time: a second would write into the same bubbles
     appendChatMessage({QUuid::createUuid(), ChatMessage::Role::User, text, 0, false});
 
     if (isStatusQuestion(text) && !m_devices.isEmpty()) {
@@ -97,7 +96,8 @@ QCoro::Task<> TavoStore::doSendChat(QString text, QString context) {
     }
 
     QPointer<TavoStore> self(this);
-    ChatTurn turn{m_conversation};
+    ChatTurn turn;
+    turn.conversation = m_conversation;
     const std::optional<Failure> failure = co_await streamChat(turn, text, history, context);
     if (!self) co_return;
     if (shows(turn)) {

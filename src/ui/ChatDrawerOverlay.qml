@@ -4,6 +4,7 @@ import Tavo
 // The chat as a drawer over the current tab.
 Rectangle {
     id: drawer
+    property real bottomInset: Theme.s4
     signal closeRequested()
     color: Theme.surface
     border.color: Theme.stroke
@@ -11,6 +12,7 @@ Rectangle {
         anchors.fill: parent
         asTab: false
         closable: true
+        bottomInset: drawer.bottomInset
         onCloseRequested: drawer.closeRequested()
     }
 }

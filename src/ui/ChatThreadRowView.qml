@@ -2,12 +2,14 @@ import QtQuick
 import QtQuick.Layouts
 import Tavo
 
-// One saved conversation: title, how long ago it changed, and delete.
+// One saved conversation: title, how long ago it changed, and delete, which asks first: a
+// deleted conversation cannot be brought back.
 Rectangle {
     id: row
     property var thread: ({})
     property bool isActive: false
     property date now: new Date()
+    property bool confirming: false
     signal tapped()
     signal deleteRequested()
     implicitHeight: 52
@@ -33,15 +35,34 @@ Rectangle {
         }
         Text {
             objectName: "threadStamp"
+            visible: !row.confirming
             text: Rules.threadStamp(row.thread.updatedAt, row.now)
             color: Theme.textFaint
             font.pixelSize: Theme.fontCaption
         }
         TavoGhostButton {
+            objectName: "deleteThread"
+            visible: !row.confirming
             small: true
-            text: "⌫"
+            glyph: "trash"
             Accessible.name: "Delete conversation"
-            onClicked: row.deleteRequested()
+            onClicked: row.confirming = true
+        }
+        TavoGhostButton {
+            objectName: "keepThread"
+            visible: row.confirming
+            small: true
+            text: "Keep"
+            onClicked: row.confirming = false
+        }
+        TavoGhostButton {
+            objectName: "confirmDeleteThread"
+            visible: row.confirming
+            small: true
+            danger: true
+            glyph: "trash"
+            text: "Delete"
+            onClicked: { row.confirming = false; row.deleteRequested() }
         }
     }
 }

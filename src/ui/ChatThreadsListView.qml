@@ -7,22 +7,27 @@ import Tavo
 Rectangle {
     id: list
     property var chat // the ChatModel
+    property real bottomInset: Theme.s4 // clear of whatever floats over the bottom
     signal closeRequested()
     color: Theme.surface
-    Component.onCompleted: Store.loadChatThreads()
+    // Read afresh each time it opens: conversations begun or changed since then are listed.
+    onVisibleChanged: if (visible) Store.loadChatThreads()
+    Component.onCompleted: if (visible) Store.loadChatThreads()
 
     ColumnLayout {
         anchors.fill: parent
         anchors.margins: Theme.s4
+        anchors.bottomMargin: list.bottomInset
         spacing: Theme.s3
         RowLayout {
             Layout.fillWidth: true
-            TavoGhostButton { small: true; text: "‹"; Accessible.name: "Back to chat"; onClicked: list.closeRequested() }
+            TavoGhostButton { small: true; glyph: "chevron.left"; Accessible.name: "Back to chat"; onClicked: list.closeRequested() }
             Text { text: "Conversations"; color: Theme.text; font.pixelSize: Theme.fontHeading; font.weight: Font.DemiBold }
             Item { Layout.fillWidth: true }
             TavoGhostButton {
                 small: true
-                text: "✎  New"
+                glyph: "square.and.pencil"
+                text: "New"
                 Accessible.name: "New chat"
                 onClicked: { Store.newChatThread(); list.closeRequested() }
             }

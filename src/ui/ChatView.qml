@@ -10,6 +10,8 @@ Item {
     property bool closable: false
     property string draft: ""
     property bool showThreadsList: false
+    // Room kept free at the bottom for the bars that float over the chat.
+    property real bottomInset: asTab ? 96 : Theme.s4
     property int hour: Rules.hourNow()
     signal closeRequested()
 
@@ -25,12 +27,12 @@ Item {
 
     ChatModel { id: messages; store: Store }
     DeviceModel { id: devices; store: Store }
-    Component.onCompleted: { Store.loadSkills(); Store.loadChatThreads() }
+    Component.onCompleted: Store.loadSkills()
 
     ColumnLayout {
         anchors.fill: parent
         anchors.topMargin: Theme.s4
-        anchors.bottomMargin: chat.asTab ? 96 : Theme.s4 // clear of the floating nav bar
+        anchors.bottomMargin: chat.bottomInset
         spacing: Theme.s3
 
         // Header
@@ -42,7 +44,8 @@ Item {
             TavoGhostButton {
                 objectName: "conversationsButton"
                 small: true
-                text: "☰  Conversations"
+                glyph: "line.3.horizontal"
+                text: "Conversations"
                 Accessible.name: "Conversations"
                 onClicked: chat.showThreadsList = !chat.showThreadsList
             }
@@ -55,12 +58,12 @@ Item {
                 Text { text: "ASK, AND IT'S DONE"; color: Theme.textFaint; font.pixelSize: Theme.fontCaption; font.letterSpacing: 1.2 }
             }
             Item { Layout.fillWidth: true }
-            TavoGhostButton { small: true; text: "✎"; Accessible.name: "New chat"; ToolTip.visible: hovered; ToolTip.text: "New chat"; onClicked: Store.newChatThread() }
+            TavoGhostButton { objectName: "newChat"; small: true; glyph: "square.and.pencil"; Accessible.name: "New chat"; ToolTip.visible: hovered; ToolTip.text: "New chat"; onClicked: Store.newChatThread() }
             TavoGhostButton {
                 objectName: "closeChat"
                 visible: chat.closable
                 small: true
-                text: "✕"
+                glyph: "xmark"
                 Accessible.name: "Close chat"
                 onClicked: chat.closeRequested()
             }
@@ -188,7 +191,7 @@ Item {
                 Keys.onReturnPressed: clicked()
                 onClicked: chat.submit()
                 FocusRing { shown: send.visualFocus; baseRadius: width / 2 }
-                contentItem: Text { text: "→"; color: send.enabled ? Theme.accentText : Theme.textFaint; font.pixelSize: 20; font.weight: Font.Bold; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
+                contentItem: Item { Glyph { anchors.centerIn: parent; name: "arrow.right"; size: 18; color: send.enabled ? Theme.accentText : Theme.textFaint } }
                 background: Rectangle { radius: width / 2; color: send.enabled ? Theme.accent : Theme.surfaceHigh }
             }
         }
@@ -198,6 +201,7 @@ Item {
         objectName: "threadsPanel"
         anchors.fill: parent
         visible: chat.showThreadsList
+        bottomInset: chat.bottomInset
         chat: messages
         onCloseRequested: chat.showThreadsList = false
     }

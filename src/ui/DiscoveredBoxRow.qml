@@ -45,7 +45,7 @@ ItemDelegate {
             anchors.verticalCenter: parent.verticalCenter
             name: row.box.canClaim ? "plus.circle.fill" : ""
             color: Theme.accent
-            font.pixelSize: 22
+            size: 22
         }
     }
     background: Rectangle {

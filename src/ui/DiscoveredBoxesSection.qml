@@ -33,7 +33,8 @@ AddCard {
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
             small: true
-            text: "↻  Rescan"
+            glyph: "arrow.clockwise"
+            text: "Rescan"
             Accessible.name: "Rescan"
             onClicked: section.scanner.rescan()
         }

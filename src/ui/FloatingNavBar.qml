@@ -52,7 +52,7 @@ Item {
                             Glyph {
                                 anchors.horizontalCenter: parent.horizontalCenter
                                 name: slot.gap ? "" : bar.items[slot.tab].symbol
-                                font.pixelSize: 17
+                                size: 18
                                 color: bar.selection === slot.tab ? Theme.accent : Theme.textDim
                             }
                             Text {
@@ -106,7 +106,7 @@ Item {
                 NumberAnimation { to: 1.0; duration: 700; easing.type: Easing.InOutSine }
             }
         }
-        Glyph { anchors.centerIn: parent; name: "bolt.fill"; color: Theme.accentText; font.pixelSize: 26 }
+        Glyph { anchors.centerIn: parent; name: "mic.fill"; color: Theme.accentText; size: 26 }
         TapTarget { ringRadius: width / 2; accessibleName: "Talk to the assistant"; onActivated: bar.voiceTap() }
     }
 }

@@ -11,6 +11,9 @@ Item {
     property real drawerProgress: chatDrawerOpen ? 1 : 0
     Behavior on drawerProgress { SpringAnimation { spring: Rules.springStiffness(0.42); damping: Rules.springDamping(0.42, 0.85); epsilon: 0.002 } }
 
+    // The height the floating bars (nav, and music when it plays) take from the bottom.
+    readonly property real barsInset: height - (musicBar.visible ? musicBar.y : nav.y) + Theme.s2
+
     function choose(t) {
         if (t === 1) { chatDrawerOpen = !chatDrawerOpen; return }
         chatDrawerOpen = false
@@ -23,7 +26,7 @@ Item {
         sourceComponent: [devicesTab, chatTab, historyTab, accountTab][home.tab]
     }
     Component { id: devicesTab; DevicesTab {} }
-    Component { id: chatTab; ChatView { asTab: true } }
+    Component { id: chatTab; ChatView { asTab: true; bottomInset: home.barsInset } }
     Component { id: historyTab; HistoryTab {} }
     Component { id: accountTab; AccountTab {} }
 
@@ -49,11 +52,18 @@ Item {
         x: parent.width - width * home.drawerProgress
         visible: home.drawerProgress > 0.01
         active: visible
-        sourceComponent: ChatDrawerOverlay { onCloseRequested: home.chatDrawerOpen = false }
+        // Where the drawer reaches over the bars (windows narrower than about 1180 px), its
+        // composer sits above them.
+        readonly property bool overBars: x < Math.max(nav.x + nav.width, musicBar.visible ? musicBar.x + musicBar.width : 0)
+        sourceComponent: ChatDrawerOverlay {
+            bottomInset: drawer.overBars ? home.barsInset : Theme.s4
+            onCloseRequested: home.chatDrawerOpen = false
+        }
     }
 
     StoreView { id: view; store: Store }
     MusicPlayerBar {
+        id: musicBar
         objectName: "musicBar"
         visible: view.hasMusic
         width: Math.min(parent.width - 2 * Theme.s4, 460)

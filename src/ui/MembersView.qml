@@ -36,7 +36,7 @@ Flickable {
 
         RowLayout {
             Layout.fillWidth: true
-            TavoGhostButton { objectName: "membersBack"; text: "‹  Back"; onClicked: Store.showHome() }
+            TavoGhostButton { objectName: "membersBack"; glyph: "chevron.left"; text: "Back"; onClicked: Store.showHome() }
             Item { Layout.fillWidth: true }
         }
         Column {

@@ -44,7 +44,7 @@ Rectangle {
                 asynchronous: true
                 visible: status === Image.Ready
             }
-            Text { anchors.centerIn: parent; visible: !artwork.visible; text: "♪"; color: Theme.accent; font.pixelSize: 22 }
+            Glyph { anchors.centerIn: parent; visible: !artwork.visible; name: "music.note"; color: Theme.accent; size: 22 }
         }
         Column {
             Layout.fillWidth: true
@@ -64,17 +64,17 @@ Rectangle {
             onActivated: view.audioOutput = currentValue
             popup.width: 280
             indicator: null
-            contentItem: Text { text: "◉"; color: Theme.accent; font.pixelSize: 16; horizontalAlignment: Text.AlignHCenter; verticalAlignment: Text.AlignVCenter }
+            contentItem: Item { Glyph { anchors.centerIn: parent; name: "hifispeaker"; color: Theme.accent; size: 18 } }
             background: Rectangle { radius: 12; color: output.hovered ? Theme.inset : "transparent" }
             ToolTip.visible: hovered
             ToolTip.text: output.currentText !== "" ? output.currentText : "Audio output"
         }
         TavoGhostButton {
             objectName: "musicToggle"
-            text: Store.musicPlaying ? "❚❚" : "▶"
+            glyph: Store.musicPlaying ? "pause.fill" : "play.fill"
             Accessible.name: Store.musicPlaying ? "Pause" : "Play"
             onClicked: Store.toggleMusic()
         }
-        TavoGhostButton { objectName: "musicClose"; text: "✕"; Accessible.name: "Stop music"; onClicked: Store.stopMusic() }
+        TavoGhostButton { objectName: "musicClose"; glyph: "xmark"; Accessible.name: "Stop music"; onClicked: Store.stopMusic() }
     }
 }

@@ -24,7 +24,7 @@ Item {
             spacing: Theme.s2
             Text { anchors.verticalCenter: parent.verticalCenter; text: row.country.flag; font.pixelSize: 18; color: Theme.text }
             Text { anchors.verticalCenter: parent.verticalCenter; text: "+" + row.country.dial; font.pixelSize: Theme.fontBody; color: Theme.text }
-            Glyph { anchors.verticalCenter: parent.verticalCenter; name: "chevron.down"; font.pixelSize: Theme.fontSmall }
+            Glyph { anchors.verticalCenter: parent.verticalCenter; name: "chevron.down"; size: Theme.fontSmall + 2 }
         }
         background: Rectangle {
             radius: Theme.radiusField

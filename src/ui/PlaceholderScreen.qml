@@ -9,7 +9,8 @@ Item {
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.margins: Theme.s4
-        text: "‹ Back"
+        glyph: "chevron.left"
+        text: "Back"
         onClicked: Store.showHome()
     }
 }

@@ -7,7 +7,7 @@ import Tavo
 Rectangle {
     id: overlay
     signal closeRequested()
-    color: "#f50b0d10"
+    color: Theme.bg // opaque: the tab underneath would blur what was heard
 
     function close() {
         voice.cancel() // tells the server and frees the microphone at once
@@ -38,7 +38,7 @@ Rectangle {
             Text { text: "Speak naturally"; color: Theme.text; font.pixelSize: Theme.fontHeading; font.weight: Font.DemiBold }
         }
         Item { Layout.fillWidth: true }
-        TavoGhostButton { objectName: "voiceClose"; text: "✕"; Accessible.name: "Close voice"; onClicked: overlay.close() }
+        TavoGhostButton { objectName: "voiceClose"; glyph: "xmark"; Accessible.name: "Close voice"; onClicked: overlay.close() }
     }
 
     ColumnLayout {

@@ -490,6 +490,7 @@ private slots:
         QCOMPARE(last(), QJsonObject({{"binary_frames", 0},
                                       {"binary_bytes", 0},
                                       {"frames_before_ready", 0},
+                                      {"frames_after_stop", 0},
                                       {"texts", QJsonArray()},
                                       {"transcript", QJsonValue::Null},
                                       {"closed_code", QJsonValue::Null}}));

@@ -10,6 +10,7 @@ ScreenCase {
 
     Component { id: chatTab; ChatView { anchors.fill: parent } }
     Component { id: home; HomeView { anchors.fill: parent } }
+    Component { id: sizedHome; HomeView { } }
 
     function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
     function init() { Store.newChatThread() }
@@ -44,6 +45,16 @@ ScreenCase {
         }
         Store.loadSkills()
         tryVerify(() => !Store.skillsLoading, 5000)
+    }
+    function rowsOf(rows) {
+        const out = []
+        for (let i = 0; i < rows.contentItem.children.length; ++i)
+            if (rows.contentItem.children[i].thread) out.push(rows.contentItem.children[i])
+        return out
+    }
+    function overlaps(a, b, within) {
+        const p = a.mapToItem(within, 0, 0), q = b.mapToItem(within, 0, 0)
+        return p.x < q.x + b.width && q.x < p.x + a.width && p.y < q.y + b.height && q.y < p.y + a.height
     }
     function typeInto(field, text) {
         field.forceActiveFocus()
@@ -163,10 +174,11 @@ ScreenCase {
         tryVerify(() => rows.visible && rows.count >= 2, 5000)
         waitForRendering(panel)
         shot(view, "chat-conversations")
-        let saved = null
-        for (let i = 0; i < rows.contentItem.children.length; ++i)
-            if (rows.contentItem.children[i].thread && rows.contentItem.children[i].thread.title === "Evening lights")
-                saved = rows.contentItem.children[i]
+        // The conversation begun here is listed, and marked as the open one.
+        const active = rowsOf(rows).filter(r => r.isActive)
+        compare(active.length, 1)
+        compare(active[0].thread.id, Store.currentThreadID)
+        const saved = rowsOf(rows).find(r => r.thread.title === "Evening lights")
         verify(saved)
         compare(findChild(saved, "threadStamp").text, "just now")
         mouseClick(saved)
@@ -178,6 +190,30 @@ ScreenCase {
         compare(JSON.stringify(shownNow), JSON.stringify(["dim the lamp at sunset", "I'll remind you at sunset."]))
     }
 
+    // Delete asks first; Keep leaves the conversation, Delete removes it.
+    function test_deleteAsksFirst() {
+        Hub.post("/dev/chat/thread", { phone: "+919876543210", title: "To delete", messages: [
+            { role: "user", content: "x" }, { role: "assistant", content: "y" }] })
+        const view = shown({ showThreadsList: true })
+        const rows = findChild(findChild(view, "threadsPanel"), "threadsList")
+        tryVerify(() => rows.visible && rowsOf(rows).some(r => r.thread.title === "To delete"), 5000)
+        const before = rows.count
+        waitForRendering(view)
+        const row = rowsOf(rows).find(r => r.thread.title === "To delete")
+        mouseClick(findChild(row, "deleteThread"))
+        verify(row.confirming)
+        waitForRendering(view)
+        shot(view, "chat-conversation-delete")
+        mouseClick(findChild(row, "keepThread"))
+        verify(!row.confirming)
+        wait(300)
+        compare(rows.count, before) // nothing was sent
+        mouseClick(findChild(row, "deleteThread"))
+        mouseClick(findChild(row, "confirmDeleteThread"))
+        tryCompare(rows, "count", before - 1, 5000)
+        verify(!rowsOf(rows).some(r => r.thread.title === "To delete"))
+    }
+
     function test_conversationsEmpty() {
         verify(Hub.signInAs("+919800000778", 0))
         const view = shown({ showThreadsList: true })
@@ -187,17 +223,28 @@ ScreenCase {
         verify(Hub.signInDemo())
     }
 
-    // The drawer over the devices: Close chat and Escape both close it.
-    function test_drawer() {
-        const view = createTemporaryObject(home, tc)
+    // The drawer over the devices, at this size and at the window's minimum width: what is
+    // typed shows in a composer clear of the floating bars; Close chat closes it.
+    function test_drawer_data() {
+        return [ { tag: "shot size", width: tc.width, name: "chat-drawer" },
+                 { tag: "minimum width", width: 380, name: "chat-drawer-narrow" } ]
+    }
+    function test_drawer(data) {
+        const view = createTemporaryObject(sizedHome, tc, { width: data.width, height: tc.height })
         waitForRendering(view)
         mouseClick(findChild(view, "pill_Chat"))
         verify(view.chatDrawerOpen)
         tryCompare(view, "drawerProgress", 1, 3000)
-        waitForRendering(view)
-        shot(view, "chat-drawer")
         const drawer = findChild(view, "chatDrawer")
         tryVerify(() => drawer.item !== null, 3000)
+        const composer = findChild(drawer.item, "composer")
+        typeInto(composer, "dim the lamp")
+        compare(composer.text, "dim the lamp")
+        const nav = findChild(view, "navBar")
+        verify(!overlaps(composer, nav, view), "the composer lies under the nav bar")
+        verify(!overlaps(findChild(drawer.item, "sendButton"), nav, view), "the send button lies under the nav bar")
+        waitForRendering(view)
+        shot(view, data.name)
         const close = findChild(drawer.item, "closeChat")
         verify(close.visible)
         mouseClick(close)

@@ -10,6 +10,14 @@ ScreenCase {
 
     Component { id: overlay; VoiceOverlayView { anchors.fill: parent } }
     SignalSpy { id: closed; signalName: "closeRequested" }
+    Component {
+        id: overBrightTab
+        Item {
+            anchors.fill: parent
+            Rectangle { anchors.fill: parent; color: "#ff0000" } // a tab as loud as one can be
+            VoiceOverlayView { anchors.fill: parent }
+        }
+    }
 
     function initTestCase() {
         if (!Hub.hasSound()) skip("no sound server or espeak-ng here")
@@ -87,6 +95,15 @@ ScreenCase {
         closed.wait(3000) // 0.9 s after the answer ends
         compare(closed.count, 1)
         verify(Hub.relayOnInCloud(1, 2))
+    }
+
+    // Nothing of the screen underneath shows through the overlay.
+    function test_opaque() {
+        Hub.post("/dev/voice/script", { on_open: [ready] })
+        const view = createTemporaryObject(overBrightTab, tc)
+        waitForRendering(view)
+        const image = grabImage(view)
+        compare(String(image.pixel(5, view.height - 5)), String(Theme.bg))
     }
 
     // Escape closes from any state and the microphone is let go at once.
