@@ -260,10 +260,8 @@ void TavoStore::flushRecord(ChatTurn& turn, const QString& data) {
         if (!shown) return;
         const std::optional<qint64> thread = json::exactInteger(record.value("thread_id"));
         if (thread && *thread > 0) {
-            const bool created = *thread != m_currentThreadID;
             setCurrentThreadID(*thread);
             m_services.preferences->setValue(PrefKey::threadID, *thread);
-            if (created) loadChatThreads(); // the conversations panel lists it from now on
         }
     }
 }

@@ -12,9 +12,9 @@ namespace tavo {
 
 namespace {
 
-// Creating the engine and reaching speech-dispatcher (started on demand) takes a second or
-// two; a dispatcher that has not answered by this is not going to.
-constexpr qint64 startupAllowanceMs = 4000;
+// Creating the engine and reaching speech-dispatcher (started on demand) takes up to about
+// 3.5 s; a dispatcher that has not answered by this is not going to.
+constexpr qint64 startupAllowanceMs = 6000;
 constexpr qint64 trailingMs = 1000;
 constexpr unsigned long stopWaitMs = 500; // an idle thread stops at once; a stuck one never
 
