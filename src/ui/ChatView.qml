@@ -45,7 +45,7 @@ Item {
                 objectName: "conversationsButton"
                 small: true
                 glyph: "line.3.horizontal"
-                text: "Conversations"
+                text: chat.width < 460 ? "" : "Conversations" // the icon alone where room is short
                 Accessible.name: "Conversations"
                 onClicked: chat.showThreadsList = !chat.showThreadsList
             }

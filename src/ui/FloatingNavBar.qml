@@ -7,6 +7,10 @@ Item {
     id: bar
     property int selection: 0
     property bool voiceActive: false
+    // The width it may take; below its full size the pills narrow, so that at the window's
+    // minimum width every one of them is on screen.
+    property real available: 100000
+    readonly property bool compact: available < 4 * 78 + 72 + 6 * Theme.s1 + 2 * Theme.s2
     signal chosen(int tab)
     signal voiceTap()
     readonly property var items: [
@@ -38,7 +42,7 @@ Item {
                     required property int index
                     readonly property int tab: index < 2 ? index : index - 1
                     readonly property bool gap: index === 2
-                    width: gap ? 72 : 78
+                    width: gap ? (bar.compact ? 66 : 72) : (bar.compact ? 62 : 78)
                     height: 48
                     Rectangle {
                         visible: !slot.gap

@@ -78,6 +78,7 @@ Item {
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
         anchors.bottomMargin: Theme.s4
+        available: home.width - 2 * Theme.s2
         selection: Rules.navSelection(home.tab, home.chatDrawerOpen)
         voiceActive: home.voiceOpen
         onChosen: t => home.choose(t)

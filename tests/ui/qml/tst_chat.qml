@@ -241,8 +241,14 @@ ScreenCase {
         typeInto(composer, "dim the lamp")
         compare(composer.text, "dim the lamp")
         const nav = findChild(view, "navBar")
+        const navAt = nav.mapToItem(view, 0, 0)
+        verify(navAt.x >= 0 && navAt.x + nav.width <= view.width, "the nav bar is cut off at " + view.width + " px")
         verify(!overlaps(composer, nav, view), "the composer lies under the nav bar")
         verify(!overlaps(findChild(drawer.item, "sendButton"), nav, view), "the send button lies under the nav bar")
+        for (const name of ["sendButton", "closeChat", "conversationsButton"]) {
+            const item = findChild(drawer.item, name), at = item.mapToItem(view, 0, 0)
+            verify(at.x >= 0 && at.x + item.width <= view.width, name + " is cut off at " + view.width + " px")
+        }
         waitForRendering(view)
         shot(view, data.name)
         const close = findChild(drawer.item, "closeChat")
