@@ -134,8 +134,8 @@ QByteArray TavoStore::chatRequestBody(const QString& message, const QJsonArray& 
     return json::compact(body);
 }
 
-QCoro::Task<std::optional<Failure>> TavoStore::streamChat(ChatTurn& turn, QString message,
-                                                          QJsonArray history, QString context) {
+QCoro::Task<std::optional<Failure>> TavoStore::streamChat(ChatTurn& turn, QString message, QJsonArray history,
+                                                          QString context) {
     const QString path = Endpoints::chatStream();
     const API cloud = api();
     std::optional<QNetworkRequest> req = cloud.request(path);
@@ -198,7 +198,8 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(ChatTurn& turn, QStrin
 
 void TavoStore::flushRecord(ChatTurn& turn, const QString& data) {
     if (data.isEmpty()) return;
-    // Music is the desktop's, not the conversation's: it follows the cloud whatever is shown.
+    // A turn whose conversation is no longer shown touches nothing on screen. Music is the
+    // desktop's, not the conversation's: it follows the cloud whatever is shown.
     const bool shown = shows(turn);
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(data.toUtf8(), &error);

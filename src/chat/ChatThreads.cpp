@@ -37,8 +37,10 @@ QCoro::Task<bool> TavoStore::doOpenChatThread(qint64 id, bool resuming) {
     // resumed thread also gives way to a conversation begun while it loaded.
     if (asked != m_conversation || (resuming && !m_chatMessages.isEmpty())) co_return false;
     if (!reply) {
-        if (!resuming) showToast(reply.failure().description(), true);
-        else if (reply.failure().kind == Failure::Kind::Api) m_services.preferences->remove(PrefKey::threadID);
+        if (!resuming)
+            showToast(reply.failure().description(), true);
+        else if (reply.failure().kind == Failure::Kind::Api)
+            m_services.preferences->remove(PrefKey::threadID);
         co_return false;
     }
     QList<ChatMessage> messages;
@@ -60,8 +62,10 @@ void TavoStore::showConversation(const QList<ChatMessage>& messages, qint64 thre
     ++m_conversation;
     endChatTurnShown();
     setCurrentThreadID(threadID);
-    if (threadID > 0) m_services.preferences->setValue(PrefKey::threadID, threadID);
-    else m_services.preferences->remove(PrefKey::threadID);
+    if (threadID > 0)
+        m_services.preferences->setValue(PrefKey::threadID, threadID);
+    else
+        m_services.preferences->remove(PrefKey::threadID);
     setChatMessages(messages);
 }
 

@@ -12,7 +12,8 @@ namespace tavo {
 
 Failure transportFailure(const QNetworkReply& reply) {
     // Only the transfer timeout cancels a request: the client aborts none it still reads.
-    if (reply.error() == QNetworkReply::OperationCanceledError || reply.error() == QNetworkReply::TimeoutError)
+    if (reply.error() == QNetworkReply::OperationCanceledError ||
+        reply.error() == QNetworkReply::TimeoutError)
         return Failure::transport(QStringLiteral("The cloud didn't answer in time."));
     return Failure::transport(reply.errorString());
 }

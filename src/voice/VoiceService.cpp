@@ -114,8 +114,10 @@ void VoiceService::stop() {
     if (!m_ws) return;
     drainCapture(); // what was heard before the stop goes first; nothing goes after it
     // A stop before the socket is open would be dropped; it goes once the socket opens.
-    if (m_ws->state() == QAbstractSocket::ConnectedState) sendText(QStringLiteral("stop"));
-    else m_stopPending = true;
+    if (m_ws->state() == QAbstractSocket::ConnectedState)
+        sendText(QStringLiteral("stop"));
+    else
+        m_stopPending = true;
     stopCapture();
     setState(State::Thinking);
 }
@@ -138,8 +140,10 @@ QCoro::Task<> VoiceService::readLoop(QPointer<SocketInbox> inbox, CancelToken ca
             m_resourceTimer.stop();
             // A finished or cancelled exchange has nothing to report, and neither has one
             // whose whole answer came: it plays to its end.
-            if (m_answerComplete) closeSocket();
-            else if (m_state != State::Idle) fail(m_abortReason.value_or(socketFailure(ws)));
+            if (m_answerComplete)
+                closeSocket();
+            else if (m_state != State::Idle)
+                fail(m_abortReason.value_or(socketFailure(ws)));
             co_return;
         }
         m_requestTimer.start();
@@ -215,7 +219,11 @@ std::optional<QString> VoiceService::wireEngine() {
             if (captured->buffers.size() > 1) return; // a drain is already on its way
         }
         QMetaObject::invokeMethod(
-            this, [this, captured] { if (captured == m_captured) drainCapture(); }, Qt::QueuedConnection);
+            this,
+            [this, captured] {
+                if (captured == m_captured) drainCapture();
+            },
+            Qt::QueuedConnection);
     });
     return m_input->start();
 }

@@ -135,7 +135,7 @@ void Server::streamChat(const QHttpServerRequest& request, QTcpSocket* socket) {
         }
         for (const QByteArray& c : script->chunks)
             pieces << ChunkedWriter::Piece{c, {}};
-        const QByteArray type = script->status >= 300       ? QByteArray("application/json")
+        const QByteArray type = script->status >= 300           ? QByteArray("application/json")
                                 : script->contentType.isEmpty() ? QByteArray("text/event-stream")
                                                                 : script->contentType;
         ChunkedWriter::start(socket, script->status, type, pieces, script->pauseMs, script->drop);

@@ -60,7 +60,8 @@ public:
         ensureEngine();
         // From here on only the utterance's own length: a say() that never returns (a
         // synthesizer with no sound to play into) is over once that has passed.
-        m_shared->deadline.store(steadyNow() + QtSpeechEngine::expectedMs(u.text, u.rateMultiplier) + trailingMs);
+        m_shared->deadline.store(steadyNow() + QtSpeechEngine::expectedMs(u.text, u.rateMultiplier) +
+                                 trailingMs);
         // Without an explicit locale the engine picks its C-locale voice, which is not English.
         QStringList languages;
         for (const QLocale& l : m_tts->availableLocales()) languages << l.bcp47Name();
@@ -91,7 +92,6 @@ QtSpeechEngine::~QtSpeechEngine() {
         return;
     }
     abandon(m_thread); // silently: at quit, there is nobody to tell
-
 }
 
 bool QtSpeechEngine::isSpeaking() const {
