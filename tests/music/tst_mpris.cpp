@@ -139,14 +139,14 @@ private slots:
             !(art = playerctl({"metadata", "mpris:artUrl"})).isEmpty() && art.startsWith("file://"), 10'000);
         const QImage cover(QUrl(art).toLocalFile());
         QCOMPARE(cover.size(), QSize(256, 256));
-        QTRY_VERIFY(playerctl({"position"}).toDouble() > 0.2); // the position runs on
+        QTRY_VERIFY_WITH_TIMEOUT(playerctl({"position"}).toDouble() > 0.2, 20'000); // the position runs on
     }
 
     void playPauseFromTheDesktop() {
         QVERIFY(store().musicPlaying());
         playerctl({"play-pause"});
         QTRY_VERIFY(!store().musicPlaying());
-        QTRY_COMPARE(playerctl({"status"}), "Paused");
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"status"}), "Paused", 20'000);
         const double paused = playerctl({"position"}).toDouble();
         QTest::qWait(400);
         QCOMPARE(playerctl({"position"}).toDouble(), paused); // a paused track stands still
@@ -164,7 +164,7 @@ private slots:
     }
     void remoteStopKeepsTheTrack() {
         QFETCH(QString, playedBy);
-        QTRY_VERIFY_WITH_TIMEOUT(playerctl({"position"}).toDouble() > 0.5, 10'000);
+        QTRY_VERIFY_WITH_TIMEOUT(playerctl({"position"}).toDouble() > 0.5, 20'000);
         const double before = playerctl({"position"}).toDouble();
         playerctl({"stop"});
         QTRY_VERIFY(!store().musicPlaying());
@@ -190,10 +190,10 @@ private slots:
         QVERIFY(!store().musicPlaying());
         store().sendChat("play rain sounds");
         QTRY_VERIFY_WITH_TIMEOUT(store().musicPlaying(), 15'000);
-        QTRY_COMPARE(playerctl({"metadata", "xesam:title"}), "Rain Sounds");
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"metadata", "xesam:title"}), "Rain Sounds", 20'000);
         store().sendChat("stop the music");
         QTRY_VERIFY(!store().music());
-        QTRY_COMPARE(playerctl({"status"}), "Stopped");
+        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"status"}), "Stopped", 20'000);
         store().toggleMusic(); // nothing to play again after the app's own stop
         QTest::qWait(300);
         QVERIFY(!player->hasItem());
