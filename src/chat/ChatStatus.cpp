@@ -66,7 +66,9 @@ const QList<QRegularExpression>& chatStatusRX() {
         for (const char* p : patterns) {
             QRegularExpression rx(QString::fromUtf8(p), QRegularExpression::CaseInsensitiveOption |
                                                             QRegularExpression::UseUnicodePropertiesOption);
-            if (rx.isValid()) out << rx;
+            // A typo here would silently stop a phrase being answered locally.
+            Q_ASSERT_X(rx.isValid(), "chatStatusRX", p);
+            out << rx;
         }
         return out;
     }();

@@ -25,8 +25,6 @@ private slots:
         QCOMPARE(isStatusQuestion(text), local);
     }
 
-    void allElevenPatternsCompile() { QCOMPARE(chatStatusRX().size(), 11); }
-
     void localAnswer_data();
     void localAnswer() {
         QFETCH(QString, devices);

@@ -14,19 +14,6 @@ class PhoneTest : public QObject {
     }
 
 private slots:
-    void table() {
-        const auto& all = Countries::all();
-        QCOMPARE(all.size(), 105);
-        QCOMPARE(all.first().iso, QString("IN"));
-        QCOMPARE(all.last().name, QString("Trinidad and Tobago"));
-        QCOMPARE(all.at(20).iso, QString("US"));
-        QCOMPARE(all.at(21).iso, QString("CA"));
-        QSet<QString> isos;
-        for (const Country& c : all) isos.insert(c.iso);
-        QCOMPARE(isos.size(), 105); // a row's identity is its region code
-        QVERIFY(std::any_of(all.cbegin(), all.cend(), [](const Country& c) { return c.name == QString("Côte d'Ivoire"); }));
-    }
-
     void split_data() {
         QTest::addColumn<QString>("phone");
         QTest::addColumn<QString>("iso"); // "" = no country

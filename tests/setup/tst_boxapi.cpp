@@ -174,13 +174,6 @@ private slots:
         if (base) QCOMPARE(boxURL(*base, "/api/cloud-status")->toString(QUrl::FullyEncoded), status);
     }
 
-    void hotspotCandidates() {
-        QCOMPARE(TavoBoxProbe::hotspotCandidates(),
-                 QStringList({"http://192.168.2.1", "http://192.168.3.1", "http://192.168.4.1",
-                              "http://192.168.7.1", "http://192.168.10.1", "http://192.168.42.1",
-                              "http://192.168.100.1", "http://192.168.200.1"}));
-    }
-
     void pairCodeField_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");

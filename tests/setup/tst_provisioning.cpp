@@ -110,6 +110,7 @@ private slots:
         QCOMPARE(received["ssid"].toString(), QString("Home & Co"));
         QCOMPARE(received["password"].toString(), QString("p=1+2 3%"));
         QCOMPARE(savedCreds(), std::optional(WifiCreds::Pair{"Home & Co", "p=1+2 3%"}));
+        QCOMPARE(m_keyring.itemCount(applicationID(), WifiCreds::account), 1); // replaced, not added
         QCOMPARE(s.screen(), Screen::home());
         QCOMPARE(s.devices().size(), 1);
         QCOMPARE(s.devices().first().role, QString("owner"));

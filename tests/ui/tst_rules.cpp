@@ -10,52 +10,6 @@ class RulesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void discoveryHeader_data() {
-        QTest::addColumn<bool>("scanning");
-        QTest::addColumn<int>("found");
-        QTest::addColumn<QString>("dot");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("note");
-        QTest::newRow("scanning, nothing yet") << true << 0 << "connecting"
-                                               << "Scanning this network…" << false;
-        QTest::newRow("scanning, one found") << true << 1 << "connecting"
-                                             << "Found on this network" << false;
-        QTest::newRow("stopped with boxes") << false << 2 << "connected"
-                                            << "Found on this network" << false;
-        QTest::newRow("stopped, empty") << false << 0 << "offline"
-                                        << "Nothing found yet" << true;
-    }
-    void discoveryHeader() {
-        QFETCH(bool, scanning);
-        QFETCH(int, found);
-        QFETCH(QString, dot);
-        QFETCH(QString, title);
-        QFETCH(bool, note);
-        QCOMPARE(UiRules::discoveryDot(scanning, found), dot);
-        QCOMPARE(UiRules::discoveryTitle(scanning, found), title);
-        QCOMPARE(UiRules::discoveryNote(scanning, found), note);
-    }
-
-    void pairCodeEntry_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<bool>("claimable");
-        QTest::newRow("eight characters") << "abcd1234"
-                                          << "ABCD-1234" << true;
-        QTest::newRow("seven") << "ABCD-123"
-                               << "ABCD-123" << false;
-        QTest::newRow("pasted with spaces") << " ab cd-12 34 "
-                                            << "ABCD-1234" << true;
-    }
-    void pairCodeEntry() {
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QFETCH(bool, claimable);
-        QCOMPARE(UiRules::pairCodeInput(typed), shown);
-        QCOMPARE(UiRules::canClaimCode(shown, false), claimable);
-        QVERIFY(!UiRules::canClaimCode(shown, true)); // never while busy
-    }
-
     void relayNameChanges_data() {
         QTest::addColumn<QVariantMap>("current");
         QTest::addColumn<QVariantMap>("drafts");
@@ -100,31 +54,6 @@ private slots:
         QCOMPARE(UiRules::renameTo("Hall", draft), sent);
     }
 
-    void devicesState_data() {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("conn");
-        QTest::addColumn<QString>("state");
-        QTest::newRow("connecting, nothing yet") << 0 << 1 << "skeleton";
-        QTest::newRow("offline, nothing") << 0 << 0 << "skeleton";
-        QTest::newRow("connected, none") << 0 << 2 << "empty";
-        QTest::newRow("boxes while reconnecting") << 2 << 1 << "grid";
-    }
-
-    void devicesState() {
-        QFETCH(int, count);
-        QFETCH(int, conn);
-        QFETCH(QString, state);
-        QCOMPARE(UiRules::devicesState(count, conn), state);
-    }
-
-    void signIn() {
-        QVERIFY(!UiRules::canSendCode("987", false));
-        QVERIFY(UiRules::canSendCode("9876", false));
-        QVERIFY(!UiRules::canSendCode("9876543210", true));
-        QCOMPARE(UiRules::codeInput("12ab 3456789"), "123456");
-        QCOMPARE(UiRules::composePhone("91", "9876543210"), "+919876543210");
-        QCOMPARE(UiRules::refill("+447911123456"), (QVariantMap{{"iso", "GB"}, {"national", "7911123456"}}));
-    }
     void greeting_data() {
         QTest::addColumn<int>("hour");
         QTest::addColumn<int>("boxes");
@@ -189,32 +118,6 @@ private slots:
         QVERIFY(!UiRules::foodConnected({}));
     }
 
-    void composer_data() {
-        QTest::addColumn<QString>("draft");
-        QTest::addColumn<bool>("busy");
-        QTest::addColumn<bool>("canSend");
-        QTest::newRow("text") << "turn on the fan" << false << true;
-        QTest::newRow("spaces and line breaks") << "  \n\t " << false << false;
-        QTest::newRow("busy") << "turn on the fan" << true << false;
-    }
-    void composer() {
-        QFETCH(QString, draft);
-        QFETCH(bool, busy);
-        QTEST(UiRules::canSend(draft, busy), "canSend");
-    }
-
-    void firedCaption_data() {
-        QTest::addColumn<int>("fired");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("none") << 0 << "";
-        QTest::newRow("one") << 1 << "1 relay toggled";
-        QTest::newRow("three") << 3 << "3 relays toggled";
-    }
-    void firedCaption() {
-        QFETCH(int, fired);
-        QTEST(UiRules::firedCaption(fired), "caption");
-    }
-
     void threadStamp_data() {
         QTest::addColumn<QString>("updatedAt");
         QTest::addColumn<QString>("stamp");
@@ -237,16 +140,6 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QFETCH(QString, updatedAt);
         QTEST(UiRules::threadStamp(updatedAt, QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC)), "stamp");
-    }
-
-    void voiceTexts() {
-        const QStringList labels{"READY", "LISTENING", "EXECUTING", "SPEAKING", "TRY AGAIN"};
-        const QStringList hints{"TAP ORB TO SPEAK", "TAP ORB WHEN DONE", "\u00B7  \u00B7  \u00B7",
-                                "\u00B7  \u00B7  \u00B7", "TAP ORB TO SPEAK"};
-        for (int s = 0; s < 5; ++s) {
-            QCOMPARE(UiRules::voiceLabel(s), labels[s]);
-            QCOMPARE(UiRules::voiceHint(s), hints[s]);
-        }
     }
 
     // The invite's relay chips: everything selected at first, All/None flips the whole set.
