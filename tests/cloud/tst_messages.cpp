@@ -1,3 +1,4 @@
+#include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
@@ -26,111 +27,19 @@ class MessagesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void handle_data() {
-        QTest::addColumn<QString>("frame");
-        QTest::addColumn<QString>("check"); // what to look at, see handle()
-        QTest::addColumn<QString>("expect");
-        QTest::addColumn<QString>("toast"); // "" = none; "!" prefix = error
-
-        QTest::newRow("state replaces states and marks online")
-            << R"({"type":"state","device_id":2,"states":[true,true]})" << "2.states" << "1,1" << "";
-        QTest::newRow("state without states empties them")
-            << R"({"type":"state","device_id":1})" << "1.states" << "" << "";
-        QTest::newRow("state with a non-bool entry empties them")
-            << R"({"type":"state","device_id":1,"states":[true,1]})" << "1.states" << "" << "";
-        QTest::newRow("state for an unknown box: nothing")
-            << R"({"type":"state","device_id":9,"states":[false]})" << "1.states" << "1,0,1" << "";
-        QTest::newRow("state marks online") << R"({"type":"state","device_id":2,"states":[]})" << "2.online" << "1" << "";
-        QTest::newRow("device_id as text matches nothing")
-            << R"({"type":"state","device_id":"1","states":[]})" << "1.states" << "1,0,1" << "";
-        QTest::newRow("presence online without ssid keeps the old one")
-            << R"({"type":"presence","device_id":1,"online":true,"wifi_rssi":-70})" << "1.wifi" << "HomeNet/-70" << "";
-        QTest::newRow("presence offline clears wifi, sets since and hint")
-            << R"({"type":"presence","device_id":1,"online":false,"offline_since":"2026-01-05T09:00:00Z","offline_hint":"Unplugged","wifi_ssid":"X"})"
-            << "1.offline" << "0|2026-01-05T09:00:00Z|Unplugged|-|-" << "";
-        QTest::newRow("presence online clears since and hint")
-            << R"({"type":"presence","device_id":2,"online":true,"offline_since":"x","wifi_ssid":"Shed-AP"})"
-            << "2.offline" << "1|-|-|Shed-AP|-" << "";
-        QTest::newRow("presence with a non-bool online reads offline")
-            << R"({"type":"presence","device_id":1,"online":"yes"})" << "1.offline" << "0|-|-|-|-" << "";
-        QTest::newRow("names merges one channel")
-            << R"({"type":"names","device_id":1,"names":{"2":"Heater"}})" << "1.names" << "1=Fan;2=Heater;3=Lamp" << "";
-        QTest::newRow("names of another shape: no change")
-            << R"({"type":"names","device_id":1,"names":{"2":5}})" << "1.names" << "1=Fan;3=Lamp" << "";
-        QTest::newRow("device_added appends and greets")
-            << R"({"type":"device_added","device":{"id":5,"mac":"m5","name":"Attic","relay_count":1,"relay_names":{},"acl_mask":1,"role":"member","online":true}})"
-            << "ids" << "1,2,5" << "You've been added to Attic";
-        QTest::newRow("device_added for a known box leaves one copy at the end")
-            << R"({"type":"device_added","device":{"id":1,"mac":"m1","name":"Hall 2","relay_count":3,"relay_names":{},"acl_mask":7,"role":"owner","online":true}})"
-            << "ids" << "2,1" << "You've been added to Hall 2";
-        QTest::newRow("device_added that does not decode: silent")
-            << R"({"type":"device_added","device":{"id":5,"name":"No role"}})"
-            << "ids"
-            << "1,2"
-            << "";
-        QTest::newRow("device_added with 2^31-1 relays: silent")
-            << R"({"type":"device_added","device":{"id":5,"mac":"m5","name":"Attic","relay_count":2147483647,"relay_names":{},"acl_mask":1,"role":"member","online":true}})"
-            << "ids"
-            << "1,2"
-            << "";
-        QTest::newRow("welcome with 33 relays empties")
-            << R"({"type":"welcome","devices":[{"id":4,"mac":"m","name":"n","relay_count":33,"relay_names":{},"acl_mask":1,"role":"owner","online":true}]})"
-            << "ids"
-            << ""
-            << "";
-        QTest::newRow("state with more states than any box empties them")
-            << QString(R"({"type":"state","device_id":1,"states":[%1]})")
-                   .arg(QStringList(33, "true").join(','))
-            << "1.states"
-            << ""
-            << "";
-        QTest::newRow("names keeps channel keys only")
-            << R"({"type":"names","device_id":1,"names":{"2":"Heater","0":"x","99":"y"}})"
-            << "1.names"
-            << "1=Fan;2=Heater;3=Lamp"
-            << "";
-        QTest::newRow("names with a name over the bound: no change")
-            << QString(R"({"type":"names","device_id":1,"names":{"2":"%1"}})").arg(QString(1025, 'h'))
-            << "1.names"
-            << "1=Fan;3=Lamp"
-            << "";
-        QTest::newRow("device_added without an object: silent") << R"({"type":"device_added","device":[1]})"
-                                                                << "ids"
-                                                                << "1,2"
-                                                                << "";
-        QTest::newRow("device_removed removes and warns") << R"({"type":"device_removed","device_id":1})"
-                                                          << "ids"
-                                                          << "2"
-                                                          << "!Access removed";
-        QTest::newRow("device_removed for an unknown box: no toast")
-            << R"({"type":"device_removed","device_id":7})" << "ids" << "1,2" << "";
-        QTest::newRow("error shows its text") << R"({"type":"error","error":"Box busy"})" << "ids" << "1,2" << "!Box busy";
-        QTest::newRow("error without text: nothing") << R"({"type":"error"})" << "ids" << "1,2" << "";
-        QTest::newRow("welcome without devices empties") << R"({"type":"welcome"})" << "ids" << "" << "";
-        QTest::newRow("welcome with one bad entry empties")
-            << R"({"type":"welcome","devices":[{"id":1,"mac":"m","name":"n","relay_count":1,"relay_names":{},"acl_mask":1,"online":true}]})"
-            << "ids" << "" << "";
-        QTest::newRow("welcome with a string") << R"({"type":"welcome","devices":"boxes"})" << "ids" << "" << "";
-        QTest::newRow("welcome with null") << R"({"type":"welcome","devices":null})" << "ids" << "" << "";
-        QTest::newRow("welcome with an object") << R"({"type":"welcome","devices":{"id":1}})" << "ids" << "" << "";
-        QTest::newRow("welcome with null states decodes")
-            << R"({"type":"welcome","devices":[{"id":4,"mac":"m","name":"n","relay_count":2,"relay_names":{},"acl_mask":1,"role":"owner","online":true,"states":null}]})"
-            << "4.states" << "absent" << "";
-        QTest::newRow("unknown type ignored") << R"({"type":"hello","devices":[]})" << "ids" << "1,2" << "";
-        QTest::newRow("type not a string ignored") << R"({"type":5})" << "ids" << "1,2" << "";
-    }
+    // A frame applied to the two-box list gives this list and this toast ("!" for an error).
+    void handle_data() { TAVO_JSON_ROWS("messages.json"); }
 
     void handle() {
-        QFETCH(QString, frame);
-        QFETCH(QString, check);
-        QFETCH(QString, expect);
-        QFETCH(QString, toast);
+        QFETCH(QJsonObject, row);
+        const QString check = row["check"].toString(), expect = row["expect"].toString(),
+                      toast = row["toast"].toString();
 
         test::StoreFixture f;
         TavoStore& store = f.make();
         store.handleWS(obj(twoBoxes));
         QCOMPARE(store.devices().size(), 2);
-        store.handleWS(QJsonDocument::fromJson(frame.toUtf8()).object());
+        store.handleWS(row["frame"].toObject());
 
         auto box = [&](qint64 id) -> const Device* {
             for (const Device& d : store.devices())
