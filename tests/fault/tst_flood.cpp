@@ -1,17 +1,15 @@
 // A socket flood: states pushed at full speed from a loopback peer on its own thread, through
-// the real device socket. Every one is applied, in order, and the main thread stays
-// responsive while they arrive.
+// the real device socket. Every one is applied, in order; how long the main thread is held
+// meanwhile is measured in bench/.
 
 #include "support/LoopbackPeer.h"
 #include "support/StoreFixture.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
 #include <QTimer>
-#include <ctime>
 
 using namespace tavo;
 
@@ -19,8 +17,7 @@ namespace {
 
 // Under AddressSanitizer (whole stacks recorded on every allocation) a state costs about a
 // millisecond instead of ten microseconds: a fifth of the flood still fills the socket buffers
-// many times over, and the responsiveness bound is checked by the plain build only, where the
-// time is the client's own.
+// many times over.
 constexpr int floodCount = test::underAddressSanitizer ? 20'000 : 100'000;
 constexpr int relays = 17; // 2^17 > 100 000: the states spell the message's number
 
@@ -55,14 +52,6 @@ QJsonObject box(qint64 id, const QString& name, int relayCount) {
 
 QByteArray compact(const QJsonObject& o) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
-}
-
-// CPU time of the calling thread: between two heartbeat ticks it is the work that held the
-// event loop, without the time a loaded machine (CI runs two suites at once) left it unscheduled.
-qint64 threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1'000'000;
 }
 
 } // namespace
@@ -106,27 +95,8 @@ private slots:
             if (n == floodCount) loop.quit();
         });
 
-        // The main thread's heartbeat: the most it worked between two ticks is the longest time
-        // anything held the event loop. The wall-clock gap is shown too.
-        QElapsedTimer sinceTick;
-        qint64 cpuAtTick = threadCpuMs(), longestHold = 0, longestGap = 0;
-        QTimer heartbeat;
-        heartbeat.setTimerType(Qt::PreciseTimer);
-        heartbeat.setInterval(5);
-        connect(&heartbeat, &QTimer::timeout, &loop, [&] {
-            longestGap = qMax(longestGap, sinceTick.restart());
-            const qint64 cpu = threadCpuMs();
-            longestHold = qMax(longestHold, cpu - std::exchange(cpuAtTick, cpu));
-        });
-        sinceTick.start();
-        heartbeat.start();
         QTimer::singleShot(120'000, &loop, &QEventLoop::quit); // a hang fails below, not by timeout
-        QElapsedTimer took;
-        took.start();
         loop.exec();
-        heartbeat.stop();
-        qInfo("%d states in %lld ms; main thread held at most %lld ms (wall-clock gap %lld ms)", applied,
-              took.elapsed(), longestHold, longestGap);
 
         QCOMPARE(applied, floodCount);
         QCOMPARE(outOfOrder, 0);
@@ -136,12 +106,6 @@ private slots:
         QCOMPARE(store.devices().at(1).name, QString("Bystander"));
         QCOMPARE(store.devices().at(1).effectiveStates(), QList<bool>({false, false}));
         QCOMPARE(store.conn(), TavoStore::ConnStatus::Connected);
-        // The bound is the responsiveness a window needs (a few frames); on an idle machine the
-        // longest hold is under half of it (about 20 ms; 200-400 ms before the receive buffer was
-        // bounded).
-        if (!test::underAddressSanitizer)
-            QVERIFY2(longestHold < 50,
-                     qPrintable(QStringLiteral("main thread held for %1 ms").arg(longestHold)));
     }
 };
 

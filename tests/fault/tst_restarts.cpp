@@ -1,6 +1,7 @@
 // The development cloud killed and restarted over and over (same port, same database) while a
 // store under test and a real `tavoctl watch` hold sockets to it: each comes back within the
-// reconnect delay plus a second, with the cloud's device list, and neither crashes nor grows.
+// reconnect delay with the cloud's device list, and neither crashes. How long tavoctl takes and
+// whether it grows is measured in bench/.
 
 #include "cloud/Endpoints.h"
 #include "platform/linux/SettingsPreferences.h"
@@ -8,7 +9,6 @@
 #include "support/LoopbackPeer.h"
 #include "support/StoreFixture.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -23,19 +23,16 @@ using Conn = TavoStore::ConnStatus;
 namespace {
 
 constexpr int restarts = 50;
-// tavoctl runs on real time: each of its reconnects waits the full 3 s, so it is timed on the
-// first restarts only (about 35 s); it keeps running through the rest, which it meets at
-// random points (connected, waiting, or retrying against a cloud that is down).
-constexpr int timedTavoctlRestarts = 10;
-constexpr int warmUpRestarts = 2;
-constexpr qint64 reconnectBoundMs = 3000 + 1000;
+// tavoctl runs on real time: each of its reconnects waits the full 3 s, so it is followed on the
+// first restarts only; it keeps running through the rest, which it meets at random points
+// (connected, waiting, or retrying against a cloud that is down).
+constexpr int followedTavoctlRestarts = 5;
 
 // What `tavoctl watch --json` has printed: the connection and the boxes as of its last lines.
 struct Watcher {
     QProcess process;
     QByteArray pending;
     QString conn;
-    QElapsedTimer sinceConnected;
     QMap<qint64, QJsonObject> devices;
 
     void read() {
@@ -47,7 +44,6 @@ struct Watcher {
             const QString type = line.value("type").toString();
             if (type == "conn") {
                 conn = line.value("conn").toString();
-                if (conn == "connected") sinceConnected.start();
             } else if (type == "device") {
                 const QJsonObject d = line.value("device").toObject();
                 devices.insert(d.value("id").toInteger(), d);
@@ -115,17 +111,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(watch.conn, QString("connected"), 10'000);
         QTRY_COMPARE(watch.list(), asJson(cloudList(store)));
 
-        qint64 rssAfterWarmUp = 0;
-        qint64 slowestTavoctl = 0;
-        QElapsedTimer took;
-        took.start();
         for (int i = 1; i <= restarts; ++i) {
-            const bool timed = i <= timedTavoctlRestarts;
-            QElapsedTimer sinceKill;
-            sinceKill.start();
+            const bool followed = i <= followedTavoctlRestarts;
             cloud.stop();
             QTRY_COMPARE(store.conn(), Conn::Connecting);
-            if (timed) QTRY_COMPARE(watch.conn, QString("connecting"));
+            if (followed) QTRY_COMPARE(watch.conn, QString("connecting"));
             QVERIFY2(cloud.start(), qPrintable(cloud.log()));
 
             // A change while both are away: only the next welcome can bring it.
@@ -138,28 +128,15 @@ private slots:
             QTRY_COMPARE(store.devices().value(0).relay_names.value("1"), name);
             QCOMPARE(store.devices(), cloudList(store));
 
-            if (timed) {
-                QVERIFY2(QTest::qWaitFor([&] { return watch.conn == "connected"; }, reconnectBoundMs + 1000),
-                         qPrintable(QStringLiteral("tavoctl not back, restart %1").arg(i)));
-                const qint64 back = sinceKill.elapsed() - watch.sinceConnected.elapsed();
-                slowestTavoctl = qMax(slowestTavoctl, back);
-                QVERIFY2(back <= reconnectBoundMs,
-                         qPrintable(QStringLiteral("restart %1: %2 ms").arg(i).arg(back)));
+            if (followed) {
+                QTRY_COMPARE_WITH_TIMEOUT(watch.conn, QString("connected"), 10'000);
                 QTRY_COMPARE(watch.list(), asJson(store.devices()));
             }
-            if (i == warmUpRestarts) rssAfterWarmUp = test::residentKiB(watch.process.processId());
             QCOMPARE(watch.process.state(), QProcess::Running);
         }
         // The last restarts met tavoctl at any point; given a retry or two it has the list too.
         QTRY_COMPARE_WITH_TIMEOUT(watch.conn, QString("connected"), 8000);
         QTRY_COMPARE_WITH_TIMEOUT(watch.list(), asJson(store.devices()), 8000);
-        const qint64 rssAtEnd = test::residentKiB(watch.process.processId());
-        qInfo("%d restarts in %lld ms; tavoctl back after at most %lld ms; its RSS %lld -> %lld KiB",
-              restarts, took.elapsed(), slowestTavoctl, rssAfterWarmUp, rssAtEnd);
-        // (Not under AddressSanitizer, whose quarantine keeps freed memory resident.)
-        if (!test::underAddressSanitizer)
-            QVERIFY2(rssAtEnd - rssAfterWarmUp < 2048,
-                     qPrintable(QString::number(rssAtEnd - rssAfterWarmUp)));
 
         // Still a clean exit: SIGTERM ends the watch with status 0.
         watch.process.terminate();
