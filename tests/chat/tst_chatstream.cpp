@@ -1,5 +1,6 @@
 #include "chat/EventStream.h"
 #include "support/ChatText.h"
+#include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
@@ -16,11 +17,6 @@ using test::bubbles;
 
 QString rec(const char* json) {
     return QStringLiteral("data: %1\n\n").arg(QString::fromUtf8(json));
-}
-
-// A chunk given as raw bytes, so a test can split inside a UTF-8 character.
-QJsonValue bytes(const QByteArray& b) {
-    return QJsonObject{{"base64", QString::fromLatin1(b.toBase64())}};
 }
 
 } // namespace
@@ -58,35 +54,12 @@ private slots:
     }
 
     // Records as the reader sees them, whatever the chunking: every pair of split points of
-    // the body gives the same records.
-    void readerRecords_data() {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QStringList>("records");
-        QTest::newRow("one space after the colon is dropped, a second kept")
-            << QByteArray("data:a\n\ndata: b\n\ndata:  c\n\n") << QStringList{"a", "b", " c"};
-        QTest::newRow("two data lines join with a line feed")
-            << QByteArray("data: x\ndata: y\n\n") << QStringList{"x\ny"};
-        QTest::newRow("comments, event and id lines are ignored")
-            << QByteArray(": hi\nevent: msg\nid: 4\ndata: x\nretry: 5\n\n") << QStringList{"x"};
-        QTest::newRow("the last record needs no blank line")
-            << QByteArray("data: x\n\ndata: y") << QStringList{"x", "y"};
-        QTest::newRow("CRLF and lone CR end lines too")
-            << QByteArray("data: x\r\n\r\ndata: y\r\rdata: z\n\n") << QStringList{"x", "y", "z"};
-        QTest::newRow("blank lines without data make no record")
-            << QByteArray("\n\n\ndata: x\n\n\n") << QStringList{"x"};
-        QTest::newRow("multi-byte text survives any split")
-            << QByteArray("data: caf\xC3\xA9 \xF0\x9F\x92\xA1\n\n")
-            << QStringList{QString::fromUtf8("café 💡")};
-        QTest::newRow("a byte-order mark before the first line is skipped") << QByteArray("\xEF\xBB\xBF"
-                                                                                          "data: x\n\n")
-                                                                            << QStringList{"x"};
-        QTest::newRow("data without a colon is not a data line")
-            << QByteArray("data\ndatax: 1\ndata: y\n\n") << QStringList{"y"};
-    }
-
+    // the body (UTF-8) gives the same records.
+    void readerRecords_data() { TAVO_JSON_ROWS("stream-records.json"); }
     void readerRecords() {
-        QFETCH(QByteArray, body);
-        QFETCH(QStringList, records);
+        QFETCH(QJsonObject, row);
+        const QByteArray body = row["body"].toString().toUtf8();
+        const QStringList records = row["records"].toVariant().toStringList();
         for (qsizetype a = 0; a <= body.size(); ++a) {
             for (qsizetype b = a; b <= body.size(); ++b) {
                 QStringList got;
@@ -117,14 +90,15 @@ private slots:
         QCOMPARE(got, (QStringList{"after", "last"}));
     }
 
-    // flushRecord's outcomes, fed through a real socket in the chunks given.
-    void streamOutcomes_data();
-
+    // flushRecord's outcomes, fed through a real socket in the chunks given (text, or
+    // {"base64": bytes} to split inside a character).
+    void streamOutcomes_data() { TAVO_JSON_ROWS("stream-outcomes.json"); }
     void streamOutcomes() {
-        QFETCH(QJsonArray, chunks);
-        QFETCH(QString, conversation);
-        QFETCH(qint64, thread);
-        QFETCH(QStringList, spoken);
+        QFETCH(QJsonObject, row);
+        const QJsonArray chunks = row["chunks"].toArray();
+        const QString conversation = row["conversation"].toString();
+        const qint64 thread = row["thread"].toInteger();
+        const QStringList spoken = row["spoken"].toVariant().toStringList();
         test::StoreFixture f;
         TavoStore& store = f.makeSignedIn(cloud, "+15550000001"); // no boxes: nothing answers locally
         cloud.post("/dev/chat/next", {{"chunks", chunks}});
@@ -323,65 +297,6 @@ private slots:
         QCOMPARE(history.at(1).toObject(), (QJsonObject{{"role", "user"}, {"content", "line 13"}}));
     }
 };
-
-void ChatStreamTest::streamOutcomes_data() {
-    QTest::addColumn<QJsonArray>("chunks");
-    QTest::addColumn<QString>("conversation");
-    QTest::addColumn<qint64>("thread");
-    QTest::addColumn<QStringList>("spoken");
-
-    const QString hello = rec(R"({"type":"text","delta":"Hel"})") + rec(R"({"type":"text","delta":""})") +
-                          rec(R"({"type":"text","delta":"lo"})");
-    QTest::newRow("many deltas make one bubble")
-        << QJsonArray{hello} << "U:hi|A:Hello" << qint64(0) << QStringList{};
-    QTest::newRow("split mid-line and mid-record")
-        << QJsonArray{hello.left(9), hello.mid(9, 30), hello.mid(39)} << "U:hi|A:Hello" << qint64(0)
-        << QStringList{};
-    QTest::newRow("split inside a character")
-        << QJsonArray{bytes("data: {\"type\":\"text\",\"delta\":\"caf\xC3"), bytes("\xA9\"}\n\n")}
-        << "U:hi|A:café" << qint64(0) << QStringList{};
-    QTest::newRow("split between CR and LF")
-        << QJsonArray{"data: {\"type\":\"text\",\"delta\":\"a\"}\r", "\n\r",
-                      "\ndata: {\"type\":\"text\",\"delta\":\"b\"}\r\n\r\n"}
-        << "U:hi|A:ab" << qint64(0) << QStringList{};
-    QTest::newRow("no blank line at the end") << QJsonArray{"data: {\"type\":\"text\",\"delta\":\"end\"}"}
-                                              << "U:hi|A:end" << qint64(0) << QStringList{};
-    QTest::newRow("delta not a string counts as empty")
-        << QJsonArray{rec(R"({"type":"text","delta":5})") + rec(R"({"type":"text"})")} << "U:hi|A:Done."
-        << qint64(0) << QStringList{};
-    QTest::newRow("malformed records are skipped")
-        << QJsonArray{rec("not json") + rec("[1]") + rec(R"({"type":5})") + rec(R"({"type":"weird"})") +
-                      rec(R"({"delta":"x"})") + rec(R"({"type":"text","delta":"ok"})")}
-        << "U:hi|A:ok" << qint64(0) << QStringList{};
-    QTest::newRow("tool and done only: Done.")
-        << QJsonArray{rec(R"({"type":"tool","tool":"tavo_devices_list"})") +
-                      rec(R"({"type":"done","thread_id":0})")}
-        << "U:hi|A:Done." << qint64(0) << QStringList{};
-    // An error answers the turn; a "Done." after it would read as success.
-    QTest::newRow("error only: the error, no Done.")
-        << QJsonArray{rec(R"({"type":"error","message":"Quota used up"})")} << "U:hi|A!:Quota used up"
-        << qint64(0) << QStringList{};
-    QTest::newRow("error, then text in a further bubble")
-        << QJsonArray{rec(R"({"type":"error","message":"Retrying"})") + rec(R"({"type":"text","delta":"Lamp on."})")}
-        << "U:hi|A!:Retrying|A:Lamp on." << qint64(0) << QStringList{};
-    QTest::newRow("error after text replaces the bubble")
-        << QJsonArray{rec(R"({"type":"text","delta":"Half"})") + rec(R"({"type":"error"})")}
-        << "U:hi|A!:Assistant unavailable" << qint64(0) << QStringList{};
-    QTest::newRow("text after an early error starts a further bubble")
-        << QJsonArray{rec(R"({"type":"error","message":"hiccup"})") +
-                      rec(R"({"type":"text","delta":"Back"})")}
-        << "U:hi|A!:hiccup|A:Back" << qint64(0) << QStringList{};
-    QTest::newRow("done with 42 continues thread 42")
-        << QJsonArray{rec(R"({"type":"text","delta":"k"})") + rec(R"({"type":"done","thread_id":42})")}
-        << "U:hi|A:k" << qint64(42) << QStringList{};
-    QTest::newRow("done with a negative or fractional id changes nothing")
-        << QJsonArray{rec(R"({"type":"done","thread_id":-3})") + rec(R"({"type":"done","thread_id":4.5})")}
-        << "U:hi|A:Done." << qint64(0) << QStringList{};
-    QTest::newRow("a relay tool makes the reply spoken")
-        << QJsonArray{rec(R"({"type":"tool","tool":"tavo_set_relay"})") +
-                      rec(R"({"type":"text","delta":"Fan on."})")}
-        << "U:hi|A:Fan on." << qint64(0) << QStringList{"Fan on."};
-}
 
 void ChatStreamTest::captionsWhileToolsRun() {
     test::StoreFixture f;
