@@ -5,7 +5,10 @@
 #include "setup/Sanitize.h"
 #include "setup/TavoBoxProbe.h"
 #include "setup/WifiCreds.h"
+#include "support/DataRows.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -43,6 +46,10 @@ CloudStatus status(bool connected, std::optional<qint64> id, std::optional<QStri
     return s;
 }
 
+std::optional<QString> optionalString(const QJsonValue& v) {
+    return v.isString() ? std::optional(v.toString()) : std::nullopt;
+}
+
 Device device(qint64 id) {
     Device d;
     d.id = id;
@@ -75,32 +82,15 @@ private slots:
         QCOMPARE(BoxClient::connectBody("Open", ""), QByteArray("ssid=Open&password="));
     }
 
-    void cloudStatusDecoding_data() {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("decodes");
-        QTest::addColumn<bool>("hasID");
-        QTest::newRow("minimal") << QByteArray(R"({"ok":true,"connected":false})") << true << false;
-        QTest::newRow("no connected") << QByteArray(R"({"ok":true})") << false << false;
-        QTest::newRow("no ok") << QByteArray(R"({"connected":true})") << false << false;
-        QTest::newRow("device_id null")
-            << QByteArray(R"({"ok":true,"connected":true,"device_id":null})") << true << false;
-        QTest::newRow("device_id") << QByteArray(R"({"ok":true,"connected":true,"device_id":42})") << true
-                                   << true;
-        QTest::newRow("connected as text")
-            << QByteArray(R"({"ok":true,"connected":"yes"})") << false << false;
-        QTest::newRow("optional of wrong type")
-            << QByteArray(R"({"ok":true,"connected":true,"states":[true,1]})") << false << false;
-        QTest::newRow("unknown keys ignored")
-            << QByteArray(R"({"ok":false,"connected":true,"uptime":5,"names":{"1":"Fan"}})") << true << false;
-        QTest::newRow("not an object") << QByteArray("[]") << false << false;
-    }
+    void cloudStatusDecoding_data() { TAVO_JSON_ROWS("boxapi-status.json"); }
     void cloudStatusDecoding() {
-        QFETCH(QByteArray, body);
-        QFETCH(bool, decodes);
-        QFETCH(bool, hasID);
-        const Result<CloudStatus> s = json::decode<CloudStatus>(body);
-        QCOMPARE(s.ok(), decodes);
-        if (decodes) QCOMPARE(s->device_id.has_value(), hasID);
+        QFETCH(QJsonObject, row);
+        const QJsonValue body = row["body"];
+        const Result<CloudStatus> s =
+            json::decode<CloudStatus>(body.isArray() ? QJsonDocument(body.toArray()).toJson()
+                                                     : QJsonDocument(body.toObject()).toJson());
+        QCOMPARE(s.ok(), row["decodes"].toBool());
+        if (s.ok()) QCOMPARE(s->device_id.has_value(), row["hasID"].toBool());
     }
 
     void identityDecoding_data() {
@@ -121,83 +111,37 @@ private slots:
         QCOMPARE(json::decode<BoxIdentity>(body).ok(), decodes);
     }
 
-    void gateway_data() {
-        // Entries: "4:addr", "6:addr", "-" (no address); "failed" = the enumeration failed.
-        QTest::addColumn<QStringList>("interfaces");
-        QTest::addColumn<QString>("gateway"); // "" = none
-        QTest::newRow("first 192.168 decides")
-            << QStringList{"4:10.0.0.5", "4:192.168.7.9", "4:192.168.1.4"} << "192.168.7.1";
-        QTest::newRow("hotspot client") << QStringList{"4:127.0.0.1", "4:192.168.4.23"} << "192.168.4.1";
-        QTest::newRow("ipv6 and empty entries skipped")
-            << QStringList{"-", "6:fe80::1", "4:192.168.42.200"} << "192.168.42.1";
-        QTest::newRow("no private 192.168")
-            << QStringList{"4:10.1.2.3", "4:172.16.0.9", "4:192.169.1.1"} << "";
-        QTest::newRow("empty list") << QStringList{} << "";
-        QTest::newRow("enumeration failed") << QStringList{"failed"} << "";
-    }
+    void gateway_data() { TAVO_JSON_ROWS("boxapi-gateway.json"); }
+    // Entries: "4:addr", "6:addr", "-" (no address); null = the enumeration failed.
     void gateway() {
-        QFETCH(QStringList, interfaces);
-        QFETCH(QString, gateway);
-        InterfaceList list = std::vector<InterfaceAddress>{};
-        for (const QString& e : interfaces) {
+        QFETCH(QJsonObject, row);
+        InterfaceList list;
+        if (!row["interfaces"].isNull()) list = std::vector<InterfaceAddress>{};
+        for (const QJsonValue& v : row["interfaces"].toArray()) {
+            const QString e = v.toString();
             const QByteArray addr = e.mid(2).toLatin1();
-            if (e == "failed")
-                list.reset();
-            else if (e == "-")
+            if (e == "-")
                 list->push_back({});
             else
                 list->push_back(e.startsWith("4:") ? v4(addr.constData()) : v6(addr.constData()));
         }
-        QCOMPARE(currentIPv4Gateway(list).value_or(QString()), gateway);
+        QCOMPARE(currentIPv4Gateway(list), optionalString(row["gateway"]));
     }
 
     // Addresses as resolution yields them, to a box's base and its status address.
-    void boxAddress_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("status"); // "" = no usable address
-        QTest::newRow("IPv4") << "192.168.4.1" << 8081 << "http://192.168.4.1:8081/api/cloud-status";
-        QTest::newRow("IPv6 in brackets")
-            << "fd00:4::1" << 8081 << "http://[fd00:4::1]:8081/api/cloud-status";
-        QTest::newRow("link-local keeps its zone")
-            << "fe80::1%tcli0" << 80 << "http://[fe80::1%25tcli0]:80/api/cloud-status";
-        QTest::newRow("host name") << "tavo-box.local" << 80 << "http://tavo-box.local:80/api/cloud-status";
-        QTest::newRow("no host") << "" << 80 << "";
-        QTest::newRow("not a host") << "a b" << 80 << "";
-    }
+    void boxAddress_data() { TAVO_JSON_ROWS("boxapi-address.json"); }
     void boxAddress() {
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        QFETCH(QString, status);
-        const std::optional<QUrl> base = boxBase(host, port);
-        QCOMPARE(base.has_value(), !status.isEmpty());
-        if (base) QCOMPARE(boxURL(*base, "/api/cloud-status")->toString(QUrl::FullyEncoded), status);
+        QFETCH(QJsonObject, row);
+        const std::optional<QUrl> base = boxBase(row["host"].toString(), row["port"].toInt());
+        const std::optional<QString> status = optionalString(row["status"]); // none = no usable address
+        QCOMPARE(base.has_value(), status.has_value());
+        if (base) QCOMPARE(boxURL(*base, "/api/cloud-status")->toString(QUrl::FullyEncoded), *status);
     }
 
-    void pairCodeField_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("eight with a space") << "abcd efgh"
-                                            << "ABCD-EFGH";
-        QTest::newRow("dash among four dropped") << "ab-c"
-                                                 << "ABC";
-        QTest::newRow("ten become eight") << "abcdefghij"
-                                          << "ABCD-EFGH";
-        QTest::newRow("four stay four") << "wxyz"
-                                        << "WXYZ";
-        QTest::newRow("five split") << "12345"
-                                    << "1234-5";
-        QTest::newRow("punctuation dropped") << "a.b,c!d?e"
-                                             << "ABCD-E";
-        QTest::newRow("unicode letters kept") << "äbcdé"
-                                              << "ÄBCD-É";
-        QTest::newRow("retyped dash") << "ABCD-EFGH"
-                                      << "ABCD-EFGH";
-    }
+    void pairCodeField_data() { TAVO_JSON_ROWS("boxapi-paircode.json"); }
     void pairCodeField() {
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QCOMPARE(Sanitize::pairCode(typed), shown);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(Sanitize::pairCode(row["typed"].toString()), row["shown"].toString());
     }
 
     void claimCode_data() {
@@ -218,67 +162,34 @@ private slots:
         QCOMPARE(Sanitize::claimCode(typed), sent);
     }
 
-    void wifiValue_data() {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<bool>("present");
-        QTest::addColumn<QString>("ssid");
-        QTest::addColumn<QString>("password");
-        QTest::newRow("pair") << QByteArray("Home\nsecret") << true << "Home"
-                              << "secret";
-        QTest::newRow("empty password") << QByteArray("Home\n") << true << "Home"
-                                        << "";
-        QTest::newRow("first line feed only") << QByteArray("Home\npass\nword") << true << "Home"
-                                              << "pass\nword";
-        QTest::newRow("no line feed") << QByteArray("Home") << false << ""
-                                      << "";
-        QTest::newRow("invalid utf-8") << QByteArray("Ho\xffme\npw") << false << ""
-                                       << "";
-        QTest::newRow("utf-8 name") << QByteArray("Café ☕\npw") << true << "Café ☕"
-                                    << "pw";
-    }
+    void wifiValue_data() { TAVO_JSON_ROWS("boxapi-wifi.json"); }
     void wifiValue() {
-        QFETCH(QByteArray, stored);
-        QFETCH(bool, present);
+        QFETCH(QJsonObject, row);
+        const QByteArray stored = row.contains("storedHex")
+                                      ? QByteArray::fromHex(row["storedHex"].toString().toLatin1())
+                                      : row["stored"].toString().toUtf8();
         const auto pair = WifiCreds::parse(stored);
-        QCOMPARE(pair.has_value(), present);
-        if (!present) return;
-        QFETCH(QString, ssid);
-        QFETCH(QString, password);
-        QCOMPARE(pair->ssid, ssid);
-        QCOMPARE(pair->password, password);
-        QCOMPARE(WifiCreds::value(ssid, password), stored);
+        QCOMPARE(pair.has_value(), !row["ssid"].isNull());
+        if (!pair) return;
+        QCOMPARE(pair->ssid, row["ssid"].toString());
+        QCOMPARE(pair->password, row["password"].toString());
+        QCOMPARE(WifiCreds::value(pair->ssid, pair->password), stored);
     }
 
-    void classification_data() {
-        QTest::addColumn<std::optional<CloudStatus>>("st");
-        QTest::addColumn<bool>("mine");
-        QTest::addColumn<bool>("claimable");
-        QTest::addColumn<QString>("subtitle");
-        // The account has boxes 0 and 7.
-        QTest::newRow("no status") << std::optional<CloudStatus>() << false << false << "Offline";
-        QTest::newRow("mine") << std::optional(status(true, 7, std::nullopt)) << true << false
-                              << "Already on your account";
-        QTest::newRow("id 0 is never mine")
-            << std::optional(status(true, 0, std::nullopt)) << false << false << "Already claimed elsewhere";
-        QTest::newRow("ready") << std::optional(status(true, std::nullopt, "ABCD-1234")) << false << true
-                               << "Ready · tap to add · ABCD-1234";
-        QTest::newRow("code while offline") << std::optional(status(false, std::nullopt, "ABCD-1234"))
-                                            << false << false << "Ready · tap to add · ABCD-1234";
-        QTest::newRow("empty code, offline")
-            << std::optional(status(false, std::nullopt, "")) << false << false << "Offline";
-        QTest::newRow("someone else's")
-            << std::optional(status(true, 99, std::nullopt)) << false << false << "Already claimed elsewhere";
-    }
+    void classification_data() { TAVO_JSON_ROWS("boxapi-classification.json"); }
+    // The account has boxes 0 and 7.
     void classification() {
-        QFETCH(std::optional<CloudStatus>, st);
-        QFETCH(bool, mine);
-        QFETCH(bool, claimable);
-        QFETCH(QString, subtitle);
+        QFETCH(QJsonObject, row);
+        std::optional<CloudStatus> st;
+        if (const QJsonObject o = row["status"].toObject(); !row["status"].isNull())
+            st = status(o["connected"].toBool(),
+                        o.contains("device_id") ? std::optional(o["device_id"].toInteger()) : std::nullopt,
+                        optionalString(o["pair_code"]));
         const QList<Device> devices{device(0), device(7)};
         const DiscoveredBox box{"Tavo Box", "192.168.1.20", 80, st};
-        QCOMPARE(discovered::isMine(box, devices), mine);
-        QCOMPARE(discovered::canClaim(box), claimable);
-        QCOMPARE(discovered::subtitle(box, devices), subtitle);
+        QCOMPARE(discovered::isMine(box, devices), row["mine"].toBool());
+        QCOMPARE(discovered::canClaim(box), row["claimable"].toBool());
+        QCOMPARE(discovered::subtitle(box, devices), row["subtitle"].toString());
     }
 
     void mergeFound() {
@@ -304,8 +215,6 @@ private slots:
         QVERIFY(discovered::merge({}).isEmpty());
     }
 };
-
-Q_DECLARE_METATYPE(std::optional<tavo::CloudStatus>)
 
 QTEST_GUILESS_MAIN(TestBoxApi)
 #include "tst_boxapi.moc"
