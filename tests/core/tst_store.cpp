@@ -1,4 +1,5 @@
 #include "platform/Preferences.h"
+#include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
 #include <QSignalSpy>
@@ -11,61 +12,27 @@ class StoreTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void restore_data() {
-        QTest::addColumn<QVariant>("token");
-        QTest::addColumn<QVariant>("phone");
-        QTest::addColumn<QVariant>("userID");
-        QTest::addColumn<QVariant>("threadID");
-        QTest::addColumn<bool>("home");
-        QTest::addColumn<QString>("expectToken");
-        QTest::addColumn<qint64>("expectUser");
-        QTest::addColumn<qint64>("expectThread");
-
-        const QVariant none;
-        QTest::newRow("full session") << QVariant("tok") << QVariant("+919876543210") << QVariant(qint64(42))
-                                      << QVariant(qint64(7)) << true << "tok" << qint64(42) << qint64(7);
-        QTest::newRow("nothing stored") << none << none << none << none << false << "" << qint64(0) << qint64(0);
-        QTest::newRow("token without phone keeps token, stays on sign-in")
-            << QVariant("tok") << none << QVariant(qint64(42)) << none << false << "tok" << qint64(42) << qint64(0);
-        QTest::newRow("token with empty phone") << QVariant("tok") << QVariant("") << none << none << false << "tok"
-                                                << qint64(0) << qint64(0);
-        QTest::newRow("phone without token") << none << QVariant("+919876543210") << none << none << false << ""
-                                             << qint64(0) << qint64(0);
-        QTest::newRow("user id stored as text reads 0")
-            << QVariant("tok") << QVariant("+1555") << QVariant("42") << QVariant("9") << true << "tok" << qint64(0)
-            << qint64(0);
-        QTest::newRow("integral double counts, fraction does not")
-            << QVariant("tok") << QVariant("+1555") << QVariant(3.0) << QVariant(2.5) << true << "tok" << qint64(3)
-            << qint64(0);
-        QTest::newRow("ids beyond 2^53 stay exact")
-            << QVariant("tok") << QVariant("+1555") << QVariant(qint64(9007199254740993)) << QVariant(qint64(-5))
-            << true << "tok" << qint64(9007199254740993) << qint64(-5);
-        QTest::newRow("token of the wrong type reads empty")
-            << QVariant(12) << QVariant("+1555") << none << none << false << "" << qint64(0) << qint64(0);
-    }
+    // The stored keys, each absent from the row when not stored, as a new process reads them.
+    void restore_data() { TAVO_JSON_ROWS("store-restore.json"); }
 
     void restore() {
-        QFETCH(QVariant, token);
-        QFETCH(QVariant, phone);
-        QFETCH(QVariant, userID);
-        QFETCH(QVariant, threadID);
-        QFETCH(bool, home);
-        QFETCH(QString, expectToken);
-        QFETCH(qint64, expectUser);
-        QFETCH(qint64, expectThread);
+        QFETCH(QJsonObject, row);
+        const bool home = row["home"].toBool();
 
         test::StoreFixture f;
-        const std::pair<const char*, QVariant> stored[] = {
-            {PrefKey::session, token}, {PrefKey::phone, phone}, {PrefKey::userID, userID}, {PrefKey::threadID, threadID}};
+        const std::pair<const char*, QVariant> stored[] = {{PrefKey::session, row["token"].toVariant()},
+                                                           {PrefKey::phone, row["phone"].toVariant()},
+                                                           {PrefKey::userID, row["userID"].toVariant()},
+                                                           {PrefKey::threadID, row["threadID"].toVariant()}};
         for (const auto& [key, value] : stored)
             if (value.isValid()) f.prefs->setValue(key, value);
         // Read back through a fresh file handle, as a new process would.
         f.prefs = std::make_unique<SettingsPreferences>(f.dir.filePath("Tavo.json"));
 
         TavoStore& store = f.make();
-        QCOMPARE(store.sessionToken(), expectToken);
-        QCOMPARE(store.userID(), expectUser);
-        QCOMPARE(store.currentThreadID(), expectThread);
+        QCOMPARE(store.sessionToken(), row["expectToken"].toString());
+        QCOMPARE(store.userID(), row["expectUser"].toInteger());
+        QCOMPARE(store.currentThreadID(), row["expectThread"].toInteger());
         // Nothing happens synchronously in the constructor: the move home is a queued task.
         QCOMPARE(store.screenKind(), Screen::Kind::Auth);
         QCOMPARE(store.conn(), TavoStore::ConnStatus::Offline);
