@@ -1,3 +1,4 @@
+#include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
@@ -32,31 +33,14 @@ class ActivityTest : public QObject {
 
 private slots:
     // The sheet and the history tab word the same entry differently, on purpose.
-    void sentences_data() {
-        QTest::addColumn<ActivityEntry>("e");
-        QTest::addColumn<QString>("sheet");
-        QTest::addColumn<QString>("history");
-        QTest::newRow("named relay on") << entry("set", 2, true) << "turned on Lamp" << "turned on Lamp";
-        QTest::newRow("unnamed relay off") << entry("set", 3, false) << "turned off Relay 3" << "turned off Relay 3";
-        QTest::newRow("set without state") << entry("set", 3) << "turned off Relay 3" << "set";
-        QTest::newRow("set without channel") << entry("set", {}, true) << "turned on a relay" << "set";
-        QTest::newRow("all on") << entry("all", {}, true) << "turned ALL relays on" << "all";
-        QTest::newRow("all without state") << entry("all") << "turned ALL relays off" << "all";
-        QTest::newRow("all_on") << entry("all_on") << "all_on" << "all on";
-        QTest::newRow("all_off") << entry("all_off") << "all_off" << "all off";
-        QTest::newRow("rename_relay") << entry("rename_relay", 2) << "renamed a relay" << "rename_relay";
-        QTest::newRow("rename_device") << entry("rename_device") << "renamed the box" << "rename_device";
-        QTest::newRow("member_added") << entry("member_added") << "added a member" << "member_added";
-        QTest::newRow("member_removed") << entry("member_removed") << "removed a member" << "member_removed";
-        QTest::newRow("unknown word verbatim") << entry("firmware_update") << "firmware_update" << "firmware_update";
-        QTest::newRow("unknown word with relay") << entry("pulse", 2, true) << "pulse" << "turned on Lamp";
-    }
+    void sentences_data() { TAVO_JSON_ROWS("activity-sentences.json"); }
     void sentences() {
-        QFETCH(ActivityEntry, e);
-        QFETCH(QString, sheet);
-        QFETCH(QString, history);
-        QCOMPARE(activity::sheetLine(e, {livingRoom()}, 1), sheet);
-        QCOMPARE(activity::historyLine(e, livingRoom()), history);
+        QFETCH(QJsonObject, row);
+        const ActivityEntry e = entry(
+            row["action"].toString(), row.contains("ch") ? std::optional(row["ch"].toInt()) : std::nullopt,
+            row.contains("state") ? std::optional(row["state"].toBool()) : std::nullopt);
+        QCOMPARE(activity::sheetLine(e, {livingRoom()}, 1), row["sheet"].toString());
+        QCOMPARE(activity::historyLine(e, livingRoom()), row["history"].toString());
     }
 
     // The sheet's relay name falls back when the box is not in the list.
@@ -83,44 +67,18 @@ private slots:
         QCOMPARE(int(activity::sheetDot(e)), dot);
     }
 
-    void relTime_data() {
-        QTest::addColumn<QString>("when");
-        QTest::addColumn<QString>("text");
-        auto ago = [](int s) { return now.addSecs(-s).toString(Qt::ISODate); };
-        QTest::newRow("59 s") << ago(59) << "59s ago";
-        QTest::newRow("60 s") << ago(60) << "1m ago";
-        QTest::newRow("3599 s") << ago(3599) << "59m ago";
-        QTest::newRow("3600 s") << ago(3600) << "1h ago";
-        QTest::newRow("86399 s") << ago(86399) << "23h ago";
-        QTest::newRow("86400 s") << ago(86400) << "1d ago";
-        QTest::newRow("future") << ago(-5) << "-5s ago";
-        QTest::newRow("fractional seconds parse") << "2026-12-07T11:58:59.900Z" << "1m ago";
-        QTest::newRow("other time zone") << "2026-12-07T16:30:00+05:30" << "1h ago";
-        QTest::newRow("unparsable = now") << "yesterday" << "0s ago";
-    }
+    void relTime_data() { TAVO_JSON_ROWS("activity-reltime.json"); }
     void relTime() {
-        QFETCH(QString, when);
-        QFETCH(QString, text);
-        QCOMPARE(activity::relTime(when, now), text);
+        QFETCH(QJsonObject, row);
+        const QString when = row.contains("ago") ? now.addSecs(-row["ago"].toInt()).toString(Qt::ISODate)
+                                                 : row["when"].toString();
+        QCOMPARE(activity::relTime(when, now), row["text"].toString());
     }
 
-    void relativeWhen_data() {
-        QTest::addColumn<QString>("when");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("seconds") << "2026-12-07T11:59:30Z" << "30 sec. ago";
-        QTest::newRow("minutes") << "2026-12-07T11:55:00Z" << "5 min. ago";
-        QTest::newRow("hours") << "2026-12-07T09:00:00Z" << "3 hr. ago";
-        QTest::newRow("one day") << "2026-12-06T12:00:00Z" << "1 day ago";
-        QTest::newRow("days") << "2026-12-04T12:00:00Z" << "3 days ago";
-        QTest::newRow("weeks") << "2026-11-20T12:00:00Z" << "2 wk. ago";
-        QTest::newRow("future") << "2026-12-07T12:10:00Z" << "in 10 min.";
-        QTest::newRow("fractional seconds shown raw") << "2026-12-07T11:55:00.250Z" << "2026-12-07T11:55:00.250Z";
-        QTest::newRow("no time zone shown raw") << "2026-12-07T11:55:00" << "2026-12-07T11:55:00";
-    }
+    void relativeWhen_data() { TAVO_JSON_ROWS("activity-relativewhen.json"); }
     void relativeWhen() {
-        QFETCH(QString, when);
-        QFETCH(QString, text);
-        QCOMPARE(activity::relativeWhen(when, now), text);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(activity::relativeWhen(row["when"].toString(), now), row["text"].toString());
     }
 
     // Latest first by text; equal times keep the order they were fetched in.

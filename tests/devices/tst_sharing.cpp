@@ -1,3 +1,4 @@
+#include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
@@ -35,26 +36,11 @@ private slots:
         cloud.post("/dev/requests/clear");
     }
 
-    void mask_data() {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<Mask>("mask");
-        QTest::newRow("comma and space") << "1, 3" << Mask(5);
-        QTest::newRow("out of range only") << "0,33" << Mask();
-        QTest::newRow("bad pieces skipped, repeats harmless") << "2,x,2" << Mask(2);
-        QTest::newRow("leading plus") << "+2" << Mask(2);
-        QTest::newRow("negative is skipped") << "-1" << Mask();
-        QTest::newRow("blank = all relays, not -1") << " \t " << Mask(4294967295);
-        QTest::newRow("empty = all relays") << "" << Mask(4294967295);
-        QTest::newRow("empty pieces dropped") << ",1,,2," << Mask(3);
-        QTest::newRow("channel 32 is the top bit") << "32" << Mask(0x80000000LL);
-        QTest::newRow("64-bit overflow is skipped") << "99999999999999999999,4" << Mask(8);
-        QTest::newRow("space inside a number") << "1 2" << Mask();
-        QTest::newRow("only commas") << ",," << Mask();
-    }
+    void mask_data() { TAVO_JSON_ROWS("sharing-masks.json"); }
     void mask() {
-        QFETCH(QString, list);
-        QFETCH(Mask, mask);
-        QCOMPARE(inviteMask(list), mask);
+        QFETCH(QJsonObject, row);
+        const Mask mask = row["mask"].isNull() ? Mask() : Mask(row["mask"].toInteger());
+        QCOMPARE(inviteMask(row["list"].toString()), mask);
     }
 
     void chips_data() {
@@ -75,45 +61,29 @@ private slots:
     }
 
     // What the form sends: refusals send nothing; the all-selected chips mean every relay.
-    void inviteForm_data() {
-        QTest::addColumn<QString>("phone");
-        QTest::addColumn<QVariant>("relays"); // a list text, or the selected chips of box 1 (4 relays)
-        QTest::addColumn<QString>("toast");
-        QTest::addColumn<qint64>("sentMask"); // 0 = nothing sent
-        QTest::newRow("space in the phone") << "+91 9800000009" << QVariant("1") << "Phone must be E.164" << qint64(0);
-        QTest::newRow("dash in the phone") << "+91-9800000009" << QVariant("1") << "Phone must be E.164" << qint64(0);
-        QTest::newRow("no plus") << "919800000009" << QVariant("1") << "Phone must be E.164" << qint64(0);
-        QTest::newRow("6 digits") << "+123456" << QVariant("1") << "Phone must be E.164" << qint64(0);
-        QTest::newRow("16 digits") << "+1234567890123456" << QVariant("1") << "Phone must be E.164" << qint64(0);
-        QTest::newRow("7 digits") << "+1234567" << QVariant("1, 3")
-                                  << "Added — WhatsApp couldn't reach them yet" << qint64(5);
-        QTest::newRow("no valid relay") << "+919800000009" << QVariant("0,33") << "Invalid relay list" << qint64(0);
-        QTest::newRow("no chip selected") << "+919800000009" << QVariant::fromValue(QList<int>{})
-                                          << "Invalid relay list" << qint64(0);
-        QTest::newRow("every chip selected") << "+919800000009" << QVariant::fromValue(QList<int>{4, 3, 2, 1})
-                                             << "Added — WhatsApp couldn't reach them yet" << qint64(4294967295);
-        QTest::newRow("some chips") << "+919800000009" << QVariant::fromValue(QList<int>{4, 2})
-                                    << "Added — WhatsApp couldn't reach them yet" << qint64(10);
-    }
+    // "relays" is a list text, or the selected chips of box 1 (4 relays); "sent" the mask.
+    void inviteForm_data() { TAVO_JSON_ROWS("sharing-invites.json"); }
     void inviteForm() {
-        QFETCH(QString, phone);
-        QFETCH(QVariant, relays);
-        QFETCH(QString, toast);
-        QFETCH(qint64, sentMask);
+        QFETCH(QJsonObject, row);
+        const QString phone = row["phone"].toString(), toast = row["toast"].toString();
         test::StoreFixture f;
         TavoStore& store = f.makeSignedIn(cloud, demo);
-        if (relays.typeId() == QMetaType::QString)
-            store.invite(1, phone, relays.toString());
-        else
-            store.inviteWithChips(1, phone, relays.value<QList<int>>(), 4);
+        if (row["relays"].isString()) {
+            store.invite(1, phone, row["relays"].toString());
+        } else {
+            QList<int> chips;
+            for (const QJsonValue& c : row["relays"].toArray())
+                chips << c.toInt();
+            store.inviteWithChips(1, phone, chips, 4);
+        }
         QTRY_COMPARE(store.toast(), std::optional<QString>(toast));
         QVERIFY(store.toastIsError());
-        if (sentMask == 0) {
+        if (row["sent"].isNull()) {
             QTest::qWait(100);
             QCOMPARE(cloud.requestCount("POST", "/v1/device/1/invite"), 0);
             return;
         }
-        QCOMPARE(lastInviteBody(), (QJsonObject{{"phone", phone}, {"acl_mask", sentMask}}));
+        QCOMPARE(lastInviteBody(), (QJsonObject{{"phone", phone}, {"acl_mask", row["sent"].toInteger()}}));
         QTRY_VERIFY(phones(store).contains(phone)); // the list reloads after the invite
     }
 
