@@ -3,6 +3,7 @@
 #include "devices/Device.h"
 #include "platform/Preferences.h"
 #include "platform/linux/SettingsPreferences.h"
+#include "support/DataRows.h"
 #include "support/DevCloud.h"
 
 #include <QJsonArray>
@@ -100,30 +101,18 @@ private slots:
         QCOMPARE(tls.socketBase(true), QString("ws://127.0.0.1:3200"));
     }
 
-    void errorText_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("string error") << 404 << R"({"error":"Box not found"})" << "Box not found";
-        QTest::newRow("error kept verbatim") << 400 << R"({"error":"  Spaced “quote” ","x":1})" << "  Spaced “quote” ";
-        QTest::newRow("not JSON") << 500 << "oops" << "HTTP 500";
-        QTest::newRow("empty object") << 400 << "{}" << "HTTP 400";
-        QTest::newRow("numeric error") << 409 << R"({"error":5})" << "HTTP 409";
-        QTest::newRow("array body") << 422 << R"(["error"])" << "HTTP 422";
-        QTest::newRow("empty body") << 503 << "" << "HTTP 503";
-        QTest::newRow("redirect status without location") << 300 << R"({"error":"Moved"})" << "Moved";
-    }
+    void errorText_data() { TAVO_JSON_ROWS("api-errors.json"); }
 
     void errorText() {
-        QFETCH(int, status);
-        QFETCH(QString, body);
-        QFETCH(QString, text);
+        QFETCH(QJsonObject, row);
+        const int status = row["status"].toInt();
+        const QString body = row["body"].toString();
         auto result = QCoro::waitFor(api().send<EmptyOK>("POST", respond(status, body), QByteArray("{}")));
         QVERIFY(!result.ok());
         QCOMPARE(result.failure().kind, Failure::Kind::Api);
         QCOMPARE(result.failure().status, status);
         QCOMPARE(result.failure().body, body);
-        QCOMPARE(result.failure().description(), text);
+        QCOMPARE(result.failure().description(), row["text"].toString());
     }
 
     void realRefusal() {
@@ -133,34 +122,20 @@ private slots:
         QCOMPARE(result.failure().description(), QString("Unauthorized"));
     }
 
-    void decoding_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<bool>("decodes");
-        QTest::addColumn<QVariant>("ok"); // invalid = absent
-        QTest::newRow("204 with empty body is not JSON") << 204 << "" << false << QVariant();
-        QTest::newRow("extra keys ignored") << 200 << R"({"ok":true,"extra":[1,2]})" << true << QVariant(true);
-        QTest::newRow("empty object: ok absent") << 200 << "{}" << true << QVariant();
-        QTest::newRow("null ok is absent") << 200 << R"({"ok":null})" << true << QVariant();
-        QTest::newRow("mistyped optional fails") << 200 << R"({"ok":"yes"})" << false << QVariant();
-        QTest::newRow("truncated JSON") << 200 << R"({"ok":tr)" << false << QVariant();
-        QTest::newRow("a list is not the record") << 201 << "[]" << false << QVariant();
-    }
+    void decoding_data() { TAVO_JSON_ROWS("api-decoding.json"); }
 
     void decoding() {
-        QFETCH(int, status);
-        QFETCH(QString, body);
-        QFETCH(bool, decodes);
-        QFETCH(QVariant, ok);
-        auto result = QCoro::waitFor(api().send<EmptyOK>("GET", respond(status, body)));
-        QCOMPARE(result.ok(), decodes);
-        if (!decodes) {
+        QFETCH(QJsonObject, row);
+        auto result = QCoro::waitFor(
+            api().send<EmptyOK>("GET", respond(row["status"].toInt(), row["body"].toString())));
+        QCOMPARE(result.ok(), row["decodes"].toBool());
+        if (!result.ok()) {
             QCOMPARE(result.failure().kind, Failure::Kind::Decode);
             QVERIFY(!result.failure().description().isEmpty());
             return;
         }
-        QCOMPARE(result->ok.has_value(), ok.isValid());
-        if (ok.isValid()) QCOMPARE(*result->ok, ok.toBool());
+        QCOMPARE(result->ok.has_value(), !row["ok"].isNull()); // null = absent
+        if (result->ok) QCOMPARE(*result->ok, row["ok"].toBool());
     }
 
     void exactIdsFromTheRealDeviceList() {

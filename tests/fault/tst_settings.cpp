@@ -2,6 +2,7 @@
 // empty session, and a sign-in that cannot be kept says so instead of reporting success.
 
 #include "support/ChildProcess.h"
+#include "support/DataRows.h"
 #include "support/DevCloud.h"
 
 #include <QDir>
@@ -44,21 +45,13 @@ class SettingsTest : public QObject {
 private slots:
     void initTestCase() { QVERIFY(cloud.start()); }
 
-    void damagedOrUnwritable_data() {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<bool>("writable"); // whether a sign-in can be kept
-        QTest::newRow("garbage bytes") << "garbage" << true;
-        QTest::newRow("a JSON array") << "array" << true;
-        QTest::newRow("values of the wrong types") << "types" << true;
-        QTest::newRow("cut off mid-object") << "truncated" << true;
-        QTest::newRow("the settings folder is a file") << "folder-is-file" << false;
-        QTest::newRow("the settings file is a folder") << "file-is-folder" << false;
-        QTest::newRow("a read-only settings folder") << "read-only" << false;
-    }
+    // "writable": whether a sign-in can be kept.
+    void damagedOrUnwritable_data() { TAVO_JSON_ROWS("settings-files.json"); }
 
     void damagedOrUnwritable() {
-        QFETCH(QString, setup);
-        QFETCH(bool, writable);
+        QFETCH(QJsonObject, row);
+        const QString setup = row["setup"].toString();
+        const bool writable = row["writable"].toBool();
         if (setup == "read-only" && geteuid() == 0) QSKIP("root writes into read-only folders");
 
         ::umask(022); // as on most desktops: new files 0644, folders 0755

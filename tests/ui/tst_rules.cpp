@@ -1,3 +1,4 @@
+#include "support/DataRows.h"
 #include "ui/UiRules.h"
 
 #include <QJSEngine>
@@ -77,38 +78,12 @@ private slots:
         QTEST(UiRules::greeting(hour, boxes, food), "text");
     }
 
-    void quickChips_data() {
-        QTest::addColumn<int>("hour");
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<int>("boxes");
-        QTest::addColumn<bool>("food");
-        QTest::addColumn<QStringList>("chips");
-        const QStringList three{"Fan", "", "Lamp", "TV"};
-        QTest::newRow("no boxes, no skill")
-            << 9 << QStringList{} << 0 << false << QStringList{"Help me add a box", "What can you do?"};
-        QTest::newRow("food at 13:00, no boxes")
-            << 13 << QStringList{} << 0 << true << QStringList{"Order lunch", "Show my saved addresses"};
-        QTest::newRow("one box, no skill")
-            << 9 << three << 1 << false
-            << QStringList{"Turn everything off", "Toggle Fan", "Toggle Lamp", "What's on right now?"};
-        QTest::newRow("food and a box: four places")
-            << 7 << three << 1 << true
-            << QStringList{"Order breakfast", "Show my saved addresses", "Toggle Fan", "Toggle Lamp"};
-        QTest::newRow("unnamed relays only")
-            << 18 << QStringList{"", ""} << 1 << true
-            << QStringList{"Order dinner", "Show my saved addresses", "What's on right now?"};
-        QTest::newRow("late-night meal") << 23 << QStringList{} << 0 << true
-                                         << QStringList{"Late-night cravings", "Show my saved addresses"};
-        QTest::newRow("05:00 is no meal time")
-            << 5 << QStringList{} << 0 << true
-            << QStringList{"Late-night cravings", "Show my saved addresses"};
-    }
+    void quickChips_data() { TAVO_JSON_ROWS("rules-chips.json"); }
     void quickChips() {
-        QFETCH(int, hour);
-        QFETCH(QStringList, names);
-        QFETCH(int, boxes);
-        QFETCH(bool, food);
-        QTEST(UiRules::quickChips(hour, names, boxes, food), "chips");
+        QFETCH(QJsonObject, row);
+        QCOMPARE(UiRules::quickChips(row["hour"].toInt(), row["names"].toVariant().toStringList(),
+                                     row["boxes"].toInt(), row["food"].toBool()),
+                 row["chips"].toVariant().toStringList());
     }
 
     void foodSkill() {
@@ -118,28 +93,13 @@ private slots:
         QVERIFY(!UiRules::foodConnected({}));
     }
 
-    void threadStamp_data() {
-        QTest::addColumn<QString>("updatedAt");
-        QTest::addColumn<QString>("stamp");
-        QTest::newRow("59 s") << "2026-12-07T11:59:01Z"
-                              << "just now";
-        QTest::newRow("90 s") << "2026-12-07T11:58:30Z"
-                              << "1m";
-        QTest::newRow("fractional seconds") << "2026-12-07T10:00:00.123456Z"
-                                            << "1h";
-        QTest::newRow("offset") << "2026-12-07T13:00:00+05:30"
-                                << "4h"; // 07:30 UTC
-        QTest::newRow("6 days 23:59:59") << "2026-11-30T12:00:01Z"
-                                         << "6d";
-        QTest::newRow("8 days") << "2026-11-29T12:00:00Z"
-                                << "Nov 29, 2026";
-        QTest::newRow("unreadable is now") << "yesterday"
-                                           << "just now";
-    }
+    void threadStamp_data() { TAVO_JSON_ROWS("rules-stamps.json"); }
     void threadStamp() {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QFETCH(QString, updatedAt);
-        QTEST(UiRules::threadStamp(updatedAt, QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC)), "stamp");
+        QFETCH(QJsonObject, row);
+        QCOMPARE(UiRules::threadStamp(row["updatedAt"].toString(),
+                                      QDateTime(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC)),
+                 row["stamp"].toString());
     }
 
     // The invite's relay chips: everything selected at first, All/None flips the whole set.
