@@ -159,8 +159,6 @@ private slots:
         QCOMPARE(QList<float>(got.begin(), got.end()), samples);
     }
 
-    void speechFrameLength() { QCOMPARE(speechSamples(QByteArray(4801, '\0')).size(), size_t(2400)); }
-
     void wavFiles_data() {
         const QByteArray pcm = QByteArray::fromHex("01000200030004000500");
         QTest::addColumn<QByteArray>("file");

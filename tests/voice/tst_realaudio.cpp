@@ -67,22 +67,15 @@ private slots:
 
     void spokenRequestSwitchesRelay() {
         const QString phone = "+15550003333";
-        const qint64 id = cloud
-                              .post("/dev/devices", {{"owner", phone},
-                                                     {"name", "Den"},
-                                                     {"relay_count", 2},
-                                                     {"relay_names", QJsonObject{{"1", "Fan"}}}})
-                              .value("device")["id"]
-                              .toInteger();
+        const qint64 id = boxWithFan(phone);
         QVERIFY(id > 0);
-        QCOMPARE(box(id)["states"].toArray().at(0).toBool(), false);
+        QVERIFY(!fanIsOn(id));
         const QString token = cloud.signIn(phone).value("session_token").toString();
         const QString wav = dir.filePath("request.wav");
         QCOMPARE(test::espeakWav("turn on the fan", wav), QString());
 
-        QtAudioInput* mic = nullptr;
         auto input = std::make_unique<QtAudioInput>();
-        mic = input.get();
+        QtAudioInput* mic = input.get();
         VoiceService voice([token] { return token; }, "ws://" + cloud.host(), std::move(input),
                            std::make_unique<QtAudioOutput>());
         QVERIFY(mic->available());
