@@ -1,6 +1,7 @@
 // The window application: one store for the process, the screens, the tray, and the
 // single-instance channel that brings the window back when `tavo` is launched again.
 
+#include "cloud/Tls.h"
 #include "core/TavoStore.h"
 #include "platform/linux/RealClock.h"
 #include "platform/linux/SettingsPreferences.h"
@@ -84,6 +85,8 @@ int main(int argc, char* argv[]) {
     if (!instance.listen())
         qCWarning(lcApp) << "another launch will open a second window: cannot listen on" << instance.path();
 
+    if (const std::optional<QString> error = tavo::trustCloudCAs())
+        std::fprintf(stderr, "tavo: %s\n", qPrintable(*error));
     QNetworkAccessManager network;
     tavo::SettingsPreferences preferences;
     tavo::RealClock clock;

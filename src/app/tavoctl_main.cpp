@@ -3,6 +3,7 @@
 
 #include "chat/ChatSpeaker.h"
 #include "cloud/Endpoints.h"
+#include "cloud/Tls.h"
 #include "core/PhoneNumber.h"
 #include "core/TavoStore.h"
 #include "music/MusicPlayer.h"
@@ -786,6 +787,10 @@ int main(int argc, char* argv[]) {
     if (args.isEmpty()) return usage();
     const QString cmd = args.takeFirst();
     const bool asJson = args.removeAll("--json") > 0;
+    // Without its CAs the command still runs: the cloud's certificate is then refused as any
+    // untrusted one is, so nothing is sent.
+    if (const std::optional<QString> error = trustCloudCAs())
+        err << "tavoctl: " << *error << "\n" << Qt::flush;
 
     QNetworkAccessManager network;
     SettingsPreferences preferences;

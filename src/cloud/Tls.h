@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace tavo {
+
+// The CA file a build for a self-hosted cloud trusts besides the system's: TAVO_CA_FILE from
+// the environment, else the build's (empty: the system's CAs only).
+QString cloudCAFile();
+
+// Adds the certificates in `pemFile` to the system's CAs in the process's default TLS
+// configuration. Every request and socket starts from that default, so HTTP, the chat stream,
+// the device and voice sockets and the covers all trust the same CAs. A QWebSocket copies the
+// default when it is made: call this before the first one. On failure (unreadable, no
+// certificate) the text to print, and the system's CAs stay the only ones.
+std::optional<QString> trustCAFile(const QString& pemFile);
+
+// trustCAFile(cloudCAFile()) when there is one; what both executables call at start-up.
+std::optional<QString> trustCloudCAs();
+
+} // namespace tavo
