@@ -195,10 +195,19 @@ int login(TavoStore& store, const SettingsPreferences& preferences, const QStrin
 }
 
 // Opens the device socket (only commands that need it do) and waits for its welcome, which
-// carries the list.
+// carries the list. A socket refused for its TLS is not waited for: retrying won't mend it.
 bool connected(TavoStore& store) {
     if (store.conn() == TavoStore::ConnStatus::Offline) store.connectWS();
-    return waitFor([&] { return store.conn() == TavoStore::ConnStatus::Connected; });
+    return waitFor([&] {
+               return store.conn() == TavoStore::ConnStatus::Connected || !store.socketTlsError().isEmpty();
+           }) &&
+           store.conn() == TavoStore::ConnStatus::Connected;
+}
+
+QString unreachable(const TavoStore& store) {
+    const QString why = store.socketTlsError();
+    return why.isEmpty() ? QStringLiteral("Couldn't reach the cloud")
+                         : QStringLiteral("Couldn't reach the cloud: ") + why;
 }
 
 int devices(TavoStore& store, bool asJson) {
@@ -218,7 +227,7 @@ int devices(TavoStore& store, bool asJson) {
 // Sends a relay command and waits for the cloud's answer: a state push or an error.
 int command(TavoStore& store, const QStringList& args, bool all) {
     if (args.size() != (all ? 2 : 3)) return usage();
-    if (!connected(store)) return fail("Couldn't reach the cloud");
+    if (!connected(store)) return fail(unreachable(store));
     auto box = resolveBox(store.devices(), args[0]);
     if (auto* why = std::get_if<QString>(&box)) return fail(*why);
     const Device d = std::get<Device>(box);
@@ -533,7 +542,7 @@ int manage(TavoStore& store, const QString& cmd, const QStringList& args) {
         return fail(QStringLiteral("%1 has relays 1 to %2").arg(d.name).arg(d.relay_count));
     const QString name = args[2].trimmed();
     if (name.isEmpty()) return fail("Name can't be empty");
-    if (!connected(store)) return fail("Couldn't reach the cloud");
+    if (!connected(store)) return fail(unreachable(store));
     // The cloud echoes the new names to every socket of the box, this one included.
     bool answered = false;
     QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { answered = true; });
@@ -609,7 +618,7 @@ int logs(TavoStore& store, QStringList args) {
 }
 
 int history(TavoStore& store) {
-    if (!connected(store)) return fail("Couldn't reach the cloud"); // the welcome brings the boxes
+    if (!connected(store)) return fail(unreachable(store)); // the welcome brings the boxes
     const QList<HistoryItem> items = QCoro::waitFor(store.fetchHistory());
     if (items.isEmpty()) out << "Nothing here yet.\n";
     const QDateTime now = QDateTime::currentDateTimeUtc();

@@ -1,5 +1,6 @@
 #include "cloud/Api.h"
 
+#include "cloud/Tls.h"
 #include "platform/Preferences.h"
 
 #include <QNetworkReply>
@@ -15,6 +16,7 @@ Failure transportFailure(const QNetworkReply& reply) {
     if (reply.error() == QNetworkReply::OperationCanceledError ||
         reply.error() == QNetworkReply::TimeoutError)
         return Failure::transport(QStringLiteral("The cloud didn't answer in time."));
+    if (std::optional<QString> tls = tlsFailure(reply)) return Failure::transport(*tls);
     return Failure::transport(reply.errorString());
 }
 

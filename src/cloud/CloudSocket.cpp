@@ -2,6 +2,7 @@
 
 #include "cloud/Endpoints.h"
 #include "cloud/SocketInbox.h"
+#include "cloud/Tls.h"
 #include "core/TavoStore.h"
 #include "platform/Preferences.h"
 
@@ -80,11 +81,15 @@ QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken can
                                                                      : json::utf8OrEmpty(std::get<QByteArray>(*frame));
         const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
         if (!doc.isObject()) continue;
-        if (m_conn != ConnStatus::Connected) setConn(ConnStatus::Connected);
+        if (m_conn != ConnStatus::Connected) {
+            m_socketTlsError.clear();
+            setConn(ConnStatus::Connected);
+        }
         handleWS(doc.object());
         if (!self) co_return;
     }
     if (!self || cancel.isCancelled()) co_return;
+    m_socketTlsError = ws ? tlsFailure(*ws).value_or(QString()) : QString();
 
     // Our socket failed or closed. The cloud closes it as a policy violation (1008) when it
     // refuses the token: retrying every 3 s would never end, so the session does.

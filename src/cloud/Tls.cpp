@@ -1,7 +1,10 @@
 #include "cloud/Tls.h"
 
 #include <QFile>
+#include <QNetworkReply>
+#include <QSslCipher>
 #include <QSslConfiguration>
+#include <QWebSocket>
 
 namespace tavo {
 
@@ -27,6 +30,29 @@ std::optional<QString> trustCloudCAs() {
     const QString file = cloudCAFile();
     if (file.isEmpty()) return std::nullopt;
     return trustCAFile(file);
+}
+
+namespace {
+
+// A plain HTTP server on a TLS port reads the handshake as a bad request and closes.
+const char* const closedInHandshake = "the cloud closed the connection before TLS was set up";
+
+} // namespace
+
+std::optional<QString> tlsFailure(const QNetworkReply& reply) {
+    if (reply.error() == QNetworkReply::SslHandshakeFailedError) return reply.errorString();
+    if (reply.error() == QNetworkReply::RemoteHostClosedError && reply.url().scheme() == u"https" &&
+        reply.sslConfiguration().sessionCipher().isNull())
+        return QStringLiteral("SSL handshake failed: ") + QLatin1String(closedInHandshake);
+    return std::nullopt;
+}
+
+std::optional<QString> tlsFailure(const QWebSocket& ws) {
+    if (ws.error() == QAbstractSocket::SslHandshakeFailedError) return ws.errorString();
+    if (ws.error() == QAbstractSocket::RemoteHostClosedError && ws.requestUrl().scheme() == u"wss" &&
+        ws.sslConfiguration().sessionCipher().isNull())
+        return QString::fromLatin1(closedInHandshake);
+    return std::nullopt;
 }
 
 } // namespace tavo

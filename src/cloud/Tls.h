@@ -3,6 +3,9 @@
 #include <QString>
 #include <optional>
 
+class QNetworkReply;
+class QWebSocket;
+
 namespace tavo {
 
 // The CA file a build for a self-hosted cloud trusts besides the system's: TAVO_CA_FILE from
@@ -18,5 +21,11 @@ std::optional<QString> trustCAFile(const QString& pemFile);
 
 // trustCAFile(cloudCAFile()) when there is one; what both executables call at start-up.
 std::optional<QString> trustCloudCAs();
+
+// Why a request or socket to an https:// or wss:// address never got its TLS connection: Qt's
+// words for a refused certificate, or, when the peer hung up during the handshake, that nothing
+// speaking TLS answered. Nothing for any other failure.
+std::optional<QString> tlsFailure(const QNetworkReply& reply);
+std::optional<QString> tlsFailure(const QWebSocket& ws);
 
 } // namespace tavo

@@ -162,6 +162,9 @@ public:
     void wsSend(const QJsonObject& message);
     void handleWS(const QJsonObject& message);
     bool readerRunning() const { return m_wsTask.has_value(); }
+    // Why the last device socket could not be opened securely (the cloud's certificate was
+    // refused, or no TLS answered); "" for any other end. Trying again every 3 s won't mend it.
+    QString socketTlsError() const { return m_socketTlsError; }
 
     // Devices and relays (devices/RelayControl.cpp)
     QCoro::Task<> refetchDevices();
@@ -394,6 +397,7 @@ private:
     ConnStatus m_conn = ConnStatus::Offline;
     QPointer<QWebSocket> m_ws;
     std::optional<CancelToken> m_wsTask;
+    QString m_socketTlsError;
     QStringList m_pendingSends; // frames sent while the socket is still opening
     std::optional<QString> m_pendingInviteShareLink;
     QList<qint64> m_removingDevices;             // forget or leave in flight: their push is no lost access

@@ -1,6 +1,7 @@
 #include "voice/VoiceService.h"
 
 #include "cloud/SocketInbox.h"
+#include "cloud/Tls.h"
 
 #include <QJsonDocument>
 #include <QLoggingCategory>
@@ -33,6 +34,7 @@ std::optional<qint64> firedCount(const QJsonValue& v) {
 
 QString socketFailure(const QWebSocket* ws) {
     if (!ws) return QStringLiteral("The connection was closed.");
+    if (std::optional<QString> tls = tlsFailure(*ws)) return *tls;
     if (ws->error() != QAbstractSocket::UnknownSocketError) return ws->errorString();
     if (!ws->closeReason().isEmpty()) return ws->closeReason();
     return QStringLiteral("The connection was closed.");
