@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QSslCipher>
 #include <QSslConfiguration>
+#include <QThreadPool>
 #include <QWebSocket>
 
 namespace tavo {
@@ -53,6 +54,10 @@ std::optional<QString> tlsFailure(const QWebSocket& ws) {
         ws.sslConfiguration().sessionCipher().isNull())
         return QString::fromLatin1(closedInHandshake);
     return std::nullopt;
+}
+
+void warmUpTls() {
+    QThreadPool::globalInstance()->start([] { (void)QSslConfiguration::defaultConfiguration(); });
 }
 
 } // namespace tavo

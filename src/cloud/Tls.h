@@ -28,4 +28,10 @@ std::optional<QString> trustCloudCAs();
 std::optional<QString> tlsFailure(const QNetworkReply& reply);
 std::optional<QString> tlsFailure(const QWebSocket& ws);
 
+// Loads the TLS back end on a pool thread. Every QWebSocket, ws:// ones too, loads it when it
+// is made; started early, the load overlaps the window's start instead of holding up the first
+// socket on the main thread. Only once the application object exists: the back end is a plugin,
+// and plugin paths are not safe to read while QCoreApplication is being made.
+void warmUpTls();
+
 } // namespace tavo
