@@ -3,8 +3,11 @@
 #include "Media.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebSocket>
@@ -51,6 +54,7 @@ Server::Server(Options options) : m_options(std::move(options)) {
 }
 
 bool Server::start() {
+    if (!m_options.tlsCert.isEmpty() && !setUpTls()) return false;
     if (!m_state.open(m_options.db)) {
         fprintf(stderr, "tavo-devcloud: cannot open database %s\n", qPrintable(m_options.db));
         return false;
@@ -65,6 +69,30 @@ bool Server::start() {
     }
     printf("tavo-devcloud listening on %s:%u\n", qPrintable(address.toString()), port);
     fflush(stdout);
+    return true;
+}
+
+// The upgraded sockets are the TLS connections themselves, so HTTP, the chat stream and both
+// WebSockets are all encrypted on the one port.
+bool Server::setUpTls() {
+    QFile certFile(m_options.tlsCert), keyFile(m_options.tlsKey);
+    const QList<QSslCertificate> chain = certFile.open(QIODevice::ReadOnly)
+                                             ? QSslCertificate::fromData(certFile.readAll(), QSsl::Pem)
+                                             : QList<QSslCertificate>();
+    if (chain.isEmpty()) {
+        fprintf(stderr, "tavo-devcloud: no PEM certificate in %s\n", qPrintable(m_options.tlsCert));
+        return false;
+    }
+    const QSslKey key =
+        keyFile.open(QIODevice::ReadOnly) ? QSslKey(keyFile.readAll(), QSsl::Rsa, QSsl::Pem) : QSslKey();
+    if (key.isNull()) {
+        fprintf(stderr, "tavo-devcloud: no PEM RSA key in %s\n", qPrintable(m_options.tlsKey));
+        return false;
+    }
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(chain);
+    tls.setPrivateKey(key);
+    sslSetup(tls);
     return true;
 }
 

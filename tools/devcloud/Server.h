@@ -26,6 +26,7 @@ struct Options {
     QString db;
     bool seedDemo = false;
     QString otpCode; // fixed sign-in code, else random
+    QString tlsCert, tlsKey; // PEM files: HTTP and both sockets over TLS on the one port
 };
 
 class Server : public QAbstractHttpServer {
@@ -57,6 +58,7 @@ private:
     std::optional<qint64> authorise(const QHttpServerRequest& request) const;
     void record(const QHttpServerRequest& request);
     void seed();
+    bool setUpTls();
 
     // Box management (DeviceRoutes.cpp)
     std::optional<Reply> routeDevice(const QString& method, const QStringList& parts, const QUrlQuery& query,

@@ -1,5 +1,5 @@
 // tavo-devcloud: the development cloud. Loopback unless a test's network namespace needs otherwise.
-//   tavo-devcloud [--listen ADDR] [--port N] [--db FILE] [--seed demo] [--otp-code CODE]
+//   tavo-devcloud [--listen ADDR] [--port N] [--db FILE] [--seed demo] [--otp-code CODE] [--tls CERT KEY]
 
 #include "Server.h"
 
@@ -20,8 +20,23 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption db("db", "SQLite file; in memory when absent.", "FILE");
     const QCommandLineOption seed("seed", "Seed data: demo.", "NAME");
     const QCommandLineOption otp("otp-code", "Always use this sign-in code.", "CODE");
-    parser.addOptions({listen, port, db, seed, otp});
+    const QCommandLineOption tls("tls",
+                                 "Serve everything over TLS with this PEM certificate (chain) and the key "
+                                 "given as the next argument.",
+                                 "CERT");
+    parser.addOptions({listen, port, db, seed, otp, tls});
+    parser.addPositionalArgument("KEY", "With --tls: the PEM private key.", "[KEY]");
     parser.process(app);
+    QString tlsKey;
+    if (parser.isSet(tls)) {
+        if (parser.positionalArguments().size() != 1) {
+            fprintf(stderr, "tavo-devcloud: --tls needs CERT and KEY\n");
+            return 2;
+        }
+        tlsKey = parser.positionalArguments().first();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        parser.showHelp(2);
+    }
 
     bool portOK = false;
     const uint portValue = parser.value(port).toUInt(&portOK);
@@ -35,8 +50,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    tavo::devcloud::Server server(
-        {parser.value(listen), quint16(portValue), parser.value(db), parser.isSet(seed), parser.value(otp)});
+    tavo::devcloud::Server server({parser.value(listen), quint16(portValue), parser.value(db),
+                                   parser.isSet(seed), parser.value(otp), parser.value(tls), tlsKey});
     if (!server.start()) return 1;
     return app.exec();
 }
