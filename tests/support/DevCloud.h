@@ -24,7 +24,14 @@ public:
 
     int port() const { return m_port; }
     QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-    QString httpBase() const { return QStringLiteral("http://") + host(); }
+    // Started with --tls: HTTPS, and this process must trust its CA (trustCAFile).
+    bool tls() const { return m_args.contains(QStringLiteral("--tls")); }
+    QString httpBase() const {
+        return (tls() ? QStringLiteral("https://") : QStringLiteral("http://")) + host();
+    }
+    QString socketBase() const {
+        return (tls() ? QStringLiteral("wss://") : QStringLiteral("ws://")) + host();
+    }
     // Arguments to start the next run with (e.g. --db FILE, --port N).
     QStringList& args() { return m_args; }
 

@@ -1,0 +1,271 @@
+// The client over TLS, as a release build talks to the cloud: the development cloud serves
+// HTTP, the chat stream and both sockets with certificates of a throw-away CA. Trusted through
+// the CA file, everything works; a certificate that must not be trusted, or no TLS at all, is
+// refused with Qt's words for it before anything is sent.
+#include "cloud/Tls.h"
+#include "platform/linux/QtAudio.h"
+#include "support/ChildProcess.h"
+#include "support/SessionDaemons.h"
+#include "support/StoreFixture.h"
+#include "support/TestCerts.h"
+#include "voice/VoiceService.h"
+#include "voice/WavFile.h"
+
+#include <QJsonArray>
+#include <QSslConfiguration>
+#include <QTest>
+
+using namespace tavo;
+using namespace std::chrono_literals;
+using Conn = TavoStore::ConnStatus;
+using Cert = test::TestCerts::Server;
+
+namespace {
+
+const QString unknownIssuer = QStringLiteral(
+    "SSL handshake failed: The issuer certificate of a locally looked up certificate could not be found");
+
+// The user speaks for half a second (silence: the scripted session does not listen).
+WavSound halfASecond() {
+    QAudioFormat f;
+    f.setSampleRate(16000);
+    f.setChannelCount(1);
+    f.setSampleFormat(QAudioFormat::Int16);
+    return {f, QByteArray(16000, '\0')};
+}
+
+} // namespace
+
+class TlsTest : public QObject {
+    Q_OBJECT
+
+    test::TestCerts certs;
+    test::NullSink sound;
+    bool haveSound = false;
+    std::unique_ptr<test::DevCloud> cloud; // serves with the CA's certificate for 127.0.0.1
+    const QString demo = "+919876543210";
+
+    static std::unique_ptr<test::StoreFixture> tlsFixture(const QString& host) {
+        auto f = std::make_unique<test::StoreFixture>();
+        f->config.cloudTLS = true;
+        f->useCloud(host);
+        return f;
+    }
+
+    std::unique_ptr<VoiceService> voice(const QString& socketBase, const QString& token) {
+        auto input = std::make_unique<WavFileInput>(halfASecond());
+        WavFileInput* file = input.get();
+        auto v = std::make_unique<VoiceService>([token] { return token; }, socketBase, std::move(input),
+                                                std::make_unique<QtAudioOutput>());
+        connect(file, &WavFileInput::finished, v.get(), &VoiceService::stop);
+        return v;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(certs.make(), qPrintable(certs.log()));
+        // What the executables do at start-up, before any socket is made.
+        QCOMPARE(trustCAFile(certs.caFile()), std::optional<QString>());
+        cloud = std::make_unique<test::DevCloud>(certs.cloudArgs(Cert::Good) +
+                                                 QStringList{"--seed", "demo", "--otp-code", "123456"});
+        QVERIFY2(cloud->start(), qPrintable(cloud->log()));
+        haveSound = test::missingTool({"pulseaudio"}).isEmpty() && sound.start();
+    }
+    void init() { cloud->post("/dev/reset"); }
+
+    // A CA file adds to the system's CAs; one that can't be used says why and changes nothing.
+    void caFiles_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("the CA") << certs.caFile() << "";
+        QTest::newRow("missing") << "/nonexistent/ca.pem"
+                                 << "Can't read the CA file /nonexistent/ca.pem: No such file or directory";
+        QTest::newRow("no certificate")
+            << certs.keyFile() << "The CA file " + certs.keyFile() + " holds no PEM certificate";
+    }
+    void caFiles() {
+        QFETCH(QString, file);
+        QFETCH(QString, error);
+        const QList<QSslCertificate> before = QSslConfiguration::defaultConfiguration().caCertificates();
+        QCOMPARE(trustCAFile(file).value_or(QString()), error);
+        const QList<QSslCertificate> after = QSslConfiguration::defaultConfiguration().caCertificates();
+        if (!error.isEmpty()) QCOMPARE(after, before);
+        const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+        QVERIFY(!system.isEmpty());
+        for (const QSslCertificate& ca : system)
+            QVERIFY(after.contains(ca));
+        QVERIFY(after.contains(QSslCertificate::fromPath(certs.caFile()).value(0)));
+    }
+
+    // Sign-in over HTTPS, the list over the wss:// socket, a relay switched from one store
+    // pushed to another, a streamed chat turn that switches a relay, and the socket back
+    // 3 s after the cloud dropped it.
+    void storeOverTls() {
+        auto f = tlsFixture(cloud->host());
+        TavoStore& store = f->make();
+        store.setPhone(demo);
+        store.sendOTP();
+        QTRY_COMPARE(store.screenKind(), Screen::Kind::Otp);
+        store.verifyOTP("123456");
+        QTRY_COMPARE(store.screenKind(), Screen::Kind::Home);
+        QTRY_COMPARE(store.conn(), Conn::Connected);
+        QCOMPARE(store.devices().size(), 3);
+        QCOMPARE(store.devices().at(0).name, QString("Living Room"));
+
+        auto g = tlsFixture(cloud->host());
+        TavoStore& other = g->makeSignedIn(*cloud, demo);
+        QTRY_COMPARE(other.conn(), Conn::Connected);
+        store.setRelay(2, 1, true);
+        QTRY_VERIFY(other.devices().at(1).isOn(1));
+
+        store.sendChat("turn on the lamp");
+        QTRY_VERIFY(!store.chatBusy());
+        QVERIFY(!store.chatMessages().last().err);
+        QVERIFY(!store.chatMessages().last().content.isEmpty());
+        QTRY_VERIFY(other.devices().at(0).isOn(2));
+
+        const int opened = cloud->get("/dev/sockets").value("opened").toInt();
+        cloud->post("/dev/drop-sockets");
+        QTRY_COMPARE(store.conn(), Conn::Connecting);
+        f->clock.advance(3000ms);
+        QTRY_COMPARE(store.conn(), Conn::Connected);
+        QCOMPARE(cloud->get("/dev/sockets").value("opened").toInt(), opened + 1);
+    }
+
+    // One scripted exchange on the wss:// voice socket: the microphone's audio goes up, the
+    // answer comes back and is played.
+    void voiceOverTls() {
+        if (!haveSound) QSKIP("no PulseAudio for the answer's playback");
+        const QString token = cloud->signIn(demo).value("session_token").toString();
+        const QJsonArray onStop{QJsonObject{{"type", "transcript.final"}, {"text", "turn on the fan"}},
+                                QJsonObject{{"type", "response"},
+                                            {"transcript", "turn on the fan"},
+                                            {"text", "Fan is on."},
+                                            {"fired", 1}},
+                                QJsonObject{{"type", "tts.start"}}, 4800, QJsonObject{{"type", "tts.end"}}};
+        cloud->post("/dev/voice/script",
+                    {{"on_open", QJsonArray{QJsonObject{{"type", "ready"}}}}, {"on_stop", onStop}});
+        auto v = voice(cloud->socketBase(), token);
+        v->start();
+        QTRY_COMPARE_WITH_TIMEOUT(v->state(), VoiceService::State::Idle, 10'000);
+        QCOMPARE(v->errorText(), std::optional<QString>());
+        QCOMPARE(v->heard(), QString("turn on the fan"));
+        QCOMPARE(v->spoken(), QString("Fan is on."));
+        QVERIFY(cloud->get("/dev/voice/last").value("binary_bytes").toInteger() > 0);
+    }
+
+    // Each refusal, on every connection: sign-in, the chat stream, the device socket and the
+    // voice socket all fail with the same words, and the cloud gets nothing.
+    void refusals_data() {
+        QTest::addColumn<QStringList>("cloudArgs");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unknown CA") << certs.cloudArgs(Cert::UnknownCA) << unknownIssuer;
+        QTest::newRow("another host name") << certs.cloudArgs(Cert::OtherHost)
+                                           << "SSL handshake failed: The host name did not match any of the "
+                                              "valid hosts for this certificate";
+        QTest::newRow("expired") << certs.cloudArgs(Cert::Expired)
+                                 << "SSL handshake failed: The certificate has expired";
+        QTest::newRow("plain HTTP on the TLS port")
+            << QStringList() << "SSL handshake failed: the cloud closed the connection before TLS was set up";
+    }
+    void refusals() {
+        QFETCH(QStringList, cloudArgs);
+        QFETCH(QString, reason);
+        test::DevCloud refusing(cloudArgs);
+        QVERIFY2(refusing.start(), qPrintable(refusing.log()));
+
+        auto f = tlsFixture(refusing.host());
+        TavoStore& signingIn = f->make();
+        signingIn.setPhone(demo);
+        signingIn.sendOTP();
+        QTRY_VERIFY(signingIn.toast());
+        QCOMPARE(*signingIn.toast(), reason);
+        QCOMPARE(signingIn.screenKind(), Screen::Kind::Auth);
+
+        auto g = tlsFixture(refusing.host());
+        g->prefs->setValue(PrefKey::session, "token");
+        g->prefs->setValue(PrefKey::phone, demo);
+        TavoStore& store = g->make();
+        QTRY_COMPARE(store.socketTlsError(), reason.mid(reason.indexOf(": ") + 2));
+        QCOMPARE(store.conn(), Conn::Connecting);
+        store.sendChat("turn on the lamp");
+        QTRY_VERIFY(!store.chatBusy());
+        QVERIFY(store.chatMessages().last().err);
+        QCOMPARE(store.chatMessages().last().content, reason);
+
+        if (haveSound) {
+            auto v = voice(QStringLiteral("wss://") + refusing.host(), "token");
+            v->start();
+            QTRY_COMPARE_WITH_TIMEOUT(v->state(), VoiceService::State::Error, 10'000);
+            QCOMPARE(v->errorText(), std::optional<QString>(reason.mid(reason.indexOf(": ") + 2)));
+        }
+
+        QVERIFY2(!refusing.log().contains("sign-in code"), qPrintable(refusing.log()));
+        if (!refusing.tls()) { // this one answers this process in plain HTTP: ask it
+            QCOMPARE(refusing.get("/dev/requests").value("requests").toArray(), QJsonArray());
+            QCOMPARE(refusing.get("/dev/sockets").value("opened").toInt(), 0);
+            QCOMPARE(refusing.get("/dev/voice/last").value("texts").toArray(), QJsonArray());
+        }
+    }
+
+    // tavoctl against the TLS cloud: with the CA file the commands work; without it, or with a
+    // file that can't be used, each fails with one line per problem and exit status 1.
+    void tavoctl_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("caFile");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("err");
+        const QString ca = certs.caFile();
+        QTest::newRow("login") << QStringList{"login", demo, "--code", "123456"} << ca << 0 << "";
+        QTest::newRow("devices") << QStringList{"devices"} << ca << 0 << "";
+        QTest::newRow("relay") << QStringList{"relay", "1", "2", "on"} << ca << 0 << "";
+        QTest::newRow("chat") << QStringList{"chat", "turn", "on", "the", "fan"} << ca << 0
+                              << "Toggling relay…\n";
+        QTest::newRow("login, no CA") << QStringList{"login", demo, "--code", "123456"} << "" << 1
+                                      << "tavoctl: " + unknownIssuer + "\n";
+        QTest::newRow("devices, no CA")
+            << QStringList{"devices"} << "" << 1 << "tavoctl: " + unknownIssuer + "\n";
+        QTest::newRow("relay, no CA")
+            << QStringList{"relay", "1", "2", "on"} << "" << 1
+            << "tavoctl: Couldn't reach the cloud: " + unknownIssuer.mid(unknownIssuer.indexOf(": ") + 2) +
+                   "\n";
+        QTest::newRow("chat, no CA") << QStringList{"chat", "hello"} << "" << 1
+                                     << "error: " + unknownIssuer + "\n";
+        QTest::newRow("devices, missing CA file")
+            << QStringList{"devices"} << "/nonexistent/ca.pem" << 1
+            << "tavoctl: Can't read the CA file /nonexistent/ca.pem: No such file or directory\ntavoctl: " +
+                   unknownIssuer + "\n";
+    }
+    void tavoctl() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, caFile);
+        QTemporaryDir home;
+        QVERIFY(QDir().mkpath(home.filePath("run")));
+        QFile::setPermissions(home.filePath("run"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        if (args.first() != "login") {
+            const QJsonObject session = cloud->signIn(demo);
+            SettingsPreferences prefs(home.filePath("config/Tavo/Tavo.json"));
+            prefs.setValue(PrefKey::session, session.value("session_token").toString());
+            prefs.setValue(PrefKey::phone, demo);
+            prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", home.filePath("run"));
+        env.insert("TAVO_CLOUD_HOST", cloud->host());
+        env.insert("TAVO_CLOUD_TLS", "1");
+        env.remove("DBUS_SESSION_BUS_ADDRESS");
+        if (caFile.isEmpty())
+            env.remove("TAVO_CA_FILE");
+        else
+            env.insert("TAVO_CA_FILE", caFile);
+        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env);
+        QTEST(run.err, "err");
+        QTEST(run.code, "code");
+        if (run.code == 0) QVERIFY(!run.out.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TlsTest)
+#include "tst_tls.moc"
