@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
     QElapsedTimer sinceMain;
     sinceMain.start();
     QApplication app(argc, argv);
-    tavo::warmUpTls();
+    const tavo::TlsWarmUp tlsWarmUp;
     QApplication::setOrganizationName(QStringLiteral("Tavo"));
     QApplication::setApplicationName(QStringLiteral("Tavo"));
     QApplication::setDesktopFileName(tavo::applicationID());

@@ -790,7 +790,7 @@ int run(TavoStore& store, SettingsPreferences& preferences, QNetworkAccessManage
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    warmUpTls();
+    const TlsWarmUp tlsWarmUp;
     QCoreApplication::setOrganizationName(QStringLiteral("Tavo"));
     QCoreApplication::setApplicationName(QStringLiteral("Tavo"));
     QStringList args = app.arguments().mid(1);

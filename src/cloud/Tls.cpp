@@ -4,8 +4,8 @@
 #include <QNetworkReply>
 #include <QSslCipher>
 #include <QSslConfiguration>
-#include <QThreadPool>
 #include <QWebSocket>
+#include <QtConcurrent>
 
 namespace tavo {
 
@@ -56,8 +56,7 @@ std::optional<QString> tlsFailure(const QWebSocket& ws) {
     return std::nullopt;
 }
 
-void warmUpTls() {
-    QThreadPool::globalInstance()->start([] { (void)QSslConfiguration::defaultConfiguration(); });
-}
+TlsWarmUp::TlsWarmUp()
+    : m_loaded(QtConcurrent::run([] { (void)QSslConfiguration::defaultConfiguration(); })) {}
 
 } // namespace tavo

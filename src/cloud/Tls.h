@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFuture>
 #include <QString>
 #include <optional>
 
@@ -30,8 +31,18 @@ std::optional<QString> tlsFailure(const QWebSocket& ws);
 
 // Loads the TLS back end on a pool thread. Every QWebSocket, ws:// ones too, loads it when it
 // is made; started early, the load overlaps the window's start instead of holding up the first
-// socket on the main thread. Only once the application object exists: the back end is a plugin,
-// and plugin paths are not safe to read while QCoreApplication is being made.
-void warmUpTls();
+// socket on the main thread. Make it after the application object and let it go before: the
+// back end is a plugin, and its loading reads the application's plugin paths and connects to
+// it, so it must neither start while QCoreApplication is being made nor run on while it goes.
+class TlsWarmUp {
+public:
+    TlsWarmUp();
+    ~TlsWarmUp() { m_loaded.waitForFinished(); }
+    TlsWarmUp(const TlsWarmUp&) = delete;
+    TlsWarmUp& operator=(const TlsWarmUp&) = delete;
+
+private:
+    QFuture<void> m_loaded;
+};
 
 } // namespace tavo
