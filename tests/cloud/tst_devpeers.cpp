@@ -95,7 +95,7 @@ private slots:
             req.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
             req.setRawHeader("Authorization", "Bearer " + t.toUtf8());
             std::unique_ptr<QNetworkReply> r(nam.post(req, QJsonDocument(QJsonObject{{"pair_code", c}}).toJson()));
-            QTest::qWaitFor([&] { return r->isFinished(); }, 10'000);
+            if (!QTest::qWaitFor([&] { return r->isFinished(); }, 10'000)) return -1;
             return r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         };
         QCOMPARE(claim(code), 200);

@@ -86,6 +86,13 @@ private slots:
                  row["chips"].toVariant().toStringList());
     }
 
+    // Shown on a voice reply: no screen test reaches a plural.
+    void firedCaption() {
+        QCOMPARE(UiRules::firedCaption(0), QString());
+        QCOMPARE(UiRules::firedCaption(1), QString("1 relay toggled"));
+        QCOMPARE(UiRules::firedCaption(3), QString("3 relays toggled"));
+    }
+
     void foodSkill() {
         const QVariantMap swiggy{{"id", "swiggy"}, {"connected", true}};
         QVERIFY(UiRules::foodConnected({QVariantMap{{"id", "other"}, {"connected", true}}, swiggy}));
