@@ -29,10 +29,14 @@ QJsonObject box(qint64 id, int relays) {
     QJsonArray off;
     for (int i = 0; i < relays; ++i)
         off.append(false);
-    return {{"id", id},          {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
-            {"name", "Flood"},   {"relay_count", relays},
-            {"relay_names", QJsonObject{}}, {"acl_mask", (qint64(1) << relays) - 1},
-            {"role", "owner"},   {"online", true},
+    return {{"id", id},
+            {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
+            {"name", "Flood"},
+            {"relay_count", relays},
+            {"relay_names", QJsonObject{}},
+            {"acl_mask", (qint64(1) << relays) - 1},
+            {"role", "owner"},
+            {"online", true},
             {"states", off}};
 }
 
@@ -145,7 +149,8 @@ void restarts(const QString& work) {
 void hugeFrame() {
     test::LoopbackPeer peer([](QTcpSocket* socket, test::LoopbackPeer& p) {
         test::RawWebSocketServer::accept(socket, p, [](test::RawWebSocketServer& ws) {
-            ws.send(test::RawWebSocketServer::text(compact({{"type", "welcome"}, {"devices", QJsonArray{box(1, 2)}}})));
+            ws.send(test::RawWebSocketServer::text(
+                compact({{"type", "welcome"}, {"devices", QJsonArray{box(1, 2)}}})));
             ws.sendLong("{\"type\":\"state\",\"pad\":\"", 'x', 16 * 1024 * 1024, "\"}", {});
         });
     });

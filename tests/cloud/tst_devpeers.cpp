@@ -17,7 +17,8 @@ namespace {
 struct Socket {
     explicit Socket(const QString& url) {
         QObject::connect(&ws, &QWebSocket::textMessageReceived, [this](const QString& t) { frames << t; });
-        QObject::connect(&ws, &QWebSocket::binaryMessageReceived, [this](const QByteArray&) { frames << "binary"; });
+        QObject::connect(&ws, &QWebSocket::binaryMessageReceived,
+                         [this](const QByteArray&) { frames << "binary"; });
         QObject::connect(&ws, &QWebSocket::disconnected, [this] { ++disconnects; });
         ws.open(QUrl(url));
     }
@@ -85,7 +86,8 @@ private slots:
         Socket mine("ws://" + cloud.host() + "/ws/client?token=" + t);
         QTRY_COMPARE(mine.ofType("welcome").size(), 1);
         const QString mac = "02:00:00:00:0E:11";
-        const QString code = cloud.post("/dev/boxes/register", {{"mac", mac}, {"relays", 3}}).value("pair_code").toString();
+        const QString code =
+            cloud.post("/dev/boxes/register", {{"mac", mac}, {"relays", 3}}).value("pair_code").toString();
         QVERIFY(!code.isEmpty());
 
         // The claim goes through the client's own HTTP path in setup/; here only the peer's rules.
@@ -94,15 +96,18 @@ private slots:
             QNetworkRequest req(QUrl(cloud.httpBase() + "/v1/device/claim"));
             req.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
             req.setRawHeader("Authorization", "Bearer " + t.toUtf8());
-            std::unique_ptr<QNetworkReply> r(nam.post(req, QJsonDocument(QJsonObject{{"pair_code", c}}).toJson()));
+            std::unique_ptr<QNetworkReply> r(
+                nam.post(req, QJsonDocument(QJsonObject{{"pair_code", c}}).toJson()));
             if (!QTest::qWaitFor([&] { return r->isFinished(); }, 10'000)) return -1;
             return r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         };
         QCOMPARE(claim(code), 200);
         QCOMPARE(claim(code), 404); // used up
         QTRY_COMPARE(mine.ofType("device_added").size(), 1);
-        const QJsonObject added =
-            QJsonDocument::fromJson(mine.ofType("device_added")[0].toUtf8()).object().value("device").toObject();
+        const QJsonObject added = QJsonDocument::fromJson(mine.ofType("device_added")[0].toUtf8())
+                                      .object()
+                                      .value("device")
+                                      .toObject();
         QCOMPARE(added.value("acl_mask").toInteger(), 0b111);
         QCOMPARE(cloud.get("/dev/boxes/" + mac).value("pair_code").toString(), QString()); // no code left
     }

@@ -13,7 +13,8 @@ namespace tavo::test {
 inline void addJsonRows(const QString& path) {
     QTest::addColumn<QJsonObject>("row");
     QFile file(path);
-    const QJsonArray rows = file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array() : QJsonArray();
+    const QJsonArray rows =
+        file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).array() : QJsonArray();
     if (rows.isEmpty()) qFatal("no rows in %s", qPrintable(path)); // a missing file is no pass
     for (const QJsonValue& row : rows)
         QTest::newRow(qPrintable(row[QLatin1String("tag")].toString())) << row.toObject();

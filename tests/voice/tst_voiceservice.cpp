@@ -73,8 +73,9 @@ class VoiceServiceTest : public QObject {
     test::DevCloud cloud;
     QString token;
 
-    std::unique_ptr<VoiceService> service(WavSound mic = tone(), QString session = {},
-                                          std::unique_ptr<AudioOutput> speaker = std::make_unique<QtAudioOutput>()) {
+    std::unique_ptr<VoiceService>
+    service(WavSound mic = tone(), QString session = {},
+            std::unique_ptr<AudioOutput> speaker = std::make_unique<QtAudioOutput>()) {
         auto input = std::make_unique<WavFileInput>(std::move(mic));
         WavFileInput* file = input.get();
         if (session.isNull()) session = token;
@@ -117,7 +118,8 @@ private slots:
         });
         voice->start();
         QCOMPARE(voice->state(), State::Listening);
-        const auto state = State(QMetaEnum::fromType<State>().keyToValue(qPrintable(row["state"].toString())));
+        const auto state =
+            State(QMetaEnum::fromType<State>().keyToValue(qPrintable(row["state"].toString())));
         QTRY_COMPARE_WITH_TIMEOUT(voice->state(), state, 10'000);
         QTest::qWait(100); // nothing further arrives to change it
         QCOMPARE(voice->state(), state);
