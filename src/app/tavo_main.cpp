@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <string_view>
 
 Q_IMPORT_QML_PLUGIN(TavoPlugin)
 Q_LOGGING_CATEGORY(lcApp, "tavo.shell")
@@ -69,9 +70,28 @@ QUrl linkArgument(const QStringList& args) {
     return {};
 }
 
+// Answered before the application object, which would need a display.
+std::optional<int> helpOrVersion(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::printf("usage: tavo [tavo:LINK]\n"
+                        "       tavo --help | --version\n"
+                        "Opens the window, or shows the running one and hands it LINK.\n");
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("tavo %s\n", TAVO_VERSION);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> done = helpOrVersion(argc, argv)) return *done;
     QElapsedTimer sinceMain;
     sinceMain.start();
     QApplication app(argc, argv);

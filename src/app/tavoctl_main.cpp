@@ -39,32 +39,59 @@ QTextStream err(stderr);
 
 constexpr int waitMs = 10'000;
 
+// Every command and its synopsis: the usage, `help COMMAND` and the check for an unknown
+// command all read this one table.
+struct CommandUsage {
+    const char* name;
+    const char* synopsis;
+};
+constexpr CommandUsage commands[] = {
+    {"login", "login PHONE [--code CODE]"},
+    {"devices", "devices [--json]"},
+    {"relay", "relay BOX CH on|off|toggle"},
+    {"all", "all BOX on|off"},
+    {"watch", "watch [--json]"},
+    {"chat", "chat TEXT..."},
+    {"voice", "voice [--file WAV]"},
+    {"threads", "threads"},
+    {"thread", "thread new|open ID|delete ID"},
+    {"rename", "rename BOX NAME"},
+    {"rename-relay", "rename-relay BOX CH NAME"},
+    {"forget", "forget BOX"},
+    {"leave", "leave BOX"},
+    {"members", "members BOX"},
+    {"invite", "invite BOX PHONE [--relays 1,3]"},
+    {"remove-member", "remove-member BOX USER"},
+    {"logs", "logs BOX [--limit N]"},
+    {"history", "history"},
+    {"skills", "skills"},
+    {"skill", "skill connect swiggy | skill disconnect ID"},
+    {"box", "box scan [--seconds N] | box setup --ssid NAME [--password P] | box claim CODE"},
+    {"logout", "logout"},
+    {"help", "help [COMMAND]"},
+};
+
+const CommandUsage* findCommand(const QString& name) {
+    for (const CommandUsage& c : commands)
+        if (name == QLatin1String(c.name)) return &c;
+    return nullptr;
+}
+
+// All commands, or only `only`.
+void printUsage(QTextStream& to, const CommandUsage* only = nullptr) {
+    const char* lead = "usage: tavoctl ";
+    for (const CommandUsage& c : commands) {
+        if (only && only != &c) continue;
+        to << lead << c.synopsis << "\n";
+        lead = "       tavoctl ";
+    }
+    if (!only) to << "       tavoctl --help | --version\n";
+    to << "BOX is a box id or a unique box name.\n";
+    to.flush();
+}
+
 int usage() {
-    err << "usage: tavoctl login PHONE [--code CODE]\n"
-           "       tavoctl devices [--json]\n"
-           "       tavoctl relay BOX CH on|off|toggle\n"
-           "       tavoctl all BOX on|off\n"
-           "       tavoctl watch [--json]\n"
-           "       tavoctl chat TEXT...\n"
-           "       tavoctl voice [--file WAV]\n"
-           "       tavoctl threads\n"
-           "       tavoctl thread new|open ID|delete ID\n"
-           "       tavoctl rename BOX NAME\n"
-           "       tavoctl rename-relay BOX CH NAME\n"
-           "       tavoctl forget BOX | leave BOX\n"
-           "       tavoctl members BOX\n"
-           "       tavoctl invite BOX PHONE [--relays 1,3]\n"
-           "       tavoctl remove-member BOX USER\n"
-           "       tavoctl logs BOX [--limit N]\n"
-           "       tavoctl history\n"
-           "       tavoctl skills\n"
-           "       tavoctl skill connect swiggy | skill disconnect ID\n"
-           "       tavoctl box scan [--seconds N]\n"
-           "       tavoctl box setup --ssid NAME [--password P]\n"
-           "       tavoctl box claim CODE\n"
-           "       tavoctl logout\n"
-           "BOX is a box id or a unique box name.\n";
-    err.flush();
+    printUsage(err);
     return 2;
 }
 
@@ -790,12 +817,28 @@ int run(TavoStore& store, SettingsPreferences& preferences, QNetworkAccessManage
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    const TlsWarmUp tlsWarmUp;
-    QCoreApplication::setOrganizationName(QStringLiteral("Tavo"));
-    QCoreApplication::setApplicationName(QStringLiteral("Tavo"));
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) return usage();
     const QString cmd = args.takeFirst();
+    // Help, the version and a mistyped command need no session, network or TLS.
+    if (cmd == "--help" || cmd == "-h") {
+        printUsage(out);
+        return 0;
+    }
+    if (cmd == "--version") {
+        out << "tavoctl " TAVO_VERSION "\n";
+        return 0;
+    }
+    if (cmd == "help") {
+        const CommandUsage* only = args.isEmpty() ? nullptr : findCommand(args[0]);
+        if (args.size() > 1 || (!args.isEmpty() && !only)) return usage();
+        printUsage(out, only);
+        return 0;
+    }
+    if (!findCommand(cmd)) return usage();
+    const TlsWarmUp tlsWarmUp;
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavo"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavo"));
     const bool asJson = args.removeAll("--json") > 0;
     // Without its CAs the command still runs: the cloud's certificate is then refused as any
     // untrusted one is, so nothing is sent.

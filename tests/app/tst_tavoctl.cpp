@@ -8,6 +8,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -88,6 +89,44 @@ private slots:
                                  .object().value("name").toString();
             QCOMPARE(names, run.code == 0 ? QStringList{"Den"} : QStringList());
         }
+    }
+
+    // Help, the version and a mistyped command: answered with no session, no cloud and no
+    // display; usage on stdout when asked for, on stderr with status 2 when not.
+    void conventions_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out"); // a pattern
+        QTest::addColumn<QString>("err");
+        const QString all = R"(^usage: tavoctl login PHONE \[--code CODE\]\n(       tavoctl .*\n){23}BOX is .*\n$)";
+        QTest::newRow("--help") << TAVOCTL_PATH << QStringList{"--help"} << 0 << all << "";
+        QTest::newRow("-h") << TAVOCTL_PATH << QStringList{"-h"} << 0 << all << "";
+        QTest::newRow("help COMMAND") << TAVOCTL_PATH << QStringList{"help", "relay"} << 0
+                                      << R"(^usage: tavoctl relay BOX CH on\|off\|toggle\nBOX is .*\n$)" << "";
+        QTest::newRow("--version") << TAVOCTL_PATH << QStringList{"--version"} << 0 << R"(^tavoctl \d+\.\d+\.\d+\n$)" << "";
+        QTest::newRow("unknown command") << TAVOCTL_PATH << QStringList{"frobnicate"} << 2 << "^$" << "^usage: tavoctl login";
+        QTest::newRow("help for no command") << TAVOCTL_PATH << QStringList{"help", "frobnicate"} << 2 << "^$"
+                                             << "^usage: tavoctl login";
+        QTest::newRow("tavo --help") << TAVO_APP_PATH << QStringList{"--help"} << 0 << "^usage: tavo \\[tavo:LINK\\]\n" << "";
+        QTest::newRow("tavo --version") << TAVO_APP_PATH << QStringList{"--version"} << 0 << R"(^tavo \d+\.\d+\.\d+\n$)" << "";
+    }
+    void conventions() {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcessEnvironment e = env();
+        e.insert("XDG_CONFIG_HOME", home.filePath("nobody")); // no session
+        e.insert("TAVO_CLOUD_HOST", "127.0.0.1:9");           // no cloud
+        e.remove("DISPLAY");
+        e.remove("WAYLAND_DISPLAY");
+        e.insert("QT_QPA_PLATFORM", "xcb"); // a display opened would abort
+        const test::Run run = test::runProgram(program, args, e);
+        QVERIFY2(QRegularExpression(out).match(run.out).hasMatch(), qPrintable(run.out));
+        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : QRegularExpression(err).match(run.err).hasMatch(),
+                 qPrintable(run.err));
+        QTEST(run.code, "code");
     }
 
     // One chat turn in a pipe, on a machine with no sound server: an error record said once,
