@@ -99,17 +99,26 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("out"); // a pattern
         QTest::addColumn<QString>("err");
-        const QString all = R"(^usage: tavoctl login PHONE \[--code CODE\]\n(       tavoctl .*\n){23}BOX is .*\n$)";
+        const QString all =
+            R"(^usage: tavoctl login PHONE \[--code CODE\]\n(       tavoctl .*\n){23}BOX is .*\n$)";
         QTest::newRow("--help") << TAVOCTL_PATH << QStringList{"--help"} << 0 << all << "";
         QTest::newRow("-h") << TAVOCTL_PATH << QStringList{"-h"} << 0 << all << "";
         QTest::newRow("help COMMAND") << TAVOCTL_PATH << QStringList{"help", "relay"} << 0
-                                      << R"(^usage: tavoctl relay BOX CH on\|off\|toggle\nBOX is .*\n$)" << "";
-        QTest::newRow("--version") << TAVOCTL_PATH << QStringList{"--version"} << 0 << R"(^tavoctl \d+\.\d+\.\d+\n$)" << "";
-        QTest::newRow("unknown command") << TAVOCTL_PATH << QStringList{"frobnicate"} << 2 << "^$" << "^usage: tavoctl login";
+                                      << R"(^usage: tavoctl relay BOX CH on\|off\|toggle\nBOX is .*\n$)"
+                                      << "";
+        QTest::newRow("--version") << TAVOCTL_PATH << QStringList{"--version"} << 0
+                                   << R"(^tavoctl \d+\.\d+\.\d+\n$)"
+                                   << "";
+        QTest::newRow("unknown command") << TAVOCTL_PATH << QStringList{"frobnicate"} << 2 << "^$"
+                                         << "^usage: tavoctl login";
         QTest::newRow("help for no command") << TAVOCTL_PATH << QStringList{"help", "frobnicate"} << 2 << "^$"
                                              << "^usage: tavoctl login";
-        QTest::newRow("tavo --help") << TAVO_APP_PATH << QStringList{"--help"} << 0 << "^usage: tavo \\[tavo:LINK\\]\n" << "";
-        QTest::newRow("tavo --version") << TAVO_APP_PATH << QStringList{"--version"} << 0 << R"(^tavo \d+\.\d+\.\d+\n$)" << "";
+        QTest::newRow("tavo --help") << TAVO_APP_PATH << QStringList{"--help"} << 0
+                                     << "^usage: tavo \\[tavo:LINK\\]\n"
+                                     << "";
+        QTest::newRow("tavo --version")
+            << TAVO_APP_PATH << QStringList{"--version"} << 0 << R"(^tavo \d+\.\d+\.\d+\n$)"
+            << "";
     }
     void conventions() {
         QFETCH(QString, program);
