@@ -6,8 +6,17 @@
 #include <QSslConfiguration>
 #include <QWebSocket>
 #include <QtConcurrent>
+#include <atomic>
 
 namespace tavo {
+
+namespace {
+std::atomic<bool> extraCAs = false;
+} // namespace
+
+bool extraCAsTrusted() {
+    return extraCAs;
+}
 
 QString cloudCAFile() {
     if (qEnvironmentVariableIsSet("TAVO_CA_FILE")) return qEnvironmentVariable("TAVO_CA_FILE");
@@ -24,6 +33,7 @@ std::optional<QString> trustCAFile(const QString& pemFile) {
     // Adding CAs turns off the loading of the system's on demand: they are added explicitly.
     tls.setCaCertificates(QSslConfiguration::systemCaCertificates() + cas);
     QSslConfiguration::setDefaultConfiguration(tls);
+    extraCAs = true;
     return std::nullopt;
 }
 

@@ -22,6 +22,9 @@ std::optional<QString> trustCAFile(const QString& pemFile);
 
 // trustCAFile(cloudCAFile()) when there is one; what both executables call at start-up.
 std::optional<QString> trustCloudCAs();
+// Whether CAs besides the system's were added: connections made by other stacks than Qt's
+// would not know them.
+bool extraCAsTrusted();
 
 // Why a request or socket to an https:// or wss:// address never got its TLS connection: Qt's
 // words for a refused certificate, or, when the peer hung up during the handshake, that nothing

@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 
+#include "cloud/Tls.h"
 #include "platform/linux/MprisNowPlaying.h"
 
 #include <QAudioOutput>
@@ -69,7 +70,7 @@ void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> on
     const QUrl url(track.streamURL, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) return;
     m_track = track;
-    m_player->setSource(url);
+    setStream(url);
     m_player->play();
     publishNowPlaying(track);
 }
@@ -77,7 +78,7 @@ void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> on
 void MusicPlayer::play() {
     // After the desktop's stop there is no item left to resume: the track starts over.
     if (!hasItem() && m_track) {
-        m_player->setSource(QUrl(m_track->streamURL, QUrl::StrictMode));
+        setStream(QUrl(m_track->streamURL, QUrl::StrictMode));
         m_player->play();
         publishNowPlaying(*m_track);
         return;
@@ -99,11 +100,27 @@ void MusicPlayer::stop() {
 
 void MusicPlayer::stopPlayback() {
     m_player->pause();
-    m_player->setSource(QUrl());
+    setStream(QUrl());
     ++m_generation;
     m_center->set(std::nullopt);
     m_center->setCanPlayStopped(m_track.has_value());
     if (m_onPlayingChanged) m_onPlayingChanged(false);
+}
+
+// The media back end fetches a stream over TLS of its own, which knows only the system's CAs;
+// with CAs of our own added, an https stream comes through our network stack instead.
+void MusicPlayer::setStream(const QUrl& url) {
+    QPointer<QNetworkReply> previous = std::exchange(m_stream, nullptr);
+    if (url.scheme() == u"https" && extraCAsTrusted()) {
+        m_stream = m_network->get(QNetworkRequest(url));
+        m_player->setSourceDevice(m_stream, url);
+    } else {
+        m_player->setSource(url);
+    }
+    if (previous) { // the player has let go of it
+        previous->abort();
+        previous->deleteLater();
+    }
 }
 
 void MusicPlayer::remote(RemoteCommand c) {

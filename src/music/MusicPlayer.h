@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+class QNetworkReply;
+
 class QMediaPlayer;
 class QAudioOutput;
 class QNetworkAccessManager;
@@ -66,12 +68,14 @@ private:
     void remote(RemoteCommand c);
     void play();         // the item, or the track again when the desktop stopped it
     void stopPlayback(); // the stop sequence; the track can be played again
+    void setStream(const QUrl& url);
     void fetchCover(QUrl url, quint64 generation);
 
     std::unique_ptr<NowPlayingCenter> m_center;
     QMediaPlayer* m_player;
     QAudioOutput* m_output;
     QNetworkAccessManager* m_network;
+    QPointer<QNetworkReply> m_stream; // an https stream fetched by us, see setStream
     Clock* m_clock = nullptr;
     std::function<void(bool)> m_onPlayingChanged;
     std::optional<TavoMusicTrack> m_track; // the one play() was given, until the app stops it

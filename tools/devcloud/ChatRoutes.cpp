@@ -142,7 +142,7 @@ void Server::streamChat(const QHttpServerRequest& request, QTcpSocket* socket) {
         return;
     }
 
-    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(socket->localPort());
+    const QString base = mediaBase(socket->localPort());
     const QList<AssistantStep> steps = planReply(message, boxViews(*user), base);
 
     QString reply;

@@ -96,6 +96,10 @@ bool Server::setUpTls() {
     return true;
 }
 
+QString Server::mediaBase(quint16 port) const {
+    return QStringLiteral("%1://127.0.0.1:%2").arg(m_options.tlsCert.isEmpty() ? "http" : "https").arg(port);
+}
+
 void Server::seed() {
     const QString demo = QStringLiteral("+919876543210");
     if (m_state.userFor(demo, false) != 0) return; // a file that was seeded before keeps its data

@@ -56,6 +56,8 @@ private:
     Reply routeDev(const QString& method, const QStringList& parts, const QHttpServerRequest& request,
                    const QJsonObject& body);
     std::optional<qint64> authorise(const QHttpServerRequest& request) const;
+    // Where this server's media is fetched from, over TLS when it speaks TLS.
+    QString mediaBase(quint16 port) const;
     void record(const QHttpServerRequest& request);
     void seed();
     bool setUpTls();

@@ -156,7 +156,7 @@ void VoiceSession::answer(const QString& transcript) {
     if (transcript.isEmpty()) {
         reply = QStringLiteral("Sorry, I didn't catch that.");
     } else {
-        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(m_ws->localPort());
+        const QString base = m_server.mediaBase(m_ws->localPort());
         for (const AssistantStep& step :
              planReply(heardAsTyped(transcript), m_server.boxViews(m_user), base)) {
             if (step.record.value("type") == QLatin1String("text"))
