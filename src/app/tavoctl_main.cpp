@@ -53,20 +53,20 @@ constexpr CommandUsage commands[] = {
     {"watch", "watch [--json]"},
     {"chat", "chat TEXT..."},
     {"voice", "voice [--file WAV]"},
-    {"threads", "threads"},
+    {"threads", "threads [--json]"},
     {"thread", "thread new|open ID|delete ID"},
     {"rename", "rename BOX NAME"},
     {"rename-relay", "rename-relay BOX CH NAME"},
     {"forget", "forget BOX"},
     {"leave", "leave BOX"},
-    {"members", "members BOX"},
+    {"members", "members BOX [--json]"},
     {"invite", "invite BOX PHONE [--relays 1,3]"},
     {"remove-member", "remove-member BOX USER"},
-    {"logs", "logs BOX [--limit N]"},
-    {"history", "history"},
-    {"skills", "skills"},
+    {"logs", "logs BOX [--limit N] [--json]"},
+    {"history", "history [--json]"},
+    {"skills", "skills [--json]"},
     {"skill", "skill connect swiggy | skill disconnect ID"},
-    {"box", "box scan [--seconds N] | box setup --ssid NAME [--password P] | box claim CODE"},
+    {"box", "box scan [--seconds N] [--json] | box setup --ssid NAME [--password P] | box claim CODE"},
     {"logout", "logout"},
     {"help", "help [COMMAND]"},
 };
@@ -237,15 +237,22 @@ QString unreachable(const TavoStore& store) {
                          : QStringLiteral("Couldn't reach the cloud: ") + why;
 }
 
+// A listing as one JSON document, the records written as the cloud writes them.
+template <class T>
+int printJson(const QList<T>& rows) {
+    out << QString::fromUtf8(QJsonDocument(json::Codec<QList<T>>::encode(rows).toArray()).toJson());
+    return 0;
+}
+int printJson(const QJsonArray& rows) {
+    out << QString::fromUtf8(QJsonDocument(rows).toJson());
+    return 0;
+}
+
 int devices(TavoStore& store, bool asJson) {
     Result<DeviceList> list =
         QCoro::waitFor(store.api().send<DeviceList>(QStringLiteral("GET"), Endpoints::devices()));
     if (!list) return fail(list.failure().description());
-    if (asJson) {
-        out << QString::fromUtf8(QJsonDocument(json::Codec<QList<Device>>::encode(list->devices).toArray())
-                                     .toJson(QJsonDocument::Indented));
-        return 0;
-    }
+    if (asJson) return printJson(list->devices);
     for (const Device& d : list->devices)
         out << deviceLine(d) << "\n";
     return 0;
@@ -469,9 +476,10 @@ int chat(TavoStore& store, const QStringList& words) {
     return failed ? 1 : 0;
 }
 
-int threads(TavoStore& store) {
+int threads(TavoStore& store, bool asJson) {
     store.loadChatThreads();
     waitFor([&] { return !store.chatThreadsLoading(); });
+    if (asJson) return printJson(store.chatThreads());
     if (store.chatThreads().isEmpty()) out << "No saved conversations\n";
     for (const ChatThreadRow& t : store.chatThreads())
         out << (t.id == store.currentThreadID() ? "* " : "  ") << t.id << "  " << t.updated_at << "  "
@@ -582,7 +590,7 @@ int manage(TavoStore& store, const QString& cmd, const QStringList& args) {
     return 0;
 }
 
-int members(TavoStore& store, const QString& cmd, QStringList args) {
+int members(TavoStore& store, const QString& cmd, QStringList args, bool asJson) {
     QString relays;
     if (const int i = args.indexOf("--relays"); i >= 0 && cmd == "invite") {
         if (i + 1 >= args.size()) return usage();
@@ -610,6 +618,7 @@ int members(TavoStore& store, const QString& cmd, QStringList args) {
     } else if (const int code = runOperation(store, [&] { return store.doLoadMembers(d.id); }); code != 0) {
         return code;
     }
+    if (asJson) return printJson(store.members());
     for (const Member& m : store.members())
         out << QStringLiteral("%1  %2  %3  relays: %4")
                    .arg(m.user_id)
@@ -618,7 +627,7 @@ int members(TavoStore& store, const QString& cmd, QStringList args) {
     return 0;
 }
 
-int logs(TavoStore& store, QStringList args) {
+int logs(TavoStore& store, QStringList args, bool asJson) {
     int limit = TavoStore::activitySheetLimit;
     if (const int i = args.indexOf("--limit"); i >= 0) {
         bool ok = false;
@@ -636,6 +645,7 @@ int logs(TavoStore& store, QStringList args) {
                      [&] { failed = store.toastIsError() ? 1 : 0; });
     const QList<ActivityEntry> entries = QCoro::waitFor(store.fetchActivityLog(d.id, limit));
     if (failed) return fail(*store.toast());
+    if (asJson) return printJson(entries);
     if (entries.isEmpty()) out << "No activity yet. Toggle a relay and it'll show up here.\n";
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const ActivityEntry& e : entries)
@@ -644,9 +654,15 @@ int logs(TavoStore& store, QStringList args) {
     return 0;
 }
 
-int history(TavoStore& store) {
+int history(TavoStore& store, bool asJson) {
     if (!connected(store)) return fail(unreachable(store)); // the welcome brings the boxes
     const QList<HistoryItem> items = QCoro::waitFor(store.fetchHistory());
+    if (asJson) {
+        QJsonArray rows;
+        for (const HistoryItem& h : items)
+            rows.append(QJsonObject{{"device", h.device.toJson()}, {"entry", h.entry.toJson()}});
+        return printJson(rows);
+    }
     if (items.isEmpty()) out << "Nothing here yet.\n";
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const HistoryItem& h : items) {
@@ -658,8 +674,9 @@ int history(TavoStore& store) {
     return 0;
 }
 
-int skills(TavoStore& store) {
+int skills(TavoStore& store, bool asJson) {
     if (const int code = runOperation(store, [&] { return store.doLoadSkills(); }); code != 0) return code;
+    if (asJson) return printJson(store.skills());
     for (const Skill& s : store.skills())
         out << s.id << "  " << s.name << "  " << (s.connected ? "connected" : "not connected") << "  "
             << s.description << "\n";
@@ -700,12 +717,12 @@ int skillConnect(TavoStore& store, SkillsAuth& auth) {
     QObject::connect(&store, &TavoStore::toastChanged, &store, [&] { cancelled = false; });
     const int code = runOperation(store, [&] { return store.doConnectSwiggy(); });
     if (code == 0 && cancelled) return fail("Cancelled");
-    if (code == 0) return skills(store);
+    if (code == 0) return skills(store, false);
     return code;
 }
 
 // Boxes announcing themselves on this network, classified against the account's boxes.
-int boxScan(TavoStore& store, QNetworkAccessManager& network, QStringList args) {
+int boxScan(TavoStore& store, QNetworkAccessManager& network, QStringList args, bool asJson) {
     int seconds = 4;
     if (args.size() == 2 && args[0] == "--seconds") {
         bool ok = false;
@@ -724,6 +741,7 @@ int boxScan(TavoStore& store, QNetworkAccessManager& network, QStringList args) 
     scanner.stop();
     if (failed && scanner.found().isEmpty())
         return fail("Local network discovery is not available (no DNS-SD daemon).");
+    if (asJson) return printJson(QJsonArray::fromVariantList(scanner.rows()));
     if (scanner.rows().isEmpty()) out << "No boxes found on this network\n";
     for (const QVariant& row : scanner.rows()) {
         const QVariantMap r = row.toMap();
@@ -789,18 +807,18 @@ int run(TavoStore& store, SettingsPreferences& preferences, QNetworkAccessManage
     if (cmd == "watch") return watch(store, asJson);
     if (cmd == "chat") return chat(store, args);
     if (cmd == "voice") return voice(store, config, args);
-    if (cmd == "threads") return threads(store);
+    if (cmd == "threads") return threads(store, asJson);
     if (cmd == "thread") return thread(store, args);
     if (cmd == "rename" || cmd == "rename-relay" || cmd == "forget" || cmd == "leave")
         return manage(store, cmd, args);
-    if (cmd == "members" || cmd == "invite" || cmd == "remove-member") return members(store, cmd, args);
-    if (cmd == "logs") return logs(store, args);
-    if (cmd == "history") return history(store);
-    if (cmd == "skills") return skills(store);
+    if (cmd == "members" || cmd == "invite" || cmd == "remove-member") return members(store, cmd, args, asJson);
+    if (cmd == "logs") return logs(store, args, asJson);
+    if (cmd == "history") return history(store, asJson);
+    if (cmd == "skills") return skills(store, asJson);
     if (cmd == "skill" && args == QStringList{"connect", "swiggy"}) return skillConnect(store, auth);
     if (cmd == "skill" && args.size() == 2 && args[0] == "disconnect")
         return runOperation(store, [&] { return store.doDisconnectSkill(args[1]); });
-    if (cmd == "box" && args.value(0) == "scan") return boxScan(store, network, args.mid(1));
+    if (cmd == "box" && args.value(0) == "scan") return boxScan(store, network, args.mid(1), asJson);
     if (cmd == "box" && args.value(0) == "setup") return boxSetup(store, args.mid(1));
     if (cmd == "box" && args.size() == 2 && args[0] == "claim")
         // The code shaped as the pair-code field shapes it.

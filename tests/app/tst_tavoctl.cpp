@@ -138,6 +138,27 @@ private slots:
         QTEST(run.code, "code");
     }
 
+    // Every listing as one JSON document of the cloud's records, for scripts.
+    void listingsAsJson_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("key"); // in the first row
+        QTest::newRow("devices") << QStringList{"devices", "--json"} << "relay_count";
+        QTest::newRow("members") << QStringList{"members", "1", "--json"} << "phone";
+        QTest::newRow("logs") << QStringList{"logs", "1", "--json"} << "when";
+        QTest::newRow("history") << QStringList{"history", "--json"} << "entry";
+        QTest::newRow("skills") << QStringList{"skills", "--json"} << "connected";
+    }
+    void listingsAsJson() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, key);
+        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env());
+        QCOMPARE(run.err, QString());
+        QCOMPARE(run.code, 0);
+        const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8());
+        QVERIFY2(doc.isArray() && !doc.array().isEmpty(), qPrintable(run.out));
+        QVERIFY2(doc.array().first().toObject().contains(key), qPrintable(run.out));
+    }
+
     // One chat turn in a pipe, on a machine with no sound server: an error record said once,
     // and a spoken relay reply that ends the command soon (not after the 60 s speech cap).
     void chat_data() {
