@@ -238,8 +238,7 @@ QString unreachable(const TavoStore& store) {
 }
 
 // A listing as one JSON document, the records written as the cloud writes them.
-template <class T>
-int printJson(const QList<T>& rows) {
+template <class T> int printJson(const QList<T>& rows) {
     out << QString::fromUtf8(QJsonDocument(json::Codec<QList<T>>::encode(rows).toArray()).toJson());
     return 0;
 }
@@ -811,7 +810,8 @@ int run(TavoStore& store, SettingsPreferences& preferences, QNetworkAccessManage
     if (cmd == "thread") return thread(store, args);
     if (cmd == "rename" || cmd == "rename-relay" || cmd == "forget" || cmd == "leave")
         return manage(store, cmd, args);
-    if (cmd == "members" || cmd == "invite" || cmd == "remove-member") return members(store, cmd, args, asJson);
+    if (cmd == "members" || cmd == "invite" || cmd == "remove-member")
+        return members(store, cmd, args, asJson);
     if (cmd == "logs") return logs(store, args, asJson);
     if (cmd == "history") return history(store, asJson);
     if (cmd == "skills") return skills(store, asJson);
