@@ -5,7 +5,6 @@
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QWebSocket>
-#include <QtConcurrent>
 #include <atomic>
 
 namespace tavo {
@@ -66,7 +65,6 @@ std::optional<QString> tlsFailure(const QWebSocket& ws) {
     return std::nullopt;
 }
 
-TlsWarmUp::TlsWarmUp()
-    : m_loaded(QtConcurrent::run([] { (void)QSslConfiguration::defaultConfiguration(); })) {}
+TlsWarmUp::TlsWarmUp() : m_thread([] { (void)QSslConfiguration::defaultConfiguration(); }) {}
 
 } // namespace tavo

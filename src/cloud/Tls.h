@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QFuture>
 #include <QString>
 #include <optional>
+#include <thread>
 
 class QNetworkReply;
 class QWebSocket;
@@ -32,20 +32,22 @@ bool extraCAsTrusted();
 std::optional<QString> tlsFailure(const QNetworkReply& reply);
 std::optional<QString> tlsFailure(const QWebSocket& ws);
 
-// Loads the TLS back end on a pool thread. Every QWebSocket, ws:// ones too, loads it when it
+// Loads the TLS back end on a thread of its own. Every QWebSocket, ws:// ones too, loads it when it
 // is made; started early, the load overlaps the window's start instead of holding up the first
 // socket on the main thread. Make it after the application object and let it go before: the
 // back end is a plugin, and its loading reads the application's plugin paths and connects to
 // it, so it must neither start while QCoreApplication is being made nor run on while it goes.
+// Not a pool thread: the TLS library keeps state per thread and frees it when the thread ends,
+// which a pool thread does not do before the process exits.
 class TlsWarmUp {
 public:
     TlsWarmUp();
-    ~TlsWarmUp() { m_loaded.waitForFinished(); }
+    ~TlsWarmUp() { m_thread.join(); }
     TlsWarmUp(const TlsWarmUp&) = delete;
     TlsWarmUp& operator=(const TlsWarmUp&) = delete;
 
 private:
-    QFuture<void> m_loaded;
+    std::thread m_thread;
 };
 
 } // namespace tavo
