@@ -172,7 +172,8 @@ private slots:
             engine.speak({text, 1.05, 1.0, 0.95, {"en-US"}});
             QVERIFY(engine.isSpeaking());
             // Bounded by the start-up allowance and the utterance, far below the 60 s cap.
-            QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(), 6000 + int(QtSpeechEngine::expectedMs(text, 1.05)) + 4000);
+            QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(),
+                                     6000 + int(QtSpeechEngine::expectedMs(text, 1.05)) + 4000);
             engine.speak({text, 1.05, 1.0, 0.95, {"en-US"}}); // and quitting right after a reply
         }
         qputenv("XDG_RUNTIME_DIR", oldRuntime);
