@@ -42,6 +42,19 @@ public:
     QJsonObject signIn(const QString& phone);
     // How many of the recorded requests (/dev/requests) had this method and exact path.
     int requestCount(const QString& method, const QString& path);
+    // The JSON bodies of the recorded requests to this exact path, oldest first.
+    QList<QJsonObject> requestBodies(const QString& path);
+    QJsonObject lastRequestBody(const QString& path) {
+        const QList<QJsonObject> bodies = requestBodies(path);
+        return bodies.isEmpty() ? QJsonObject() : bodies.last();
+    }
+
+    // A settings file under `home` (home/config/Tavo/Tavo.json) with a session of `phone`, as
+    // a sign-in leaves it for `tavo` and `tavoctl`; `token` stands in for the real one.
+    void writeSession(const QString& home, const QString& phone, const QString& token = {});
+    // What `tavo` and `tavoctl` run with against this cloud: config and a 0700 runtime folder
+    // under `home`, no desktop bus.
+    QProcessEnvironment clientEnv(const QString& home) const;
 
     QString log() const { return m_log; }
 

@@ -5,10 +5,10 @@
 #include "Server.h"
 
 #include <QJsonDocument>
-#include <algorithm>
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 namespace tavo::devcloud {

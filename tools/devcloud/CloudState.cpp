@@ -234,7 +234,8 @@ QJsonObject CloudState::toJson() const {
     }
     QJsonObject skills;
     for (auto it = m_skills.constBegin(); it != m_skills.constEnd(); ++it)
-        skills.insert(QString::number(it.key()), QJsonArray::fromStringList(QStringList(it->cbegin(), it->cend())));
+        skills.insert(QString::number(it.key()),
+                      QJsonArray::fromStringList(QStringList(it->cbegin(), it->cend())));
     QStringList used(m_usedPairCodes.cbegin(), m_usedPairCodes.cend());
     used.sort();
     return {{"users", users},
@@ -281,8 +282,13 @@ void CloudState::fromJson(const QJsonObject& o) {
     }
     for (const QJsonValue& v : o.value("activity").toArray()) {
         const QJsonObject j = v.toObject();
-        Activity a{j.value("id").toInteger(), j.value("device_id").toInteger(), j.value("user_id").toInteger(),
-                   j.value("source").toString(), j.value("action").toString(), std::nullopt, std::nullopt,
+        Activity a{j.value("id").toInteger(),
+                   j.value("device_id").toInteger(),
+                   j.value("user_id").toInteger(),
+                   j.value("source").toString(),
+                   j.value("action").toString(),
+                   std::nullopt,
+                   std::nullopt,
                    j.value("when").toString()};
         if (j.contains("ch")) a.ch = j.value("ch").toInt();
         if (j.contains("state")) a.state = j.value("state").toBool();

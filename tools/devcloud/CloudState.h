@@ -3,9 +3,9 @@
 // The development cloud's whole state as data: users, sessions, boxes, shares and the
 // activity log. Saved to SQLite after every change, so a restart with the same file keeps it.
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
-#include <QJsonArray>
 #include <QMap>
 #include <QSet>
 #include <QSqlDatabase>
@@ -68,7 +68,7 @@ public:
 
     bool hasSignedIn(qint64 user) const;
 
-    void logActivity(Activity a); // id and (when empty) time filled in
+    void logActivity(Activity a);                       // id and (when empty) time filled in
     QJsonArray activityOf(qint64 box, int limit) const; // newest first, in the client's shape
 
     QSet<QString> skillsOf(qint64 user) const { return m_skills.value(user); }

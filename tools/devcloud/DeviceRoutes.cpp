@@ -14,8 +14,9 @@ namespace {
 QString shareLink(const QString& phone, const QString& boxName) {
     QString digits = phone;
     digits.remove('+');
-    const QString text = QStringLiteral("You now have access to \"%1\" on Tavo. Sign in with this number to use it.")
-                             .arg(boxName);
+    const QString text =
+        QStringLiteral("You now have access to \"%1\" on Tavo. Sign in with this number to use it.")
+            .arg(boxName);
     return QStringLiteral("https://wa.me/") + digits + QStringLiteral("?text=") +
            QString::fromUtf8(QUrl::toPercentEncoding(text));
 }
@@ -23,7 +24,8 @@ QString shareLink(const QString& phone, const QString& boxName) {
 } // namespace
 
 std::optional<Server::Reply> Server::routeDevice(const QString& method, const QStringList& parts,
-                                                 const QUrlQuery& query, const QJsonObject& body, qint64 user) {
+                                                 const QUrlQuery& query, const QJsonObject& body,
+                                                 qint64 user) {
     if (parts.size() < 3 || parts[0] != "v1" || parts[1] != "device") return std::nullopt;
     if (parts.size() == 3 && parts[2] == "claim" && method == "POST") return claim(body, user);
     bool isID = false;
@@ -37,7 +39,8 @@ std::optional<Server::Reply> Server::routeDevice(const QString& method, const QS
         const QString name = body.value("name").toString().trimmed();
         if (name.isEmpty()) return error(400, "Name can't be empty");
         b->name = name;
-        m_state.logActivity({0, id, user, QStringLiteral("app"), QStringLiteral("rename_device"), {}, {}, {}});
+        m_state.logActivity(
+            {0, id, user, QStringLiteral("app"), QStringLiteral("rename_device"), {}, {}, {}});
         return json({{"ok", true}});
     }
     if (parts.size() == 3 && method == "DELETE") {
@@ -57,7 +60,8 @@ std::optional<Server::Reply> Server::routeDevice(const QString& method, const QS
         if (member != user && b->owner != user) return error(403, "Only the owner can remove members");
         if (member == b->owner) return error(400, "The owner can't leave; forget the box instead");
         if (!b->members.remove(member)) return error(404, "Not a member");
-        m_state.logActivity({0, id, user, QStringLiteral("app"), QStringLiteral("member_removed"), {}, {}, {}});
+        m_state.logActivity(
+            {0, id, user, QStringLiteral("app"), QStringLiteral("member_removed"), {}, {}, {}});
         pushTo(member, {{"type", "device_removed"}, {"device_id", id}});
         return json({{"ok", true}});
     }
@@ -68,8 +72,10 @@ std::optional<Server::Reply> Server::routeDevice(const QString& method, const QS
                                     {"role", "owner"},
                                     {"acl_mask", m_state.maskOf(*b, b->owner)}}};
         for (auto it = b->members.constBegin(); it != b->members.constEnd(); ++it)
-            list.append(QJsonObject{
-                {"user_id", it.key()}, {"phone", m_state.phoneOf(it.key())}, {"role", "member"}, {"acl_mask", *it}});
+            list.append(QJsonObject{{"user_id", it.key()},
+                                    {"phone", m_state.phoneOf(it.key())},
+                                    {"role", "member"},
+                                    {"acl_mask", *it}});
         return json({{"members", list}});
     }
     if (parts.size() == 4 && parts[3] == "invite" && method == "POST") {
@@ -83,7 +89,8 @@ std::optional<Server::Reply> Server::routeDevice(const QString& method, const QS
         const bool added = !b->members.contains(member);
         b->members.insert(member, mask);
         if (added)
-            m_state.logActivity({0, id, user, QStringLiteral("app"), QStringLiteral("member_added"), {}, {}, {}});
+            m_state.logActivity(
+                {0, id, user, QStringLiteral("app"), QStringLiteral("member_added"), {}, {}, {}});
         else
             m_state.save();
         // New access or changed access alike: the member's client replaces its record.

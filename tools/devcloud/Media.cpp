@@ -20,19 +20,28 @@ QByteArray toneWav() {
     for (int i = 0; i < frames; ++i) {
         const double t = double(i) / rate;
         double v = 0;
-        for (double f : notes) v += std::sin(2 * std::numbers::pi * f * t);
+        for (double f : notes)
+            v += std::sin(2 * std::numbers::pi * f * t);
         const double swell = 0.6 + 0.4 * std::sin(2 * std::numbers::pi * 0.25 * t);
         qToLittleEndian<qint16>(qint16(v / 3 * swell * 9000), out + 2 * i);
     }
     QByteArray wav;
-    auto u32 = [&wav](quint32 x) { char b[4]; qToLittleEndian(x, b); wav.append(b, 4); };
-    auto u16 = [&wav](quint16 x) { char b[2]; qToLittleEndian(x, b); wav.append(b, 2); };
+    auto u32 = [&wav](quint32 x) {
+        char b[4];
+        qToLittleEndian(x, b);
+        wav.append(b, 4);
+    };
+    auto u16 = [&wav](quint16 x) {
+        char b[2];
+        qToLittleEndian(x, b);
+        wav.append(b, 2);
+    };
     wav.append("RIFF");
     u32(36 + pcm.size());
     wav.append("WAVEfmt ");
     u32(16);
-    u16(1);        // PCM
-    u16(1);        // mono
+    u16(1); // PCM
+    u16(1); // mono
     u32(rate);
     u32(rate * 2); // bytes per second
     u16(2);        // block align

@@ -38,16 +38,11 @@ QString methodName(QHttpServerRequest::Method m) {
     }
 }
 
-// A "+" in a query string may arrive literally and read as a space.
-QString queryPhone(const QUrlQuery& q) {
-    QString phone = q.queryItemValue("phone", QUrl::FullyDecoded).trimmed();
-    if (!phone.isEmpty() && !phone.startsWith('+')) phone.prepend('+');
-    return phone;
-}
-
 } // namespace
 
-bool Server::isE164(const QString& phone) { return e164.match(phone).hasMatch(); }
+bool Server::isE164(const QString& phone) {
+    return e164.match(phone).hasMatch();
+}
 
 Server::Server(Options options) : m_options(std::move(options)) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &Server::acceptSocket);
@@ -64,7 +59,8 @@ bool Server::start() {
     const QHostAddress address(m_options.address);
     const quint16 port = address.isNull() ? 0 : listen(address, m_options.port);
     if (port == 0) {
-        fprintf(stderr, "tavo-devcloud: cannot listen on %s:%u\n", qPrintable(m_options.address), m_options.port);
+        fprintf(stderr, "tavo-devcloud: cannot listen on %s:%u\n", qPrintable(m_options.address),
+                m_options.port);
         return false;
     }
     printf("tavo-devcloud listening on %s:%u\n", qPrintable(address.toString()), port);
@@ -138,8 +134,8 @@ void Server::seed() {
         {study.id, me, "app", "set", 1, false, 12 * 60},
     };
     for (const auto& h : history)
-        m_state.logActivity({0, h.box, h.user, QString::fromLatin1(h.source), QString::fromLatin1(h.action), h.ch,
-                             h.state, past(h.ago)});
+        m_state.logActivity({0, h.box, h.user, QString::fromLatin1(h.source), QString::fromLatin1(h.action),
+                             h.ch, h.state, past(h.ago)});
     m_state.save();
 }
 
@@ -201,10 +197,11 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
     const QJsonObject body = QJsonDocument::fromJson(request.body(), &parseError).object();
 
     if (!parts.isEmpty() && parts.first() == QLatin1String("dev"))
-        return routeDev(method, parts, request, body);
+        return routeDev({method, parts, QUrlQuery(request.url()), body});
     // Media are public, as a streaming service's URLs would be.
     if (method == "GET" && parts.size() == 2 && parts.first() == QLatin1String("media")) {
-        if (std::optional<MediaFile> file = mediaFile(parts[1])) return Reply{200, file->body, file->contentType, {}};
+        if (std::optional<MediaFile> file = mediaFile(parts[1]))
+            return Reply{200, file->body, file->contentType, {}};
         return error(404, "Not found");
     }
     // The sign-in page is the outside service's, opened in a browser without our token.
@@ -247,160 +244,25 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
             list.append(m_state.deviceJson(*m_state.box(id), *user));
         return json({{"devices", list}});
     }
-    if (std::optional<Reply> device = routeDevice(method, parts, QUrlQuery(request.url()), body, *user)) return *device;
+    if (std::optional<Reply> device = routeDevice(method, parts, QUrlQuery(request.url()), body, *user))
+        return *device;
     if (std::optional<Reply> skills = routeSkills(method, parts, request, *user)) return *skills;
     if (std::optional<Reply> chat = routeChat(method, parts, *user)) return *chat;
     return error(404, "Not found");
 }
 
-Server::Reply Server::routeDev(const QString& method, const QStringList& parts,
-                               const QHttpServerRequest& request, const QJsonObject& body) {
-    const QUrlQuery query(request.url());
-    const QString what = parts.value(1);
-
-    if (what == "otp" && method == "GET") {
-        const QString phone = queryPhone(query);
-        if (!m_pendingCodes.contains(phone)) return error(404, "No code pending for " + phone);
-        return json({{"code", m_pendingCodes.value(phone)}});
-    }
-    if (what == "requests") {
-        if (parts.value(2) == "clear") m_requests = {};
-        return json({{"requests", m_requests}});
-    }
-    if (what == "respond") {
-        Reply r;
-        r.status = query.queryItemValue("status").toInt();
-        r.body = query.queryItemValue("body", QUrl::FullyDecoded).toUtf8();
-        if (query.hasQueryItem("content_type")) r.contentType = query.queryItemValue("content_type").toUtf8();
-        if (r.status < 100 || r.status > 599) return error(400, "status must be 100-599");
-        return r;
-    }
-    if (what == "state") return json(m_state.dump());
-    if (std::optional<Reply> boxes = routeBoxRegistry(method, parts, body)) return *boxes;
-    if (what == "chat" && parts.value(2) == "next" && method == "POST") return scriptNextChat(body);
-    if (what == "voice" && parts.value(2) == "script" && method == "POST") return scriptNextVoice(body);
-    if (what == "voice" && parts.value(2) == "last" && method == "GET") return lastVoice();
-    if (what == "chat" && parts.value(2) == "thread" && method == "POST") {
-        const qint64 user = m_state.userFor(body.value("phone").toString(), true);
-        const qint64 thread = m_chat.threadFor(user, 0, body.value("title").toString("Saved chat"));
-        for (const QJsonValue& m : body.value("messages").toArray())
-            m_chat.addMessage(thread, m.toObject().value("role").toString(),
-                              m.toObject().value("content").toString());
-        return json({{"id", thread}});
-    }
-    // The next request to METHOD /path gets this answer instead: a refusal with {"error"}, or
-    // (answer-next with "body") exactly that text, e.g. a reply of the wrong shape.
-    if ((what == "fail-next" || what == "answer-next") && method == "POST") {
-        const int status = body.value("status").toInt(500);
-        if (status < 200 || status > 599) return error(400, "status must be 200-599");
-        Reply r = json({{"error", body.value("error").toString("Server error")}}, status);
-        if (body.contains("body")) r.body = body.value("body").toString().toUtf8();
-        m_failNext.insert(body.value("method").toString("GET") + ' ' + body.value("path").toString(), r);
-        return json({{"ok", true}});
-    }
-    if (what == "reset" && method == "POST") {
-        // close() may drop the socket from m_sockets at once, so walk a copy.
-        const auto sockets = m_sockets.values();
-        for (QWebSocket* ws : sockets)
-            ws->close();
-        m_state.reset();
-        m_chat.reset();
-        m_nextChat.reset();
-        m_nextVoice.reset();
-        m_lastVoice.reset();
-        m_failNext.clear();
-        m_pendingCodes.clear();
-        m_skillSignIns.clear();
-        if (m_options.seedDemo) seed();
-        return json({{"ok", true}});
-    }
-    if (what == "drop-sockets" && method == "POST") {
-        const auto sockets = m_sockets.values();
-        for (QWebSocket* ws : sockets)
-            ws->abort();
-        return json({{"ok", true}, {"dropped", int(sockets.size())}});
-    }
-    if (what == "sockets") {
-        QJsonObject counts;
-        for (qint64 u : m_sockets.uniqueKeys())
-            counts.insert(m_state.phoneOf(u), int(m_sockets.count(u)));
-        return json({{"sockets", counts},
-                     {"total", int(m_sockets.size())},
-                     {"opened", m_socketsOpened},
-                     {"last_close_code", m_lastCloseCode}});
-    }
-    if (what == "push" && method == "POST") {
-        const qint64 user = m_state.userFor(body.value("phone").toString(), false);
-        const QString frame = body.value("frame").toString();
-        for (QWebSocket* ws : m_sockets.values(user)) {
-            if (body.value("binary").toBool())
-                ws->sendBinaryMessage(QByteArray::fromBase64(frame.toLatin1()));
-            else
-                ws->sendTextMessage(frame);
-        }
-        return json({{"ok", true}, {"sockets", int(m_sockets.count(user))}});
-    }
-    if (what == "devices" && method == "POST") {
-        const QString owner = body.value("owner").toString();
-        if (!e164.match(owner).hasMatch()) return error(400, "owner must be E.164");
-        const int relays = body.value("relay_count").toInt(4);
-        if (relays < 1 || relays > 32) return error(400, "relay_count must be 1-32");
-        const qint64 ownerID = m_state.userFor(owner, true);
-        Box& b = m_state.addBox(ownerID, body.value("name").toString("New Box"), relays,
-                                body.value("id").toInteger(0));
-        const QJsonObject names = body.value("relay_names").toObject();
-        for (auto it = names.constBegin(); it != names.constEnd(); ++it)
-            b.names.insert(it.key(), it->toString());
-        if (body.contains("online")) b.online = body.value("online").toBool();
-        m_state.save();
-        pushTo(ownerID, {{"type", "device_added"}, {"device", m_state.deviceJson(b, ownerID)}});
-        return json({{"device", m_state.deviceJson(b, ownerID)}});
-    }
-    if (what == "device" && method == "POST") {
-        Box* b = m_state.box(parts.value(2).toLongLong());
-        if (!b) return error(404, "Unknown box");
-        const QString action = parts.value(3);
-        if (action == "presence") {
-            b->online = body.value("online").toBool();
-            b->offlineSince = body.value("offline_since").toString();
-            if (!b->online && b->offlineSince.isEmpty())
-                b->offlineSince = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
-            b->offlineHint = body.value("offline_hint").toString();
-            if (body.contains("wifi_ssid")) b->wifiSSID = body.value("wifi_ssid").toString();
-            if (body.contains("wifi_rssi")) b->wifiRSSI = body.value("wifi_rssi").toInteger();
-            m_state.save();
-            QJsonObject msg{{"type", "presence"}, {"device_id", b->id}, {"online", b->online}};
-            for (const char* key : {"offline_since", "offline_hint", "wifi_ssid", "wifi_rssi"})
-                if (body.contains(key)) msg.insert(key, body.value(key));
-            if (!b->online && !msg.contains("offline_since")) msg.insert("offline_since", b->offlineSince);
-            pushToBox(*b, msg);
-            return json({{"ok", true}});
-        }
-        if (action == "names") {
-            const QJsonObject names = body.value("names").toObject();
-            for (auto it = names.constBegin(); it != names.constEnd(); ++it)
-                b->names.insert(it.key(), it->toString());
-            m_state.save();
-            pushToBox(*b, {{"type", "names"}, {"device_id", b->id}, {"names", names}});
-            return json({{"ok", true}});
-        }
-        if (action == "share") {
-            const QString phone = body.value("phone").toString();
-            if (!e164.match(phone).hasMatch()) return error(400, "phone must be E.164");
-            const qint64 user = m_state.userFor(phone, true);
-            b->members.insert(user, body.value("acl_mask").toInteger(1));
-            m_state.save();
-            pushTo(user, {{"type", "device_added"}, {"device", m_state.deviceJson(*b, user)}});
-            return json({{"ok", true}});
-        }
-        if (action == "unshare") {
-            const qint64 user = m_state.userFor(body.value("phone").toString(), false);
-            b->members.remove(user);
-            m_state.save();
-            pushTo(user, {{"type", "device_removed"}, {"device_id", b->id}});
-            return json({{"ok", true}});
-        }
-    }
+Server::Reply Server::routeDev(const DevRequest& request) {
+    const auto matches = [&](const DevRoute& route) {
+        if (route.method && request.method != QLatin1String(route.method)) return false;
+        const QStringList path = QString::fromLatin1(route.path).split('/');
+        for (qsizetype i = 0; i < path.size(); ++i)
+            if (request.parts.value(i + 1) != path[i]) return false;
+        return true;
+    };
+    for (const std::span<const DevRoute> table :
+         {devCloudRoutes(), devSocketRoutes(), devBoxRoutes(), devAssistantRoutes()})
+        for (const DevRoute& route : table)
+            if (matches(route)) return route.answer(*this, request);
     return error(404, "Not found");
 }
 
@@ -453,8 +315,14 @@ void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
         for (auto it = names.constBegin(); it != names.constEnd(); ++it) {
             if (!it->isString()) continue;
             b->names.insert(it.key(), it->toString());
-            m_state.logActivity({0, b->id, user, QStringLiteral("app"), QStringLiteral("rename_relay"),
-                                 it.key().toInt(), std::nullopt, {}});
+            m_state.logActivity({0,
+                                 b->id,
+                                 user,
+                                 QStringLiteral("app"),
+                                 QStringLiteral("rename_relay"),
+                                 it.key().toInt(),
+                                 std::nullopt,
+                                 {}});
         }
         m_state.save();
         pushToBox(*b, {{"type", "names"}, {"device_id", b->id}, {"names", names}});
@@ -480,7 +348,8 @@ void Server::onClientFrame(QWebSocket* ws, qint64 user, const QString& text) {
     } else {
         for (int ch = 1; ch <= b->relayCount; ++ch)
             if ((quint64(mask) >> (ch - 1)) & 1u) b->states[ch - 1] = on; // forbidden channels stay
-        m_state.logActivity({0, b->id, user, QStringLiteral("app"), QStringLiteral("all"), std::nullopt, on, {}});
+        m_state.logActivity(
+            {0, b->id, user, QStringLiteral("app"), QStringLiteral("all"), std::nullopt, on, {}});
     }
     pushState(*b);
 }

@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QUrlQuery>
 #include <memory>
+#include <span>
 
 class QWebSocket;
 
@@ -25,7 +26,7 @@ struct Options {
     quint16 port = 3200;
     QString db;
     bool seedDemo = false;
-    QString otpCode; // fixed sign-in code, else random
+    QString otpCode;         // fixed sign-in code, else random
     QString tlsCert, tlsKey; // PEM files: HTTP and both sockets over TLS on the one port
 };
 
@@ -49,12 +50,35 @@ private:
         QByteArray location; // a redirect's target
     };
     static Reply json(const QJsonObject& o, int status = 200);
-    static Reply html(int status, QByteArray body) { return {status, std::move(body), "text/html; charset=utf-8", {}}; }
+    static Reply html(int status, QByteArray body) {
+        return {status, std::move(body), "text/html; charset=utf-8", {}};
+    }
     static Reply error(int status, const QString& text) { return json({{"error", text}}, status); }
 
     Reply route(const QHttpServerRequest& request);
-    Reply routeDev(const QString& method, const QStringList& parts, const QHttpServerRequest& request,
-                   const QJsonObject& body);
+
+    // The development routes under /dev/, for tests and scripts: one table per group, each row
+    // answering METHOD (any when null) /dev/PATH, where the parts after PATH are the row's to read.
+    struct DevRequest {
+        QString method;
+        QStringList parts; // "dev", then the path
+        QUrlQuery query;
+        QJsonObject body;
+    };
+    struct DevRoute {
+        const char* method;
+        const char* path;
+        Reply (*answer)(Server& server, const DevRequest& request);
+    };
+    Reply routeDev(const DevRequest& request);
+    // Sign-in codes, the request log, scripted answers, the state and its reset (DevRoutes.cpp)
+    static std::span<const DevRoute> devCloudRoutes();
+    // The device sockets: counted, dropped, pushed to (DevSocketRoutes.cpp)
+    static std::span<const DevRoute> devSocketRoutes();
+    // Boxes made, registered and changed from outside the client (DevBoxRoutes.cpp)
+    static std::span<const DevRoute> devBoxRoutes();
+    // The next chat and voice replies, saved threads, the last voice session (DevAssistantRoutes.cpp)
+    static std::span<const DevRoute> devAssistantRoutes();
     std::optional<qint64> authorise(const QHttpServerRequest& request) const;
     // Where this server's media is fetched from, over TLS when it speaks TLS.
     QString mediaBase(quint16 port) const;
@@ -68,12 +92,13 @@ private:
     static bool isE164(const QString& phone);
 
     // Simulated boxes: registration by MAC, and the claim with a pair code (PairingRoutes.cpp)
-    std::optional<Reply> routeBoxRegistry(const QString& method, const QStringList& parts, const QJsonObject& body);
+    std::optional<Reply> routeBoxRegistry(const QString& method, const QStringList& parts,
+                                          const QJsonObject& body);
     Reply claim(const QJsonObject& body, qint64 user);
 
     // Skills and their development sign-in page (SkillRoutes.cpp)
-    std::optional<Reply> routeSkills(const QString& method, const QStringList& parts, const QHttpServerRequest& request,
-                                     qint64 user);
+    std::optional<Reply> routeSkills(const QString& method, const QStringList& parts,
+                                     const QHttpServerRequest& request, qint64 user);
     std::optional<Reply> routeSkillPage(const QStringList& parts, const QUrlQuery& query);
 
     // Chat (ChatRoutes.cpp)

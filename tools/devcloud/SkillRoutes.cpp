@@ -76,7 +76,8 @@ std::optional<Server::Reply> Server::routeSkills(const QString& method, const QS
     m_skillSignIns.insert(state, {user, skill->id, scheme});
     const QString host = QString::fromUtf8(request.value("host"));
     return json({{"ok", true},
-                 {"authorize_url", QStringLiteral("http://%1/skills/%2/authorize?state=%3").arg(host, skill->id, state)}});
+                 {"authorize_url",
+                  QStringLiteral("http://%1/skills/%2/authorize?state=%3").arg(host, skill->id, state)}});
 }
 
 // GET /skills/ID/authorize?state=S shows Allow and Deny; /allow and /deny end the flow with a
@@ -87,19 +88,20 @@ std::optional<Server::Reply> Server::routeSkillPage(const QStringList& parts, co
     const auto signIn = m_skillSignIns.constFind(state);
     const SkillInfo* skill = findSkill(parts[1]);
     if (!skill || signIn == m_skillSignIns.constEnd() || signIn->skill != parts[1])
-        return html(400, page("Sign-in expired", "<p>This sign-in link is no longer valid. Start again from Tavo.</p>"));
+        return html(400, page("Sign-in expired",
+                              "<p>This sign-in link is no longer valid. Start again from Tavo.</p>"));
 
     const QString name = QString::fromLatin1(skill->name);
     if (parts.size() == 3) {
         const QString phone = m_state.phoneOf(signIn->user).toHtmlEscaped();
         const QString base = QStringLiteral("/skills/%1/authorize/").arg(skill->id);
-        return html(200,
-                     page(name + " sign-in",
-                          QStringLiteral("<p>Tavo would like to order from %1 for <b>%2</b>.</p>"
-                                         "<p>This is the development cloud's stand-in for the %1 sign-in.</p>"
-                                         "<a class=\"button\" id=\"allow\" href=\"%3allow?state=%4\">Allow</a>"
-                                         "<a class=\"button ghost\" id=\"deny\" href=\"%3deny?state=%4\">Deny</a>")
-                              .arg(name, phone, base, state)));
+        return html(200, page(name + " sign-in",
+                              QStringLiteral(
+                                  "<p>Tavo would like to order from %1 for <b>%2</b>.</p>"
+                                  "<p>This is the development cloud's stand-in for the %1 sign-in.</p>"
+                                  "<a class=\"button\" id=\"allow\" href=\"%3allow?state=%4\">Allow</a>"
+                                  "<a class=\"button ghost\" id=\"deny\" href=\"%3deny?state=%4\">Deny</a>")
+                                  .arg(name, phone, base, state)));
     }
     const bool allow = parts.value(3) == "allow";
     if (!allow && parts.value(3) != "deny") return std::nullopt;
@@ -108,8 +110,10 @@ std::optional<Server::Reply> Server::routeSkillPage(const QStringList& parts, co
     if (allow) m_state.setSkill(done.user, done.skill, true);
     const QString target = QStringLiteral("%1://skills/%2?%3")
                                .arg(done.scheme, done.skill, allow ? "ok=1" : "ok=0&reason=denied");
-    Reply r = html(302, page(allow ? "Connected" : "Not connected",
-                             QStringLiteral("<p>Return to Tavo: <a href=\"%1\">%1</a></p>").arg(target.toHtmlEscaped())));
+    Reply r = html(
+        302,
+        page(allow ? "Connected" : "Not connected",
+             QStringLiteral("<p>Return to Tavo: <a href=\"%1\">%1</a></p>").arg(target.toHtmlEscaped())));
     r.location = target.toUtf8();
     return r;
 }

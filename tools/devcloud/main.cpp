@@ -12,10 +12,12 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("tavo-devcloud"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Development cloud for Tavo Desktop (loopback by default)"));
+    parser.setApplicationDescription(
+        QStringLiteral("Development cloud for Tavo Desktop (loopback by default)"));
     parser.addHelpOption();
-    const QCommandLineOption listen("listen", "Address to listen on (not loopback only inside a test's network namespace).",
-                                    "ADDR", "127.0.0.1");
+    const QCommandLineOption listen(
+        "listen", "Address to listen on (not loopback only inside a test's network namespace).", "ADDR",
+        "127.0.0.1");
     const QCommandLineOption port("port", "Port (0 picks a free one).", "N", "3200");
     const QCommandLineOption db("db", "SQLite file; in memory when absent.", "FILE");
     const QCommandLineOption seed("seed", "Seed data: demo.", "NAME");
@@ -42,7 +44,8 @@ int main(int argc, char* argv[]) {
     const uint portValue = parser.value(port).toUInt(&portOK);
     if (!portOK || portValue > 65535) parser.showHelp(2);
     if (QHostAddress(parser.value(listen)).isNull()) {
-        fprintf(stderr, "tavo-devcloud: --listen needs an IP address, not '%s'\n", qPrintable(parser.value(listen)));
+        fprintf(stderr, "tavo-devcloud: --listen needs an IP address, not '%s'\n",
+                qPrintable(parser.value(listen)));
         return 2;
     }
     if (parser.isSet(seed) && parser.value(seed) != QLatin1String("demo")) {
