@@ -13,8 +13,6 @@ Flickable {
     ScrollBar.vertical: ScrollBar {}
     Component.onCompleted: Store.loadSkills()
 
-    DeviceModel { id: deviceModel; store: Store }
-    StoreView { id: view; store: Store }
 
     ColumnLayout {
         id: content
@@ -31,24 +29,24 @@ Flickable {
                 width: parent.width
                 spacing: Theme.s2
                 TavoLabel { text: "Signed in as" }
-                Text { text: Rules.formatPhone(Store.phone); color: Theme.text; font.pixelSize: Theme.fontHeading; font.weight: Font.DemiBold }
+                Text { text: Input.formatPhone(Store.phone); color: Theme.text; font.pixelSize: Theme.fontHeading; font.weight: Font.DemiBold }
                 Row {
                     spacing: Theme.s2
-                    TavoStatusDot { anchors.verticalCenter: parent.verticalCenter; state_: Rules.connDot(Store.conn) }
-                    Text { objectName: "accountConn"; text: Rules.accountConnLine(Store.conn); color: Theme.textDim; font.pixelSize: Theme.fontSmall }
+                    TavoStatusDot { anchors.verticalCenter: parent.verticalCenter; state_: App.view.connDot }
+                    Text { objectName: "accountConn"; text: App.view.accountConnLine; color: Theme.textDim; font.pixelSize: Theme.fontSmall }
                 }
             }
         }
 
         TavoCard {
-            visible: deviceModel.count > 0
+            visible: App.devices.count > 0
             Layout.fillWidth: true
             ColumnLayout {
                 width: parent.width
                 spacing: Theme.s2
                 TavoLabel { text: "Devices" }
                 Repeater {
-                    model: deviceModel
+                    model: App.devices
                     ColumnLayout {
                         Layout.fillWidth: true
                         spacing: Theme.s2
@@ -104,6 +102,43 @@ Flickable {
             ColumnLayout {
                 width: parent.width
                 spacing: Theme.s3
+                TavoLabel { text: "Desktop notifications" }
+                Text {
+                    Layout.fillWidth: true
+                    wrapMode: Text.WordWrap
+                    text: "Shown while this window is hidden or in the background."
+                    color: Theme.textDim
+                    font.pixelSize: Theme.fontSmall
+                }
+                Repeater {
+                    model: [
+                        { key: "presence", label: "A box goes offline or comes back" },
+                        { key: "access", label: "You're added to a box, or removed" },
+                        { key: "relays", label: "Someone else switches a relay" }
+                    ]
+                    RowLayout {
+                        required property var modelData
+                        Layout.fillWidth: true
+                        Text { Layout.fillWidth: true; text: modelData.label; color: Theme.text; font.pixelSize: Theme.fontBody; elide: Text.ElideRight }
+                        TavoSwitch {
+                            objectName: "notify_" + modelData.key
+                            checked: Notifications[modelData.key]
+                            Accessible.name: modelData.label
+                            onToggled: {
+                                Notifications[modelData.key] = checked
+                                checked = Qt.binding(() => Notifications[modelData.key])
+                            }
+                        }
+                    }
+                }
+            }
+        }
+
+        TavoCard {
+            Layout.fillWidth: true
+            ColumnLayout {
+                width: parent.width
+                spacing: Theme.s3
                 RowLayout {
                     Layout.fillWidth: true
                     Text { Layout.fillWidth: true; text: "Launch at login"; color: Theme.text; font.pixelSize: Theme.fontBody }
@@ -120,9 +155,9 @@ Flickable {
                     Text { Layout.fillWidth: true; text: "Use local server (food ordering)"; color: Theme.text; font.pixelSize: Theme.fontBody; wrapMode: Text.WordWrap }
                     TavoSwitch {
                         objectName: "useLocalServer"
-                        checked: view.useLocalServer
+                        checked: App.view.useLocalServer
                         Accessible.name: "Use local server (food ordering)"
-                        onToggled: view.useLocalServer = checked
+                        onToggled: App.view.useLocalServer = checked
                     }
                 }
                 Text {

@@ -24,15 +24,33 @@ QString dotName(activity::Dot d) {
 
 } // namespace
 
-QObject* ActivityFeed::store() const {
+TavoStore* ActivityFeed::store() const {
     return m_store;
 }
 
-void ActivityFeed::setStore(QObject* store) {
-    auto* s = qobject_cast<TavoStore*>(store);
+void ActivityFeed::setStore(TavoStore* s) {
     if (s == m_store) return;
+    if (m_store) disconnect(m_store, nullptr, this, nullptr);
     m_store = s;
+    // Another account's log is not this one's, even for the moment until the next load.
+    if (m_store) connect(m_store, &TavoStore::sessionTokenChanged, this, &ActivityFeed::forget);
+    forget();
     emit storeChanged();
+}
+
+void ActivityFeed::forget() {
+    ++m_generation; // a load still running no longer lands
+    setLoading(false);
+    if (m_rows.isEmpty()) return;
+    m_rows.clear();
+    emit rowsChanged();
+}
+
+void ActivityFeed::setDeviceID(double id) {
+    if (id == m_deviceID) return;
+    m_deviceID = id;
+    forget(); // the last box's rows
+    emit deviceIDChanged();
 }
 
 void ActivityFeed::load() {
@@ -61,7 +79,7 @@ QCoro::Task<> ActivityFeed::doLoad() {
             rows.append(QVariantMap{{"line", activity::sheetLine(e, store->devices(), deviceID)},
                                     {"actor", activity::actor(e)},
                                     {"dot", dotName(activity::sheetDot(e))},
-                                    {"when", activity::relativeWhen(e.when, now)}});
+                                    {"when", activity::sheetAgo(e.when, now)}});
     } else {
         const QList<HistoryItem> items = co_await store->fetchHistory();
         if (!self || !store || generation != m_generation) co_return;
@@ -70,7 +88,7 @@ QCoro::Task<> ActivityFeed::doLoad() {
                 QVariantMap{{"line", activity::historyLine(h.entry, h.device)},
                             {"box", h.device.name},
                             {"phone", h.entry.who_phone ? formatPhone(*h.entry.who_phone) : QString()},
-                            {"when", activity::relTime(h.entry.when, now)}});
+                            {"when", activity::historyAgo(h.entry.when, now)}});
     }
     m_rows = rows;
     emit rowsChanged();

@@ -15,17 +15,21 @@ class TavoStore;
 // box, the merged history of every box (the history tab). Rows are worded for the screen.
 class ActivityFeed : public QObject {
     Q_OBJECT
+    Q_MOC_INCLUDE("core/TavoStore.h")
     QML_ELEMENT
-    Q_PROPERTY(QObject* store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(tavo::TavoStore* store READ store WRITE setStore NOTIFY storeChanged)
     // 0: every box. A double, as QML numbers are; box ids stay far below 2^53.
-    Q_PROPERTY(double deviceID MEMBER m_deviceID NOTIFY deviceIDChanged)
+    Q_PROPERTY(double deviceID READ deviceID WRITE setDeviceID NOTIFY deviceIDChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
     Q_PROPERTY(QVariantList rows READ rows NOTIFY rowsChanged)
 public:
     using QObject::QObject;
 
-    QObject* store() const;
-    void setStore(QObject* store);
+    TavoStore* store() const;
+    void setStore(TavoStore* store);
+    double deviceID() const { return m_deviceID; }
+    // Another box: the rows shown so far were the last box's.
+    void setDeviceID(double id);
     bool loading() const { return m_loading; }
     QVariantList rows() const { return m_rows; }
 
@@ -39,6 +43,7 @@ signals:
 
 private:
     QCoro::Task<> doLoad();
+    void forget();
     void setLoading(bool on);
 
     QPointer<TavoStore> m_store;

@@ -14,11 +14,13 @@ Popup {
     height: Math.min(parent ? parent.height - 2 * Theme.s5 : 560, 620)
     modal: true
     padding: Theme.s5
-    onOpened: feed.load()
+    onAboutToShow: {
+        App.boxActivity.deviceID = sheet.deviceID
+        App.boxActivity.load()
+    }
     Overlay.modal: Rectangle { color: "#99000000" }
     background: Rectangle { radius: Theme.radiusCard; color: Theme.surface; border.color: Theme.stroke }
 
-    ActivityFeed { id: feed; store: Store; deviceID: sheet.deviceID }
 
     ColumnLayout {
         anchors.fill: parent
@@ -35,12 +37,12 @@ Popup {
         Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Spinner { anchors.centerIn: parent; visible: feed.loading && feed.rows.length === 0 }
+            Spinner { anchors.centerIn: parent; visible: App.boxActivity.loading && App.boxActivity.rows.length === 0 }
             Text {
                 objectName: "activityEmpty"
                 anchors.centerIn: parent
                 width: parent.width
-                visible: !feed.loading && feed.rows.length === 0
+                visible: !App.boxActivity.loading && App.boxActivity.rows.length === 0
                 text: "No activity yet. Toggle a relay and it'll show up here."
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
@@ -51,7 +53,7 @@ Popup {
                 objectName: "activityList"
                 anchors.fill: parent
                 clip: true
-                model: feed.rows
+                model: App.boxActivity.rows
                 ScrollBar.vertical: ScrollBar {}
                 delegate: Item {
                     width: ListView.view.width

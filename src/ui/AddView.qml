@@ -3,8 +3,8 @@ import QtQuick.Controls
 import Tavo
 
 // Adding a box: boxes already on this network, and one card for the hotspot set-up's step.
-// Every card is a function of the store's step; the scanner lives with the screen (and stops
-// with it).
+// Every card is a function of the store's step; the search for boxes runs while the screen
+// shows.
 Flickable {
     id: view
     contentHeight: content.height + 2 * Theme.s5
@@ -13,12 +13,12 @@ Flickable {
     ScrollBar.vertical: ScrollBar {}
     Shortcut { sequence: "Escape"; onActivated: Store.cancelProvision() }
 
-    BoxDiscovery { id: discovery; store: Store }
 
     Component.onCompleted: {
         Store.beginProvision()
-        discovery.start()
+        App.discovery.start()
     }
+    Component.onDestruction: App.discovery.stop()
 
     Column {
         id: content
@@ -46,7 +46,7 @@ Flickable {
             }
         }
 
-        DiscoveredBoxesSection { scanner: discovery }
+        DiscoveredBoxesSection {}
 
         Loader {
             objectName: "stepCard"

@@ -4,20 +4,20 @@ import Tavo
 // Phone number entry.
 SignInFrame {
     id: view
-    property var country: Rules.defaultCountry()
+    property var country: Input.defaultCountry()
     property string national: ""
-    readonly property bool canSend: Rules.canSendCode(national, Store.busy)
+    readonly property bool canSend: Input.canSendCode(national, Store.busy)
 
     function send() {
         if (!canSend) return
-        Store.phone = Rules.composePhone(country.dial, national)
+        Store.phone = Input.composePhone(country.dial, national)
         Store.sendOTP()
     }
 
     Component.onCompleted: {
         if (Store.phone.length > 0 && national.length === 0) {
-            const split = Rules.refill(Store.phone)
-            if (split.iso.length > 0) country = Rules.country(split.iso)
+            const split = Input.refill(Store.phone)
+            if (split.iso.length > 0) country = Input.country(split.iso)
             national = split.national
         }
     }

@@ -11,12 +11,11 @@ BoxDiscovery::~BoxDiscovery() {
     if (m_scanner) m_scanner->stop();
 }
 
-QObject* BoxDiscovery::store() const {
+TavoStore* BoxDiscovery::store() const {
     return m_store;
 }
 
-void BoxDiscovery::setStore(QObject* store) {
-    auto* s = qobject_cast<TavoStore*>(store);
+void BoxDiscovery::setStore(TavoStore* s) {
     if (s == m_store) return;
     if (m_store) disconnect(m_store, nullptr, this, nullptr);
     m_scanner.reset();
@@ -41,12 +40,29 @@ QVariantList BoxDiscovery::rows() const {
     return m_scanner ? m_scanner->rows() : QVariantList();
 }
 
+QString BoxDiscovery::dot() const {
+    if (scanning()) return QStringLiteral("connecting");
+    return rows().isEmpty() ? QStringLiteral("offline") : QStringLiteral("connected");
+}
+
+QString BoxDiscovery::title() const {
+    if (!rows().isEmpty()) return QStringLiteral("Found on this network");
+    return scanning() ? QStringLiteral("Scanning this network…") : QStringLiteral("Nothing found yet");
+}
+
+bool BoxDiscovery::showsNote() const {
+    return rows().isEmpty() && !scanning();
+}
+
 void BoxDiscovery::start() {
     if (m_scanner) m_scanner->start();
 }
 
+// The next screen's search starts from nothing: the boxes found this time may be gone by then.
 void BoxDiscovery::stop() {
-    if (m_scanner) m_scanner->stop();
+    if (!m_scanner) return;
+    m_scanner->stop();
+    m_scanner->clear();
 }
 
 void BoxDiscovery::rescan() {

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Layouts
 import Tavo
 
 // One message: the user's on the right in the accent, the assistant's on the left; an error
@@ -45,7 +44,7 @@ Item {
                 id: caption
                 objectName: "firedCaption"
                 visible: caption.text !== ""
-                text: Rules.firedCaption(bubble.fired) === "" ? "" : "⚡ " + Rules.firedCaption(bubble.fired)
+                text: App.chat.firedCaption(bubble.fired) === "" ? "" : "⚡ " + App.chat.firedCaption(bubble.fired)
                 color: bubble.isUser ? Theme.accentText : Theme.accent
                 font.pixelSize: Theme.fontCaption
                 font.weight: Font.DemiBold

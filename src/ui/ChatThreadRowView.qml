@@ -36,7 +36,7 @@ Rectangle {
         Text {
             objectName: "threadStamp"
             visible: !row.confirming
-            text: Rules.threadStamp(row.thread.updatedAt, row.now)
+            text: App.chat.threadStamp(row.thread.updatedAt, row.now)
             color: Theme.textFaint
             font.pixelSize: Theme.fontCaption
         }

@@ -12,21 +12,16 @@ Item {
     property bool showThreadsList: false
     // Room kept free at the bottom for the bars that float over the chat.
     property real bottomInset: asTab ? 96 : Theme.s4
-    property int hour: Rules.hourNow()
     signal closeRequested()
 
-    readonly property bool food: Rules.foodConnected(Store.skillRows)
-    readonly property var chips: Rules.quickChips(chat.hour, (Store.devices, Rules.chipRelayNames(Store)), devices.count, chat.food)
 
     function submit() {
         const text = chat.draft.trim()
-        if (!Rules.canSend(text, Store.chatBusy)) return
+        if (!Input.canSend(text, Store.chatBusy)) return
         chat.draft = ""
         Store.sendChat(text)
     }
 
-    ChatModel { id: messages; store: Store }
-    DeviceModel { id: devices; store: Store }
     Component.onCompleted: Store.loadSkills()
 
     ColumnLayout {
@@ -79,10 +74,11 @@ Item {
             spacing: Theme.s1
             leftMargin: Theme.s4
             rightMargin: Theme.s4
-            model: messages
+            model: App.chat
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
-            function toEnd() { Qt.callLater(list.positionViewAtEnd) }
+            function toEnd() { atEnd.restart() }
+            Timer { id: atEnd; interval: 0; onTriggered: list.positionViewAtEnd() } // once the new rows are laid out
             onCountChanged: toEnd()
             onContentHeightChanged: if (Store.chatBusy) toEnd() // a streaming reply stays in view
             Connections {
@@ -93,20 +89,20 @@ Item {
 
             header: Column {
                 width: list.width - list.leftMargin - list.rightMargin
-                visible: messages.count === 0
+                visible: App.chat.count === 0
                 height: visible ? implicitHeight : 0
                 spacing: Theme.s3
                 ChatBubble {
                     objectName: "greeting"
                     width: parent.width
-                    content: Rules.greeting(chat.hour, devices.count, chat.food)
+                    content: App.chat.greeting
                 }
                 Flow {
                     objectName: "quickChips"
                     width: parent.width
                     spacing: Theme.s2
                     Repeater {
-                        model: chat.chips
+                        model: App.chat.chips
                         Button {
                             id: chip
                             text: modelData
@@ -137,14 +133,14 @@ Item {
                 ChatLiveStatus {
                     id: live
                     objectName: "liveStatus"
-                    visible: messages.hasLiveStatus
-                    text: messages.liveStatus
+                    visible: App.chat.hasLiveStatus
+                    text: App.chat.liveStatus
                     anchors.verticalCenter: parent.verticalCenter
                 }
                 Row {
                     id: typing
                     objectName: "typingRow"
-                    visible: !messages.hasLiveStatus && Store.chatTyping
+                    visible: !App.chat.hasLiveStatus && Store.chatTyping
                     anchors.verticalCenter: parent.verticalCenter
                     spacing: 5
                     Repeater {
@@ -184,7 +180,7 @@ Item {
             Button {
                 id: send
                 objectName: "sendButton"
-                enabled: Rules.canSend(chat.draft, Store.chatBusy)
+                enabled: Input.canSend(chat.draft, Store.chatBusy)
                 implicitWidth: Theme.controlHeight
                 implicitHeight: Theme.controlHeight
                 Accessible.name: "Send"
@@ -202,7 +198,7 @@ Item {
         anchors.fill: parent
         visible: chat.showThreadsList
         bottomInset: chat.bottomInset
-        chat: messages
+        chat: App.chat
         onCloseRequested: chat.showThreadsList = false
     }
 }

@@ -20,7 +20,6 @@ Popup {
     Overlay.modal: Rectangle { color: "#99000000" }
     background: Rectangle { radius: Theme.radiusCard; color: Theme.surface; border.color: Theme.stroke }
 
-    CountryModel { id: countries; query: search.text }
 
     contentItem: Column {
         spacing: Theme.s3
@@ -48,6 +47,7 @@ Popup {
             objectName: "countrySearch"
             width: parent.width
             placeholderText: "Search country or dial code"
+            onTextChanged: App.countries.query = text
         }
         ListView {
             id: list
@@ -55,7 +55,7 @@ Popup {
             width: parent.width
             height: sheet.availableHeight - 40 - Theme.controlHeight - 2 * Theme.s3
             clip: true
-            model: countries
+            model: App.countries
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
             delegate: ItemDelegate {
@@ -67,7 +67,7 @@ Popup {
                 required property int index
                 width: list.width
                 height: 46
-                onClicked: sheet.picked(Rules.country(iso))
+                onClicked: sheet.picked(Input.country(iso))
                 background: Rectangle {
                     color: rowItem.hovered ? Theme.surfaceHigh : "transparent"
                     radius: 8

@@ -8,13 +8,14 @@ TavoCard {
     required property int index
     required property string name
     required property bool online
-    required property string role
     required property int relayCount
     required property var relays
     required property var relayNames
     required property string offlineText
     required property string idText
-    property var devices
+    required property var actions
+    required property var removal
+    property DeviceModel devices: App.devices
     property bool editing: false
     property string draftDeviceName: ""
     property var draftRelayNames: ({})
@@ -24,20 +25,24 @@ TavoCard {
 
     function startEditing() {
         draftDeviceName = name
-        draftRelayNames = Rules.relayNameDrafts(relayNames, relayCount)
+        draftRelayNames = devices.relayNameDrafts(index)
         editing = true
     }
     function save() {
-        devices.save(index, Rules.renameTo(name, draftDeviceName), Rules.relayNameChanges(relayNames, relayCount, draftRelayNames))
+        devices.save(index, draftDeviceName, draftRelayNames)
         editing = false
     }
-    function act(action) {
-        if (action === "All on") devices.allRelays(index, true)
-        else if (action === "All off") devices.allRelays(index, false)
-        else if (action === "Activity") activitySheet.open()
-        else if (action === "Rename") startEditing()
-        else if (action === "Members") devices.openMembers(index)
-        else removeConfirm = true
+    function act(id) {
+        switch (id) {
+        case "allOn": devices.allRelays(index, true); break
+        case "allOff": devices.allRelays(index, false); break
+        case "activity": activity.active = true; (activity.item as ActivityLogSheet).open(); break
+        case "rename": startEditing(); break
+        case "members": devices.openMembers(index); break
+        case "remove": removeConfirm = true; break
+        case "save": save(); break
+        case "cancel": editing = false; break
+        }
     }
 
     Column {
@@ -145,69 +150,72 @@ TavoCard {
             width: parent.width
             spacing: 0
             Repeater {
-                model: card.editing ? ["Save", "Cancel"] : Rules.deviceActions(card.role)
+                model: card.editing ? [{ id: "save", label: "Save" }, { id: "cancel", label: "Cancel" }] : card.actions
                 delegate: TavoGhostButton {
-                    required property string modelData
-                    objectName: "action_" + modelData
+                    required property var modelData
+                    objectName: "action_" + modelData.id
                     small: true
-                    text: modelData
-                    danger: modelData === "Forget" || modelData === "Leave"
-                    onClicked: {
-                        if (modelData === "Save") card.save()
-                        else if (modelData === "Cancel") card.editing = false
-                        else card.act(modelData)
-                    }
+                    text: modelData.label
+                    danger: modelData.danger ?? false
+                    onClicked: card.act(modelData.id)
                 }
             }
         }
     }
 
-    Dialog {
-        id: confirm
-        objectName: "confirmDialog"
-        parent: Overlay.overlay
-        anchors.centerIn: parent
-        width: Math.min(parent ? parent.width - 48 : 400, 400)
-        modal: true
-        visible: card.removeConfirm
-        onClosed: card.removeConfirm = false
-        title: Rules.confirmTitle(card.role, card.name)
-        padding: Theme.s5
-        Overlay.modal: Rectangle { color: "#99000000" }
-        background: Rectangle { radius: Theme.radiusCard; color: Theme.surface; border.color: Theme.stroke }
-        header: Text {
-            text: confirm.title
+    // The sheets are made on first use: a home screen of many boxes starts without them.
+    Loader {
+        active: card.removeConfirm
+        sourceComponent: Dialog {
+            id: confirm
+            objectName: "confirmDialog"
+            parent: Overlay.overlay
+            anchors.centerIn: parent
+            width: Math.min(parent ? parent.width - 48 : 400, 400)
+            modal: true
+            visible: true
+            onClosed: card.removeConfirm = false
+            title: card.removal.title
             padding: Theme.s5
-            bottomPadding: 0
-            color: Theme.text
-            font.pixelSize: Theme.fontHeading
-            font.weight: Font.DemiBold
-            elide: Text.ElideRight
-        }
-        contentItem: Text {
-            text: Rules.confirmMessage(card.role)
-            wrapMode: Text.Wrap
-            color: Theme.textDim
-            font.pixelSize: Theme.fontBody
-        }
-        footer: Row {
-            layoutDirection: Qt.RightToLeft
-            padding: Theme.s4
-            spacing: Theme.s2
-            TavoGhostButton {
-                objectName: "confirmRemove"
-                text: Rules.confirmButton(card.role)
-                danger: true
-                onClicked: { confirm.close(); card.devices.remove(card.index) }
+            Overlay.modal: Rectangle { color: "#99000000" }
+            background: Rectangle { radius: Theme.radiusCard; color: Theme.surface; border.color: Theme.stroke }
+            header: Text {
+                text: confirm.title
+                padding: Theme.s5
+                bottomPadding: 0
+                color: Theme.text
+                font.pixelSize: Theme.fontHeading
+                font.weight: Font.DemiBold
+                elide: Text.ElideRight
             }
-            TavoGhostButton { text: "Cancel"; onClicked: confirm.close() }
+            contentItem: Text {
+                text: card.removal.message
+                wrapMode: Text.Wrap
+                color: Theme.textDim
+                font.pixelSize: Theme.fontBody
+            }
+            footer: Row {
+                layoutDirection: Qt.RightToLeft
+                padding: Theme.s4
+                spacing: Theme.s2
+                TavoGhostButton {
+                    objectName: "confirmRemove"
+                    text: card.removal.button
+                    danger: true
+                    onClicked: { card.devices.remove(card.index); confirm.close() }
+                }
+                TavoGhostButton { objectName: "confirmCancel"; text: "Cancel"; onClicked: confirm.close() }
+            }
         }
     }
 
-    ActivityLogSheet {
-        id: activitySheet
-        objectName: "activitySheet"
-        deviceID: Number(card.idText)
-        deviceName: card.name
+    Loader {
+        id: activity
+        active: false
+        sourceComponent: ActivityLogSheet {
+            objectName: "activitySheet"
+            deviceID: Number(card.idText)
+            deviceName: card.name
+        }
     }
 }

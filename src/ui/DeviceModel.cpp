@@ -8,32 +8,65 @@
 
 namespace tavo {
 
-DeviceModel::DeviceModel(QObject* parent) : QAbstractListModel(parent) {}
+DeviceModel::DeviceModel(QObject* parent) : QAbstractListModel(parent) {
+    connect(this, &DeviceModel::countChanged, this, &DeviceModel::stateChanged);
+}
 
-QObject* DeviceModel::store() const {
+TavoStore* DeviceModel::store() const {
     return m_store;
 }
 
-void DeviceModel::setStore(QObject* store) {
-    auto* s = qobject_cast<TavoStore*>(store);
+void DeviceModel::setStore(TavoStore* s) {
     if (s == m_store) return;
     if (m_store) disconnect(m_store, nullptr, this, nullptr);
     beginResetModel();
     m_store = s;
     m_rows = m_store ? m_store->devices() : QList<Device>();
     endResetModel();
-    if (m_store) connect(m_store, &TavoStore::devicesChanged, this, &DeviceModel::sync);
+    if (m_store) {
+        connect(m_store, &TavoStore::devicesChanged, this, &DeviceModel::sync);
+        connect(m_store, &TavoStore::connChanged, this, &DeviceModel::stateChanged);
+    }
     emit storeChanged();
     emit countChanged();
 }
 
 namespace {
 
+QVariantMap action(const char* id, const QString& label, bool danger = false) {
+    return {{"id", QLatin1String(id)}, {"label", label}, {"danger", danger}};
+}
+
+// Owners rename, manage members and forget; everyone else leaves.
+QVariantList actions(const Device& d) {
+    QVariantList out{action("allOn", QStringLiteral("All on")), action("allOff", QStringLiteral("All off")),
+                     action("activity", QStringLiteral("Activity"))};
+    if (d.isOwner())
+        out << action("rename", QStringLiteral("Rename")) << action("members", QStringLiteral("Members"))
+            << action("remove", QStringLiteral("Forget"), true);
+    else
+        out << action("remove", QStringLiteral("Leave"), true);
+    return out;
+}
+
+QVariantMap removal(const Device& d) {
+    if (d.isOwner())
+        return {{"title", QStringLiteral("Forget ") + d.name + u'?'},
+                {"message", QStringLiteral("Unpairs everyone from this box and resets its pair code. The "
+                                           "hardware keeps running and can be re-claimed.")},
+                {"button", QStringLiteral("Forget box")}};
+    return {
+        {"title", QStringLiteral("Leave ") + d.name + u'?'},
+        {"message", QStringLiteral("You'll lose access to this box. The owner can re-invite you any time.")},
+        {"button", QStringLiteral("Leave")}};
+}
+
 QList<int> changedRoles(const Device& a, const Device& b) {
     QList<int> roles;
     if (a.name != b.name) roles << DeviceModel::Name;
     if (a.online != b.online) roles << DeviceModel::Online;
-    if (a.role != b.role) roles << DeviceModel::DeviceRole << DeviceModel::IsOwner;
+    if (a.role != b.role) roles << DeviceModel::DeviceRole << DeviceModel::IsOwner << DeviceModel::Actions;
+    if (a.role != b.role || a.name != b.name) roles << DeviceModel::Removal;
     if (a.relay_count != b.relay_count) roles << DeviceModel::RelayCount;
     if (a.relay_count != b.relay_count || a.states != b.states || a.acl_mask != b.acl_mask ||
         a.relay_names != b.relay_names)
@@ -156,6 +189,10 @@ QVariant DeviceModel::data(const QModelIndex& index, int role) const {
         return offlineDiag(d).value_or(QString());
     case IdText:
         return QString::number(d.id);
+    case Actions:
+        return actions(d);
+    case Removal:
+        return removal(d);
     default:
         return {};
     }
@@ -170,7 +207,9 @@ QHash<int, QByteArray> DeviceModel::roleNames() const {
             {Relays, "relays"},
             {RelayNames, "relayNames"},
             {OfflineText, "offlineText"},
-            {IdText, "idText"}};
+            {IdText, "idText"},
+            {Actions, "actions"},
+            {Removal, "removal"}};
 }
 
 void DeviceModel::tapRelay(int r, int ch) {
@@ -188,16 +227,46 @@ void DeviceModel::allRelays(int r, bool on) {
     if (const Device* d = row(r); m_store && d) m_store->allRelays(d->id, on);
 }
 
-void DeviceModel::save(int r, const QString& name, const QVariantMap& relayNames) {
+QString DeviceModel::state() const {
+    if (!m_rows.isEmpty()) return QStringLiteral("grid");
+    return m_store && m_store->conn() == TavoStore::ConnStatus::Connected ? QStringLiteral("empty")
+                                                                          : QStringLiteral("skeleton");
+}
+
+QString DeviceModel::renameTo(const QString& current, const QString& draft) {
+    const QString n = draft.trimmed();
+    return n.isEmpty() || n == current ? QString() : n;
+}
+
+QMap<QString, QString> DeviceModel::relayNameChanges(const Device& box, const QVariantMap& drafts) {
+    QMap<QString, QString> changes;
+    for (auto it = drafts.constBegin(); it != drafts.constEnd(); ++it) {
+        bool isChannel = false;
+        const int ch = it.key().toInt(&isChannel);
+        if (!isChannel || ch < 1 || ch > box.relay_count) continue;
+        const QString t = it.value().toString().trimmed();
+        if (t.isEmpty() || t == box.relayName(ch)) continue;
+        changes.insert(it.key(), t);
+    }
+    return changes;
+}
+
+QVariantMap DeviceModel::relayNameDrafts(int r) const {
+    QVariantMap drafts;
+    if (const Device* d = row(r))
+        for (int ch = 1; ch <= d->relay_count; ++ch)
+            drafts.insert(QString::number(ch), d->relayName(ch));
+    return drafts;
+}
+
+void DeviceModel::save(int r, const QString& nameDraft, const QVariantMap& relayNameDrafts) {
     const Device* d = row(r);
     if (!m_store || !d) return;
     const qint64 id = d->id;
+    const QString name = renameTo(d->name, nameDraft);
+    const QMap<QString, QString> relayNames = relayNameChanges(*d, relayNameDrafts);
     if (!name.isEmpty()) m_store->renameDevice(id, name);
-    if (relayNames.isEmpty()) return;
-    QMap<QString, QString> names;
-    for (auto it = relayNames.constBegin(); it != relayNames.constEnd(); ++it)
-        names.insert(it.key(), it.value().toString());
-    m_store->renameRelays(id, names);
+    if (!relayNames.isEmpty()) m_store->renameRelays(id, relayNames);
 }
 
 void DeviceModel::remove(int r) {

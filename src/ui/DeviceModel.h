@@ -17,9 +17,12 @@ class TavoStore;
 // 64-bit ids never pass through JavaScript numbers.
 class DeviceModel : public QAbstractListModel {
     Q_OBJECT
+    Q_MOC_INCLUDE("core/TavoStore.h")
     QML_ELEMENT
-    Q_PROPERTY(QObject* store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(tavo::TavoStore* store READ store WRITE setStore NOTIFY storeChanged)
     Q_PROPERTY(int count READ count NOTIFY countChanged)
+    // "skeleton" while reaching the boxes, "empty" once connected with none, else "grid".
+    Q_PROPERTY(QString state READ state NOTIFY stateChanged)
 public:
     enum Role {
         Name = Qt::UserRole + 1,
@@ -30,7 +33,9 @@ public:
         Relays,
         RelayNames,
         OfflineText,
-        IdText
+        IdText,
+        Actions, // [{id, label, danger}]: the card's buttons, by role
+        Removal  // {title, message, button}: the confirmation of forget (owner) or leave
     };
 
     explicit DeviceModel(QObject* parent = nullptr);
@@ -38,21 +43,30 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    QObject* store() const;
-    void setStore(QObject* store);
+    TavoStore* store() const;
+    void setStore(TavoStore* store);
     int count() const { return rowCount(); }
+    QString state() const;
 
     // Switching; a tile without access shows the toast and sends nothing.
     Q_INVOKABLE void tapRelay(int row, int ch);
     Q_INVOKABLE void allRelays(int row, bool on);
-    // The card's save: the new name (or "" for none) and the changed relay names.
-    Q_INVOKABLE void save(int row, const QString& name, const QVariantMap& relayNames);
+    // The rename editor's fields: every relay's name now, by channel ("1", "2", …).
+    Q_INVOKABLE QVariantMap relayNameDrafts(int row) const;
+    // The editor's save: sends the name and the relay names that changed, nothing else.
+    Q_INVOKABLE void save(int row, const QString& nameDraft, const QVariantMap& relayNameDrafts);
+
+    // The name to send on save, or "" when there is nothing to rename.
+    static QString renameTo(const QString& current, const QString& draft);
+    // Relay names to send: changed, non-empty, trimmed entries of the box's channels only.
+    static QMap<QString, QString> relayNameChanges(const Device& box, const QVariantMap& drafts);
     Q_INVOKABLE void remove(int row); // forget for owners, leave for everyone else
     Q_INVOKABLE void openMembers(int row);
 
 signals:
     void storeChanged();
     void countChanged();
+    void stateChanged();
 
 private:
     void sync();

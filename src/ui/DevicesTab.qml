@@ -9,10 +9,21 @@ Flickable {
     clip: true
     boundsBehavior: Flickable.StopAtBounds
     ScrollBar.vertical: ScrollBar {}
-    readonly property string state_: Rules.devicesState(deviceModel.count, Store.conn)
-    readonly property int columns: Rules.gridColumns(content.width, 340)
+    readonly property string state_: App.devices.state
+    readonly property int columns: Math.max(1, Math.min(4, Math.floor(content.width / 340)))
 
-    DeviceModel { id: deviceModel; store: Store }
+
+    // Scrolls a box's card into view and gives it the focus.
+    function reveal(idText) {
+        for (let i = 0; i < cards.count; ++i) {
+            const card = cards.itemAt(i)
+            if (card && card.idText === idText) {
+                contentY = Math.max(0, Math.min(content.y + grid.y + card.y - Theme.s4, contentHeight - height))
+                card.forceActiveFocus()
+                return
+            }
+        }
+    }
 
     Column {
         id: content
@@ -29,8 +40,8 @@ Flickable {
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
                 spacing: Theme.s2
-                TavoStatusDot { anchors.verticalCenter: parent.verticalCenter; state_: Rules.connDot(Store.conn) }
-                Text { objectName: "connWord"; text: Rules.connWord(Store.conn); color: Theme.textDim; font.pixelSize: Theme.fontSmall }
+                TavoStatusDot { anchors.verticalCenter: parent.verticalCenter; state_: App.view.connDot }
+                Text { objectName: "connWord"; text: App.view.connWord; color: Theme.textDim; font.pixelSize: Theme.fontSmall }
             }
         }
 
@@ -95,10 +106,11 @@ Flickable {
             width: parent.width
             spacing: Theme.s4
             Repeater {
-                model: deviceModel
+                id: cards
+                model: App.devices
                 delegate: DeviceCard {
                     width: (grid.width - (tab.columns - 1) * Theme.s4) / tab.columns
-                    devices: deviceModel
+                    devices: App.devices
                 }
             }
         }

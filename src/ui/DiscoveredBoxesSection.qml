@@ -1,13 +1,10 @@
 import QtQuick
 import Tavo
 
-// Boxes already on the home network, from the screen's scanner.
+// Boxes already on the home network, from the one search the add screen runs.
 AddCard {
     id: section
     objectName: "discoveredSection"
-    property BoxDiscovery scanner
-    readonly property int found: scanner ? scanner.rows.length : 0
-    readonly property bool scanning: scanner ? scanner.scanning : false
 
     Item {
         width: parent.width
@@ -18,11 +15,11 @@ AddCard {
             TavoStatusDot {
                 objectName: "discoveryDot"
                 anchors.verticalCenter: parent.verticalCenter
-                state_: Rules.discoveryDot(section.scanning, section.found)
+                state_: App.discovery.dot
             }
             Text {
                 objectName: "discoveryTitle"
-                text: Rules.discoveryTitle(section.scanning, section.found)
+                text: App.discovery.title
                 color: Theme.text
                 font.pixelSize: Theme.fontBody
                 font.weight: Font.DemiBold
@@ -36,12 +33,12 @@ AddCard {
             glyph: "arrow.clockwise"
             text: "Rescan"
             Accessible.name: "Rescan"
-            onClicked: section.scanner.rescan()
+            onClicked: App.discovery.rescan()
         }
     }
     Text {
         objectName: "mdnsNote"
-        visible: Rules.discoveryNote(section.scanning, section.found)
+        visible: App.discovery.showsNote
         width: parent.width
         wrapMode: Text.Wrap
         text: "If your other boxes aren't here, check they're on this same WiFi and powered on. mDNS takes ~30 s after boot."
@@ -50,9 +47,9 @@ AddCard {
     }
     Column {
         width: parent.width
-        visible: section.found > 0
+        visible: App.discovery.rows.length > 0
         Repeater {
-            model: section.scanner ? section.scanner.rows : []
+            model: App.discovery.rows
             DiscoveredBoxRow { box: modelData }
         }
     }

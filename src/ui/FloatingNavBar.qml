@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Tavo
 
 // A capsule of four pills, two each side of the voice orb floating above the middle.

@@ -53,7 +53,9 @@ Item {
         antialiasing: true
         layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
         layer.samples: 4
-        layer.textureSize: Qt.size(Math.ceil(glyph.size) * 2, Math.ceil(glyph.size) * 2)
+        // qmllint disable type
+        layer.textureSize: Qt.size(Math.ceil(glyph.size) * 2, Math.ceil(glyph.size) * 2) // QML has no integer size
+        // qmllint enable type
         Part { part: 0 }
         Part { part: 1 }
         Part { part: 2 }

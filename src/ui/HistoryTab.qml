@@ -5,10 +5,14 @@ import Tavo
 // Everything that happened on every box, latest first; fetched each time the tab shows.
 Item {
     id: tab
-    ActivityFeed { id: feed; objectName: "historyFeed"; store: Store; deviceID: 0 }
-    Component.onCompleted: feed.load()
+    Component.onCompleted: App.history.load()
     // Shown before the boxes arrived: fetch again once they have.
-    DeviceModel { store: Store; onCountChanged: if (count > 0 && feed.rows.length === 0 && !feed.loading) feed.load() }
+    Connections {
+        target: Store
+        function onDevicesChanged() {
+            if (App.devices.count > 0 && App.history.rows.length === 0 && !App.history.loading) App.history.load()
+        }
+    }
 
     Column {
         id: head
@@ -17,11 +21,11 @@ Item {
         y: Theme.s5
         Text { text: "History"; color: Theme.text; font.pixelSize: Theme.fontTitle; font.weight: Font.Bold }
     }
-    Spinner { anchors.centerIn: parent; visible: feed.loading && feed.rows.length === 0 }
+    Spinner { anchors.centerIn: parent; visible: App.history.loading && App.history.rows.length === 0 }
     Text {
         objectName: "historyEmpty"
         anchors.centerIn: parent
-        visible: !feed.loading && feed.rows.length === 0
+        visible: !App.history.loading && App.history.rows.length === 0
         text: "Nothing here yet."
         color: Theme.textFaint
         font.pixelSize: Theme.fontBody
@@ -35,7 +39,7 @@ Item {
         x: head.x
         clip: true
         bottomMargin: 110
-        model: feed.rows
+        model: App.history.rows
         ScrollBar.vertical: ScrollBar {}
         delegate: HistoryRow { width: ListView.view.width; entry: modelData }
     }

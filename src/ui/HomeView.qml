@@ -5,11 +5,11 @@ import Tavo
 // bottom, and the voice overlay over everything.
 Item {
     id: home
-    property int tab: Rules.startTab() // devices, chat, history, account
+    property int tab: App.startTab // devices, chat, history, account
     property bool voiceOpen: false
     property bool chatDrawerOpen: false
     property real drawerProgress: chatDrawerOpen ? 1 : 0
-    Behavior on drawerProgress { SpringAnimation { spring: Rules.springStiffness(0.42); damping: Rules.springDamping(0.42, 0.85); epsilon: 0.002 } }
+    Behavior on drawerProgress { SpringAnimation { spring: Theme.springStiffness(0.42); damping: Theme.springDamping(0.42, 0.85); epsilon: 0.002 } }
 
     // The height the floating bars (nav, and music when it plays) take from the bottom.
     readonly property real barsInset: height - (musicBar.visible ? musicBar.y : nav.y) + Theme.s2
@@ -20,15 +20,32 @@ Item {
         tab = t
     }
 
+    // Every part below is loaded by URL when first shown, so a start-up compiles only what the
+    // first frame shows (not the chat, voice or music screens).
     Loader {
         id: tabContent
         anchors.fill: parent
-        sourceComponent: [devicesTab, chatTab, historyTab, accountTab][home.tab]
+        source: ["DevicesTab.qml", "ChatView.qml", "HistoryTab.qml", "AccountTab.qml"][home.tab]
+        onLoaded: if (home.tab === 1) item.bottomInset = Qt.binding(() => home.barsInset)
     }
-    Component { id: devicesTab; DevicesTab {} }
-    Component { id: chatTab; ChatView { asTab: true; bottomInset: home.barsInset } }
-    Component { id: historyTab; HistoryTab {} }
-    Component { id: accountTab; AccountTab {} }
+
+    // A clicked desktop notification: the devices tab, on that box's card.
+    Connections {
+        target: Store
+        function onDeviceRevealRequested(idText) {
+            home.chatDrawerOpen = false
+            home.voiceOpen = false
+            home.tab = 0
+            reveal.idText = idText
+            reveal.restart() // once the devices tab is in place
+        }
+    }
+    Timer {
+        id: reveal
+        property string idText
+        interval: 0
+        onTriggered: (tabContent.item as DevicesTab).reveal(idText)
+    }
 
     Shortcut {
         sequence: "Escape"
@@ -55,17 +72,18 @@ Item {
         // Where the drawer reaches over the bars (windows narrower than about 1180 px), its
         // composer sits above them.
         readonly property bool overBars: x < Math.max(nav.x + nav.width, musicBar.visible ? musicBar.x + musicBar.width : 0)
-        sourceComponent: ChatDrawerOverlay {
-            bottomInset: drawer.overBars ? home.barsInset : Theme.s4
-            onCloseRequested: home.chatDrawerOpen = false
-        }
+        source: "ChatDrawerOverlay.qml"
+        onLoaded: item.bottomInset = Qt.binding(() => drawer.overBars ? home.barsInset : Theme.s4)
+        Connections { target: drawer.item; function onCloseRequested() { home.chatDrawerOpen = false } }
     }
 
-    StoreView { id: view; store: Store }
-    MusicPlayerBar {
+    // Made with the first track: the bar asks the player for its outputs, and the player
+    // brings the media back end and the desktop's player controls with it.
+    Loader {
         id: musicBar
-        objectName: "musicBar"
-        visible: view.hasMusic
+        active: App.view.hasMusic
+        visible: active
+        source: "MusicPlayerBar.qml"
         width: Math.min(parent.width - 2 * Theme.s4, 460)
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: nav.top
@@ -79,7 +97,7 @@ Item {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: Theme.s4
         available: home.width - 2 * Theme.s2
-        selection: Rules.navSelection(home.tab, home.chatDrawerOpen)
+        selection: home.chatDrawerOpen ? 1 : home.tab // the nav bar shows chat while the drawer is open
         voiceActive: home.voiceOpen
         onChosen: t => home.choose(t)
         onVoiceTap: home.voiceOpen = true
@@ -87,9 +105,11 @@ Item {
 
     // The voice overlay exists only while open, so its session ends with it.
     Loader {
+        id: voice
         objectName: "voiceOverlay"
         anchors.fill: parent
         active: home.voiceOpen
-        sourceComponent: VoiceOverlayView { onCloseRequested: home.voiceOpen = false }
+        source: "VoiceOverlayView.qml"
+        Connections { target: voice.item; function onCloseRequested() { home.voiceOpen = false } }
     }
 }

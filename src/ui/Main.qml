@@ -19,5 +19,6 @@ Window {
     // tray the app stays there).
     Shortcut { objectName: "quitShortcut"; sequences: [StandardKey.Quit]; context: Qt.ApplicationShortcut; onActivated: Qt.quit() }
     Shortcut { objectName: "closeShortcut"; sequences: [StandardKey.Close]; onActivated: window.close() }
-    SkillSignInWindow {}
+    // Built for each skill sign-in, so a start-up without one never pays for it.
+    Loader { active: Store.skillsAuth.waiting; sourceComponent: SkillSignInWindow {} }
 }

@@ -6,7 +6,7 @@ import Tavo
 AddCard {
     id: card
     objectName: "manualPairCard"
-    property string code: Rules.pairCodeInput(Store.provPairCode)
+    property string code: Input.pairCodeInput(Store.provPairCode)
     Text {
         width: parent.width
         wrapMode: Text.Wrap
@@ -23,7 +23,7 @@ AddCard {
         focus: true
         text: card.code
         onTextEdited: {
-            card.code = Rules.pairCodeInput(text)
+            card.code = Input.pairCodeInput(text)
             if (text !== card.code) text = card.code
         }
         onAccepted: if (claimButton.enabled) claimButton.clicked()
@@ -33,7 +33,7 @@ AddCard {
         objectName: "claimBox"
         width: parent.width
         text: Store.busy ? "Claiming…" : "Claim this box"
-        enabled: Rules.canClaimCode(card.code, Store.busy)
+        enabled: Input.canClaimCode(card.code, Store.busy)
         onClicked: Store.manualClaim(card.code)
     }
 }

@@ -6,23 +6,21 @@ import Tavo
 // Who can use one box, and inviting someone by phone with a choice of relays.
 Flickable {
     id: screen
-    property var deviceID: Store.screen.deviceID
-    property var invCountry: Rules.defaultCountry()
+    readonly property var box: App.view.shownDevice // follows the boxes as they change
+    property var deviceID: box.id
+    property var invCountry: Input.defaultCountry()
     property string invNational: ""
     property var invRelays: []
     property bool invInitialized: false
-    // Re-read when the boxes change, and once the view has its store (set after this binding first runs).
-    readonly property var box: (view.store, Store.devices, view.device(screen.deviceID))
     contentHeight: content.height + Theme.s6
     clip: true
     boundsBehavior: Flickable.StopAtBounds
     ScrollBar.vertical: ScrollBar {}
 
-    StoreView { id: view; store: Store }
     Component.onCompleted: Store.loadMembers(screen.deviceID)
     onBoxChanged: {
         if (!invInitialized && box.found) {
-            invRelays = Rules.initialInviteRelays(box.relayCount)
+            invRelays = Input.initialInviteRelays(box.relayCount)
             invInitialized = true
         }
     }
@@ -46,12 +44,12 @@ Flickable {
 
         TavoCard {
             Layout.fillWidth: true
-            visible: view.members.length > 0
+            visible: App.view.members.length > 0
             ColumnLayout {
                 width: parent.width
                 spacing: Theme.s2
                 Repeater {
-                    model: view.members
+                    model: App.view.members
                     ColumnLayout {
                         Layout.fillWidth: true
                         spacing: Theme.s2
@@ -61,7 +59,7 @@ Flickable {
                             property string role: modelData.role
                             Layout.fillWidth: true
                             spacing: Theme.s3
-                            Text { Layout.fillWidth: true; text: Rules.formatPhone(modelData.phone); color: Theme.text; font.pixelSize: Theme.fontBody; elide: Text.ElideRight }
+                            Text { Layout.fillWidth: true; text: Input.formatPhone(modelData.phone); color: Theme.text; font.pixelSize: Theme.fontBody; elide: Text.ElideRight }
                             Rectangle {
                                 width: roleText.implicitWidth + 14; height: 22; radius: 11
                                 color: "transparent"
@@ -123,7 +121,7 @@ Flickable {
                     Layout.fillWidth: true
                     text: "Invite"
                     enabled: !Store.busy
-                    onClicked: Store.inviteWithChips(screen.deviceID, Rules.composePhone(screen.invCountry.dial, screen.invNational),
+                    onClicked: Store.inviteWithChips(screen.deviceID, Input.composePhone(screen.invCountry.dial, screen.invNational),
                                                      screen.invRelays, screen.box.relayCount)
                 }
             }
@@ -146,7 +144,7 @@ Flickable {
                 TavoPrimaryButton {
                     Layout.fillWidth: true
                     text: "Share invite on WhatsApp"
-                    onClicked: view.openLink(Store.pendingInviteShareLink)
+                    onClicked: App.view.openLink(Store.pendingInviteShareLink)
                 }
             }
         }

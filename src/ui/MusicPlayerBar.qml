@@ -7,6 +7,7 @@ import Tavo
 // close. It can be dragged out of the way.
 Rectangle {
     id: bar
+    objectName: "musicBar"
     property point dragOffset: Qt.point(0, 0)
     implicitWidth: 460
     implicitHeight: 64
@@ -15,7 +16,6 @@ Rectangle {
     border.color: Theme.strokeStrong
     transform: Translate { x: bar.dragOffset.x; y: bar.dragOffset.y }
 
-    StoreView { id: view; store: Store }
 
     DragHandler {
         id: drag
@@ -39,7 +39,7 @@ Rectangle {
             Image {
                 id: artwork
                 anchors.fill: parent
-                source: view.musicArtwork
+                source: App.view.musicArtwork
                 fillMode: Image.PreserveAspectCrop
                 asynchronous: true
                 visible: status === Image.Ready
@@ -49,19 +49,19 @@ Rectangle {
         Column {
             Layout.fillWidth: true
             spacing: 2
-            Text { objectName: "musicTitle"; width: parent.width; text: view.musicTitle; color: Theme.text; font.pixelSize: Theme.fontBody; font.weight: Font.DemiBold; elide: Text.ElideRight; maximumLineCount: 1 }
-            Text { width: parent.width; visible: text !== ""; text: view.musicArtist; color: Theme.textDim; font.pixelSize: Theme.fontSmall; elide: Text.ElideRight; maximumLineCount: 1 }
+            Text { objectName: "musicTitle"; width: parent.width; text: App.view.musicTitle; color: Theme.text; font.pixelSize: Theme.fontBody; font.weight: Font.DemiBold; elide: Text.ElideRight; maximumLineCount: 1 }
+            Text { width: parent.width; visible: text !== ""; text: App.view.musicArtist; color: Theme.textDim; font.pixelSize: Theme.fontSmall; elide: Text.ElideRight; maximumLineCount: 1 }
         }
         ComboBox {
             id: output
             objectName: "audioOutput"
             Layout.preferredWidth: 44
-            model: view.audioOutputs
+            model: App.view.audioOutputs
             textRole: "name"
             valueRole: "id"
             Accessible.name: "Audio output"
-            Component.onCompleted: currentIndex = Math.max(0, indexOfValue(view.audioOutput))
-            onActivated: view.audioOutput = currentValue
+            Component.onCompleted: currentIndex = Math.max(0, indexOfValue(App.view.audioOutput))
+            onActivated: App.view.audioOutput = currentValue
             popup.width: 280
             indicator: null
             contentItem: Item { Glyph { anchors.centerIn: parent; name: "hifispeaker"; color: Theme.accent; size: 18 } }

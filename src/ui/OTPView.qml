@@ -5,7 +5,7 @@ import Tavo
 SignInFrame {
     id: view
     property string code: ""
-    readonly property bool canVerify: Rules.canVerify(code, Store.busy)
+    readonly property bool canVerify: Input.canVerify(code, Store.busy)
 
     TavoBrand { tag: "VERIFY" }
     Item { width: 1; height: Theme.s2 }
@@ -18,7 +18,7 @@ SignInFrame {
     Text {
         width: parent.width
         wrapMode: Text.Wrap
-        text: "Sent to " + Rules.formatPhone(Store.phone)
+        text: "Sent to " + Input.formatPhone(Store.phone)
         color: Theme.textDim
         font.pixelSize: Theme.fontBody
     }
@@ -34,7 +34,7 @@ SignInFrame {
         font.letterSpacing: 6
         text: view.code
         onTextEdited: {
-            view.code = Rules.codeInput(text)
+            view.code = Input.codeInput(text)
             if (text !== view.code) text = view.code
         }
         onAccepted: if (view.canVerify) Store.verifyOTP(view.code)

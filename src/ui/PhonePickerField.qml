@@ -43,7 +43,7 @@ Item {
         inputMethodHints: Qt.ImhDigitsOnly
         text: row.national
         onTextEdited: {
-            const clean = Rules.digits(text)
+            const clean = Input.digits(text)
             if (clean !== text) text = clean
             row.nationalEdited(clean)
         }

@@ -27,9 +27,9 @@ Flow {
 
     Chip {
         objectName: "chipAll"
-        label: Rules.allChipLabel(picker.selected, picker.relayCount)
+        label: Input.allChipLabel(picker.selected, picker.relayCount)
         on: picker.selected.length === picker.relayCount
-        onTapped: picker.picked(Rules.tapAllChip(picker.selected, picker.relayCount))
+        onTapped: picker.picked(Input.tapAllChip(picker.selected, picker.relayCount))
     }
     Repeater {
         model: picker.relayCount
@@ -37,7 +37,7 @@ Flow {
             objectName: "chipRelay" + (index + 1)
             label: picker.relayNames[String(index + 1)] ? picker.relayNames[String(index + 1)] : "Relay " + (index + 1)
             on: picker.selected.indexOf(index + 1) >= 0
-            onTapped: picker.picked(Rules.tapRelayChip(picker.selected, index + 1))
+            onTapped: picker.picked(Input.tapRelayChip(picker.selected, index + 1))
         }
     }
 }

@@ -7,24 +7,20 @@ Rectangle {
 
     DotGridBackground { anchors.fill: parent }
 
+    // Loaded by URL: only the screen on show is compiled and built.
     Loader {
         objectName: "rootScreen"
         anchors.fill: parent
-        sourceComponent: {
+        source: {
             switch (Store.screenKind) {
-            case 1: return authScreen
-            case 2: return otpScreen
-            case 3: return homeScreen
-            case 4: return addScreen
-            default: return membersScreen
+            case ScreenKind.Auth: return "AuthView.qml"
+            case ScreenKind.Otp: return "OTPView.qml"
+            case ScreenKind.Home: return "HomeView.qml"
+            case ScreenKind.Add: return "AddView.qml"
+            case ScreenKind.Members: return "MembersView.qml"
             }
         }
     }
-    Component { id: authScreen; AuthView {} }
-    Component { id: otpScreen; OTPView {} }
-    Component { id: homeScreen; HomeView {} }
-    Component { id: addScreen; AddView {} }
-    Component { id: membersScreen; MembersView {} }
 
     Toast {}
 }

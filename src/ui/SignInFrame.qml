@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Tavo
 
 // The sign-in screens' layout: a card centred in a scrolling page.

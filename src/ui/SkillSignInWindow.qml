@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import QtQuick.Window
 import Tavo
@@ -18,7 +17,8 @@ Window {
     title: "Connect Swiggy"
     color: Theme.surface
 
-    onVisibleChanged: if (visible) { link.text = ""; problem.text = ""; cancelButton.forceActiveFocus() }
+    // Made anew for each sign-in (Main.qml), so the fields start empty.
+    Component.onCompleted: cancelButton.forceActiveFocus()
 
     function usePasted() {
         problem.text = win.auth.submitPasted(link.text)

@@ -16,12 +16,11 @@ StoreView::StoreView(QObject* parent) : QObject(parent) {}
 
 StoreView::~StoreView() = default;
 
-QObject* StoreView::store() const {
+TavoStore* StoreView::store() const {
     return m_store;
 }
 
-void StoreView::setStore(QObject* store) {
-    auto* s = qobject_cast<TavoStore*>(store);
+void StoreView::setStore(TavoStore* s) {
     if (s == m_store) return;
     if (m_store) disconnect(m_store, nullptr, this, nullptr);
     m_store = s;
@@ -29,12 +28,49 @@ void StoreView::setStore(QObject* store) {
         connect(s, &TavoStore::membersChanged, this, &StoreView::membersChanged);
         connect(s, &TavoStore::musicChanged, this, &StoreView::musicChanged);
         connect(s, &TavoStore::devicesChanged, this, &StoreView::devicesChanged);
+        connect(s, &TavoStore::screenChanged, this, &StoreView::devicesChanged);
+        connect(s, &TavoStore::connChanged, this, &StoreView::connChanged);
     }
     emit storeChanged();
     emit membersChanged();
     emit musicChanged();
     emit devicesChanged();
     emit useLocalServerChanged();
+    emit connChanged();
+}
+
+namespace {
+
+// The socket's state as the devices tab and the account card word it, and their dot.
+struct ConnTexts {
+    QString word, dot;
+};
+ConnTexts connTexts(const TavoStore* store) {
+    switch (store ? store->conn() : TavoStore::ConnStatus::Offline) {
+    case TavoStore::ConnStatus::Connected:
+        return {QStringLiteral("Online"), QStringLiteral("connected")};
+    case TavoStore::ConnStatus::Connecting:
+        return {QStringLiteral("Reconnecting…"), QStringLiteral("connecting")};
+    case TavoStore::ConnStatus::Offline:
+        break;
+    }
+    return {QStringLiteral("Offline"), QStringLiteral("offline")};
+}
+
+} // namespace
+
+QString StoreView::connWord() const {
+    return connTexts(m_store).word;
+}
+
+QString StoreView::connDot() const {
+    return connTexts(m_store).dot;
+}
+
+QString StoreView::accountConnLine() const {
+    return m_store && m_store->conn() == TavoStore::ConnStatus::Connected
+               ? QStringLiteral("Connected to cloud")
+               : connWord();
 }
 
 QVariantList StoreView::members() const {
@@ -59,7 +95,7 @@ QString StoreView::musicArtwork() const {
 }
 
 MusicPlayer& StoreView::music() const {
-    return m_store && m_store->services().music ? *m_store->services().music : MusicPlayer::shared();
+    return *m_store->services().music;
 }
 
 QVariantList StoreView::audioOutputs() const {
@@ -70,11 +106,11 @@ QVariantList StoreView::audioOutputs() const {
 }
 
 QString StoreView::audioOutput() const {
-    return QString::fromUtf8(music().outputDevice());
+    return m_store ? QString::fromUtf8(music().outputDevice()) : QString();
 }
 
 void StoreView::setAudioOutput(const QString& id) {
-    music().setOutputDevice(id.toUtf8());
+    if (m_store) music().setOutputDevice(id.toUtf8());
     emit audioOutputChanged();
 }
 
@@ -90,20 +126,19 @@ void StoreView::setUseLocalServer(bool on) {
     emit useLocalServerChanged();
 }
 
-QVariantMap StoreView::device(qint64 id) const {
+QVariantMap StoreView::shownDevice() const {
+    const qint64 id = m_store ? m_store->screen().deviceID : 0;
     if (m_store)
         for (const Device& d : m_store->devices()) {
             if (d.id != id) continue;
             QVariantMap names;
             for (auto it = d.relay_names.constBegin(); it != d.relay_names.constEnd(); ++it)
                 names.insert(it.key(), it.value());
-            return {{"found", true},
-                    {"name", d.name},
-                    {"relayCount", d.relay_count},
-                    {"relayNames", names},
-                    {"role", d.role}};
+            return {{"found", true},  {"id", double(d.id)}, // a QML number; box ids stay far below 2^53
+                    {"name", d.name}, {"relayCount", d.relay_count}, {"relayNames", names}, {"role", d.role}};
         }
     return {{"found", false},
+            {"id", double(id)},
             {"name", QString()},
             {"relayCount", 0},
             {"relayNames", QVariantMap()},

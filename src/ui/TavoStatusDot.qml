@@ -17,8 +17,7 @@ Item {
         height: width
         radius: width / 2
         color: dot.tint
-        opacity: 0
-        visible: dot.state_ === "connecting"
+        visible: dot.state_ === "connecting" // and pulsing then
         SequentialAnimation on opacity {
             running: dot.state_ === "connecting"
             loops: Animation.Infinite

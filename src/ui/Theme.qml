@@ -41,4 +41,17 @@ QtObject {
 
     readonly property int controlHeight: 46
     readonly property int contentMaxWidth: 1180
+
+    // SpringAnimation's parameters for a spring stated as design tools state it: response
+    // (seconds per oscillation) and damping fraction. SpringAnimation steps every 16 ms with
+    // v += spring·Δx − damping·v and x += v·0.016 s: per second a mass-1 spring of stiffness
+    // spring/0.016 and damping damping/0.016. Natural frequency ω = 2π/response and damping
+    // fraction ζ need stiffness ω² and damping 2ζω, scaled back by the step.
+    function springStiffness(response: real): real {
+        const omega = 2 * Math.PI / response
+        return omega * omega * 0.016
+    }
+    function springDamping(response: real, dampingFraction: real): real {
+        return 2 * dampingFraction * (2 * Math.PI / response) * 0.016
+    }
 }

@@ -20,7 +20,7 @@ Rectangle {
     Connections {
         target: voice
         function onStateChanged() {
-            if (voice.state === 0 && voice.spoken !== "") dismiss.start()
+            if (voice.state === VoiceService.Idle && voice.spoken !== "") dismiss.start()
             else dismiss.stop()
         }
     }
@@ -56,8 +56,8 @@ Rectangle {
         Text {
             objectName: "voiceLabel"
             Layout.alignment: Qt.AlignHCenter
-            text: Rules.voiceLabel(voice.state)
-            color: voice.state === 4 ? Theme.danger : Theme.textDim
+            text: voice.label
+            color: voice.state === VoiceService.Error ? Theme.danger : Theme.textDim
             font.pixelSize: Theme.fontSmall
             font.weight: Font.Bold
             font.letterSpacing: 2
@@ -65,14 +65,14 @@ Rectangle {
         Text {
             objectName: "voiceError"
             Layout.fillWidth: true
-            visible: voice.state === 4 && voice.errorText !== ""
+            visible: voice.state === VoiceService.Error && voice.errorText !== ""
             text: voice.errorText
             color: Theme.danger
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             font.pixelSize: Theme.fontSmall
         }
-        ListeningDots { Layout.alignment: Qt.AlignHCenter; visible: voice.state === 1 }
+        ListeningDots { Layout.alignment: Qt.AlignHCenter; visible: voice.state === VoiceService.Listening }
         Text {
             objectName: "voiceHeard"
             Layout.fillWidth: true
@@ -101,7 +101,7 @@ Rectangle {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: Theme.s6
         anchors.horizontalCenter: parent.horizontalCenter
-        text: Rules.voiceHint(voice.state)
+        text: voice.hint
         color: Theme.textFaint
         font.pixelSize: Theme.fontCaption
         font.letterSpacing: 1.6

@@ -12,12 +12,11 @@ VoiceSession::VoiceSession(QObject* parent) : QObject(parent) {}
 
 VoiceSession::~VoiceSession() = default;
 
-QObject* VoiceSession::store() const {
+TavoStore* VoiceSession::store() const {
     return m_store;
 }
 
-void VoiceSession::setStore(QObject* store) {
-    auto* s = qobject_cast<TavoStore*>(store);
+void VoiceSession::setStore(TavoStore* s) {
     if (s == m_store) return;
     m_store = s;
     m_voice.reset();
@@ -39,6 +38,37 @@ void VoiceSession::setStore(QObject* store) {
 int VoiceSession::state() const {
     return int(m_voice ? m_voice->state() : State::Idle);
 }
+
+QString VoiceSession::label() const {
+    switch (VoiceService::State(state())) {
+    case VoiceService::State::Idle:
+        return QStringLiteral("READY");
+    case VoiceService::State::Listening:
+        return QStringLiteral("LISTENING");
+    case VoiceService::State::Thinking:
+        return QStringLiteral("EXECUTING");
+    case VoiceService::State::Speaking:
+        return QStringLiteral("SPEAKING");
+    case VoiceService::State::Error:
+        return QStringLiteral("TRY AGAIN");
+    }
+    return {};
+}
+
+QString VoiceSession::hint() const {
+    switch (VoiceService::State(state())) {
+    case VoiceService::State::Idle:
+    case VoiceService::State::Error:
+        return QStringLiteral("TAP ORB TO SPEAK");
+    case VoiceService::State::Listening:
+        return QStringLiteral("TAP ORB WHEN DONE");
+    case VoiceService::State::Thinking:
+    case VoiceService::State::Speaking:
+        return QStringLiteral("\u00B7  \u00B7  \u00B7");
+    }
+    return {};
+}
+
 QString VoiceSession::heard() const {
     return m_voice ? m_voice->heard() : QString();
 }

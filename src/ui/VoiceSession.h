@@ -15,9 +15,12 @@ class VoiceService;
 // overlay that owns this object.
 class VoiceSession : public QObject {
     Q_OBJECT
+    Q_MOC_INCLUDE("core/TavoStore.h")
     QML_ELEMENT
-    Q_PROPERTY(QObject* store READ store WRITE setStore NOTIFY storeChanged)
-    Q_PROPERTY(int state READ state NOTIFY stateChanged) // VoiceService::State
+    Q_PROPERTY(tavo::TavoStore* store READ store WRITE setStore NOTIFY storeChanged)
+    Q_PROPERTY(int state READ state NOTIFY stateChanged)     // VoiceService::State
+    Q_PROPERTY(QString label READ label NOTIFY stateChanged) // under the orb: "LISTENING", …
+    Q_PROPERTY(QString hint READ hint NOTIFY stateChanged)   // what a tap on the orb does now
     Q_PROPERTY(QString heard READ heard NOTIFY heardChanged)
     Q_PROPERTY(bool heardIsFinal READ heardIsFinal NOTIFY heardChanged)
     Q_PROPERTY(QString spoken READ spoken NOTIFY spokenChanged)
@@ -26,9 +29,11 @@ public:
     explicit VoiceSession(QObject* parent = nullptr);
     ~VoiceSession() override;
 
-    QObject* store() const;
-    void setStore(QObject* store);
+    TavoStore* store() const;
+    void setStore(TavoStore* store);
     int state() const;
+    QString label() const;
+    QString hint() const;
     QString heard() const;
     bool heardIsFinal() const;
     QString spoken() const;

@@ -6,23 +6,23 @@ import Tavo
 Item {
     id: orb
     property int state_: 0 // VoiceService::State: idle, listening, thinking, speaking, error
-    property color accent: state_ === 4 ? Theme.danger : state_ === 1 ? Theme.online : Theme.accent
-    property real breath: 1
-    property real swirl: 0
+    property color accent: state_ === VoiceService.Error ? Theme.danger : state_ === VoiceService.Listening ? Theme.online : Theme.accent
+    property real breath // both driven by the animations below
+    property real swirl
     signal tapped()
     implicitWidth: 220
     implicitHeight: 220
 
-    readonly property int breathMs: state_ === 1 ? 700 : state_ === 3 ? 500 : 1800
+    readonly property int breathMs: state_ === VoiceService.Listening ? 700 : state_ === VoiceService.Speaking ? 500 : 1800
     SequentialAnimation on breath {
         loops: Animation.Infinite
-        NumberAnimation { to: 1.06; duration: orb.breathMs; easing.type: Easing.InOutSine }
+        NumberAnimation { from: 0.95; to: 1.06; duration: orb.breathMs; easing.type: Easing.InOutSine }
         NumberAnimation { to: 0.95; duration: orb.breathMs; easing.type: Easing.InOutSine }
     }
     NumberAnimation on swirl {
         from: 0; to: 360
         loops: Animation.Infinite
-        duration: orb.state_ === 2 || orb.state_ === 3 ? 1600 : 9000
+        duration: orb.state_ === VoiceService.Thinking || orb.state_ === VoiceService.Speaking ? 1600 : 9000
     }
 
     Repeater {
@@ -63,7 +63,7 @@ Item {
     TapTarget {
         objectName: "voiceOrbTap"
         ringRadius: width / 2
-        accessibleName: orb.state_ === 1 ? "Stop listening" : "Speak"
+        accessibleName: orb.state_ === VoiceService.Listening ? "Stop listening" : "Speak"
         onActivated: orb.tapped()
     }
 }

@@ -4,11 +4,13 @@
 
 #include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/XdgAutostart.h"
+#include "shell/DesktopNotifier.h"
 #include "shell/LoginItem.h"
 #include "support/BoxSim.h"
 #include "support/SessionDaemons.h"
 #include "support/SpeechWav.h"
 #include "support/StoreFixture.h"
+#include "ui/App.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,7 +52,8 @@ public:
         store.setPhone(phone);
         store.sendOTP();
         const auto failed = [&] {
-            qWarning("sign-in failed (cloud %s): %s", qPrintable(cloud.state()), qPrintable(cloud.log().right(2000)));
+            qWarning("sign-in failed (cloud %s): %s", qPrintable(cloud.state()),
+                     qPrintable(cloud.log().right(2000)));
             return false;
         };
         if (!QTest::qWaitFor([&] { return store.screenKind() == Screen::Kind::Otp; })) return failed();
@@ -99,12 +102,8 @@ public:
     // Moves the manual clock on while the store's poll sleeps, until the set-up steps end.
     Q_INVOKABLE bool pumpSetup(const QString& until) {
         TavoStore& store = *fixture.store;
-        return fixture.clock.advanceUntil([&] { return store.provKind() == until; }, std::chrono::milliseconds(1500));
-    }
-    Q_INVOKABLE QString pairCodeFor(const QString& mac) {
-        return cloud.post("/dev/boxes/register", {{"mac", mac}, {"name", "Shed"}, {"relays", 2}})
-            .value("pair_code")
-            .toString();
+        return fixture.clock.advanceUntil([&] { return store.provKind() == until; },
+                                          std::chrono::milliseconds(1500));
     }
 
     // scripts/screenshots sets TAVO_SHOT_DIR; the tests then save the states they build.
@@ -148,6 +147,12 @@ public:
                     out << on;
         return out;
     }
+    // A box's id as the screens have it; "" when the store has no box of that name.
+    Q_INVOKABLE QString deviceID(const QString& name) const {
+        for (const Device& d : fixture.store->devices())
+            if (d.name == name) return QString::number(d.id);
+        return {};
+    }
     Q_INVOKABLE bool relayOnInCloud(int box, int ch) {
         for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
             if (b.toObject().value("id").toInt() == box)
@@ -163,6 +168,8 @@ class Setup : public QObject {
     Hub hub;
     std::unique_ptr<XdgAutostart> autostart;
     std::unique_ptr<LoginItem> loginItem;
+    std::unique_ptr<DesktopNotifier> notifier;
+    std::unique_ptr<App> app;
 
 public slots:
     void applicationAvailable() {
@@ -181,15 +188,12 @@ public slots:
         hub.fixture.useCloud(hub.cloud.host());
         hub.fixture.boxNetwork = {[this] { return hub.gateway; }, {}};
         hub.fixture.make();
+        notifier = std::make_unique<DesktopNotifier>(*hub.fixture.store, *hub.fixture.prefs,
+                                                     QDBusConnection::sessionBus(), [] { return true; });
+        app = std::make_unique<App>(*hub.fixture.store, *loginItem, *notifier);
     }
     void qmlEngineAvailable(QQmlEngine* engine) {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-        static const bool registered =
-            qmlRegisterSingletonInstance("Tavo", 1, 0, "Store", hub.fixture.store.get()) >= 0;
-        static const bool login =
-            qmlRegisterSingletonInstance("Tavo", 1, 0, "LoginItem", loginItem.get()) >= 0;
-        Q_UNUSED(registered)
-        Q_UNUSED(login)
         engine->rootContext()->setContextProperty("Hub", &hub);
     }
 };

@@ -68,14 +68,20 @@ ScreenCase {
         compare(Store.screenName, "add")
     }
 
-    function test_hotspotRoadClaimsTheBox() {
-        verify(Hub.startBox(["--name", "Tavo-9F00", "--join-delay-ms", "200"]))
+    // A box on its hotspot, found: the portal with the home network typed in.
+    function atPortal(name) {
+        verify(Hub.startBox(["--name", name, "--join-delay-ms", "200"]))
         const view = shown()
         tryVerify(() => card(view, "portalCard") !== null, 5000)
         compare(findChild(view, "foundAt").text, "Found box at 127.0.0.1")
         const ssid = findChild(view, "ssidField")
         ssid.selectAll()
         type(ssid, "Home Net")
+        return view
+    }
+
+    function test_hotspotRoadClaimsTheBox() {
+        const view = atPortal("Tavo-9F00")
         type(findChild(view, "passField"), "secret")
         shot(view, "add-portal")
         const before = Store.devices.length
@@ -93,12 +99,7 @@ ScreenCase {
     // The automatic claim could not reach the cloud: the code the box showed is on the card,
     // and one press claims the box with it.
     function test_aCodeTheBoxShowedIsKept() {
-        verify(Hub.startBox(["--name", "Tavo-9F01", "--join-delay-ms", "200"]))
-        const view = shown()
-        tryVerify(() => card(view, "portalCard") !== null, 5000)
-        const ssid = findChild(view, "ssidField")
-        ssid.selectAll()
-        type(ssid, "Home Net")
+        const view = atPortal("Tavo-9F01")
         Hub.post("/dev/fail-next", {method: "POST", path: "/v1/device/claim", status: 503, error: "Try again later"})
         mouseClick(findChild(view, "connectBox"))
         tryCompare(Store, "provKind", "waitingForCloud", 5000)

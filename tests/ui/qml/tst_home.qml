@@ -7,6 +7,8 @@ ScreenCase {
     name: "Home"
 
     Component { id: home; HomeView { anchors.fill: parent } }
+    Component { id: historyTab; HistoryTab { anchors.fill: parent } }
+    Component { id: chatTab; ChatView { anchors.fill: parent } }
 
     function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
     function init() { Hub.clearToast() }
@@ -56,15 +58,16 @@ ScreenCase {
         const area = findChild(relayTile(deviceCard(view, "Guest House"), "Relay 2"), "relayArea")
         area.forceActiveFocus()
         keyClick(Qt.Key_Space)
-        compare(Store.toast, "No access to this relay")
+        compare(Store.toast, "No access to this relay") // Guest House shares only relay 1
+        verify(Store.toastIsError)
         compare(area.Accessible.name, "Relay 2, off")
         shot(view, "devices-keyboard-focus")
     }
 
     function test_actionsByRole_data() {
         return [
-            { tag: "owner", box: "Living Room", actions: ["All on", "All off", "Activity", "Rename", "Members", "Forget"] },
-            { tag: "member", box: "Guest House", actions: ["All on", "All off", "Activity", "Leave"] },
+            { tag: "owner", box: "Living Room", actions: { allOn: "All on", allOff: "All off", activity: "Activity", rename: "Rename", members: "Members", remove: "Forget" } },
+            { tag: "member", box: "Guest House", actions: { allOn: "All on", allOff: "All off", activity: "Activity", remove: "Leave" } },
         ]
     }
     function test_actionsByRole(data) {
@@ -72,8 +75,34 @@ ScreenCase {
         const c = deviceCard(view, data.box)
         verify(c)
         if (data.tag === "owner") shot(view, "devices-with-boxes")
-        for (const a of ["All on", "All off", "Activity", "Rename", "Members", "Forget", "Leave"])
-            compare(findChild(c, "action_" + a) !== null, data.actions.indexOf(a) >= 0, a)
+        for (const id of ["allOn", "allOff", "activity", "rename", "members", "remove"]) {
+            const button = findChild(c, "action_" + id)
+            compare(button ? button.text : undefined, data.actions[id], id)
+        }
+    }
+
+    // Leaving asks first, in a dialog made for the question: Cancel keeps the box, the
+    // button removes it.
+    function test_leaveAsksFirst() {
+        const view = shown()
+        const c = deviceCard(view, "Guest House")
+        mouseClick(findChild(c, "action_remove"))
+        let dialog = null
+        tryVerify(() => (dialog = findChild(c, "confirmDialog")) && dialog.opened, 3000)
+        compare(dialog.title, "Leave Guest House?")
+        waitForRendering(view)
+        shot(view, "devices-leave-confirm")
+        mouseClick(findChild(dialog.footer, "confirmCancel"))
+        tryVerify(() => !findChild(c, "confirmDialog"), 3000)
+        verify(deviceCard(view, "Guest House") === c)
+
+        mouseClick(findChild(c, "action_remove"))
+        tryVerify(() => (dialog = findChild(c, "confirmDialog")) && dialog.opened, 3000)
+        waitForRendering(view) // the footer row places its buttons on the next polish
+        mouseClick(findChild(dialog.footer, "confirmRemove"))
+        tryVerify(() => deviceCard(view, "Guest House") === null, 5000)
+        Hub.reset()
+        verify(Hub.signInDemo())
     }
 
     // Pushes change rows in place: a rename being typed survives another box switching and a
@@ -83,7 +112,7 @@ ScreenCase {
         const card = deviceCard(view, "Living Room")
         const fan = relayTile(card, "Fan")
         const fanWasOn = fan.relay.on
-        mouseClick(findChild(card, "action_Rename"))
+        mouseClick(findChild(card, "action_rename"))
         waitForRendering(view)
         const field = findChild(card, "relayNameField_1")
         mouseClick(field)
@@ -99,7 +128,7 @@ ScreenCase {
         verify(deviceCard(view, "Living Room") === card, "the card is the one being edited")
         verify(card.editing)
         compare(findChild(card, "relayNameField_1").text, "Fan 2")
-        mouseClick(findChild(card, "action_Cancel"))
+        mouseClick(findChild(card, "action_cancel"))
 
         Store.setRelay(1, 1, !fanWasOn)
         tryVerify(() => Hub.storeStates(1)[0] === !fanWasOn)
@@ -112,68 +141,40 @@ ScreenCase {
         tryVerify(() => deviceCard(view, "Attic") === null)
     }
 
-    // A new account, connected, with no boxes: the quiet card instead of a grid.
+    // A new account, connected, with nothing yet: the quiet card instead of a grid, and the
+    // history and the saved conversations say so instead of showing empty lists.
     function test_emptyAccountIsQuiet() {
         verify(Hub.signInAs("+919800000777", 0))
         const view = shown()
         verify(findChild(view, "emptyCard").visible)
         verify(!findChild(view, "skeleton").visible)
         shot(view, "devices-empty")
+
+        const history = createTemporaryObject(historyTab, tc)
+        tryVerify(() => !App.history.loading, 5000)
+        tryVerify(() => findChild(history, "historyEmpty").visible, 5000)
+        compare(findChild(history, "historyEmpty").text, "Nothing here yet.")
+        shot(history, "history-empty")
+
+        const chat = createTemporaryObject(chatTab, tc, { showThreadsList: true })
+        tryVerify(() => findChild(findChild(chat, "threadsPanel"), "threadsEmpty").visible, 5000)
+        shot(chat, "chat-conversations-empty")
         verify(Hub.signInDemo())
     }
 
     function test_savingUnchangedNamesSendsNothing() {
         const view = shown()
         const c = deviceCard(view, "Living Room")
-        const rename = findChild(c, "action_Rename")
+        const rename = findChild(c, "action_rename")
         mouseClick(rename)
         verify(c.editing)
         shot(view, "devices-editing")
         const before = Hub.requestCount("PUT", "/v1/device/")
-        mouseClick(findChild(c, "action_Save"))
+        mouseClick(findChild(c, "action_save"))
         verify(!c.editing)
         wait(150)
         compare(Hub.requestCount("PUT", "/v1/device/"), before)
         compare(Store.hasToast, false)
-    }
-
-    // Guest House shares only relay 1: relay 2's tile refuses and nothing switches.
-    function test_tileWithoutAccessShowsTheToast() {
-        const view = shown()
-        const c = deviceCard(view, "Guest House")
-        const tile = relayTile(c, "Relay 2")
-        verify(tile)
-        mouseClick(tile)
-        compare(Store.toast, "No access to this relay")
-        verify(Store.toastIsError)
-        shot(view, "devices-member-box")
-    }
-
-    // Clicking a tile switches the relay on the cloud, and the pushed state lights it.
-    function test_tileSwitchesTheRelay() {
-        const view = shown()
-        const c = deviceCard(view, "Living Room")
-        const lamp = relayTile(c, "Lamp")
-        verify(!Hub.relayOnInCloud(1, 2))
-        mouseClick(lamp)
-        tryVerify(() => Hub.relayOnInCloud(1, 2), 5000)
-        // A pushed state rebuilds the tiles, so look the tile up again.
-        const lit = () => relayTile(deviceCard(view, "Living Room"), "Lamp").relay.on === true
-        for (let t = 0; t < 50 && !lit(); ++t) wait(100)
-        verify(lit(), "the Lamp tile is still off; the cloud says " + Hub.relayOnInCloud(1, 2) + ", the store says " +
-                      JSON.stringify(Hub.storeStates(1)) + ", cards " + cardNames(view))
-        // The new tiles are placed on the next polish: click where the Lamp is drawn, not where it was made.
-        waitForRendering(view)
-        mouseClick(relayTile(deviceCard(view, "Living Room"), "Lamp"))
-        for (let t = 0; t < 50 && Hub.relayOnInCloud(1, 2); ++t) wait(100)
-        verify(!Hub.relayOnInCloud(1, 2), "the cloud kept the Lamp on; the store says " + JSON.stringify(Hub.storeStates(1)) +
-                                          ", cards " + cardNames(view))
-    }
-
-    function cardNames(view) {
-        const grid = findChild(view, "deviceGrid"), out = []
-        for (let i = 0; i < grid.children.length; ++i) out.push(grid.children[i].name)
-        return JSON.stringify(out)
     }
 
     // Skills load when the account tab shows. Swiggy's Connect goes to the sign-in (which has
@@ -232,6 +233,24 @@ ScreenCase {
         verify(!sw.checked, "a refused change springs back")
         verify(!Hub.autostartEntryExists())
         verify(Hub.blockAutostart(false))
+    }
+
+    // A clicked desktop notification: from any tab, with the drawer open, to the box's card.
+    function test_notificationRevealsTheBox() {
+        const [view, tab] = accountTab()
+        mouseClick(findChild(tab, "notify_relays"))
+        verify(Notifications.relays)
+        mouseClick(findChild(tab, "notify_relays"))
+        verify(!Notifications.relays)
+        mouseClick(pill(view, "Chat"))
+        verify(view.chatDrawerOpen)
+        const guestHouse = Hub.deviceID("Guest House")
+        verify(guestHouse !== "")
+        Store.deviceRevealRequested(guestHouse)
+        compare(view.tab, 0)
+        verify(!view.chatDrawerOpen)
+        waitForRendering(view)
+        tryVerify(() => deviceCard(view, "Guest House").activeFocus)
     }
 
     // Pointing the app at a local server signs out, since the session belongs to the other cloud.

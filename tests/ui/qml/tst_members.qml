@@ -18,7 +18,7 @@ ScreenCase {
         let c = null
         tryVerify(() => { c = deviceCard(loader.item, name); return c !== null }, 5000)
         waitForRendering(view)
-        mouseClick(findChild(c, "action_Members"))
+        mouseClick(findChild(c, "action_members"))
         tryCompare(Store, "screenName", "members(1)")
         tryVerify(() => findChild(loader.item, "member_+919876543210") !== null, 5000)
         waitForRendering(view)
@@ -40,7 +40,7 @@ ScreenCase {
         mouseClick(all)
         compare(JSON.stringify(screen.invRelays), "[]")
         compare(all.label, "All")
-        screen.invCountry = Rules.country("IN")
+        screen.invCountry = Input.country("IN")
         screen.invNational = "9800000555"
         const before = Hub.requestCount("POST", "/v1/device/1/invite")
         mouseClick(findChild(screen, "inviteButton"))

@@ -21,7 +21,7 @@ ScreenCase {
 
     function test_numberKeepsDigitsAndEnablesFromFour() {
         const view = createTemporaryObject(auth, tc)
-        view.country = Rules.country("IN")
+        view.country = Input.country("IN")
         const field = findChild(view, "nationalField")
         const send = findChild(view, "sendCode")
         type(field, "987")
@@ -55,7 +55,7 @@ ScreenCase {
     function test_refill_data() {
         return [
             { tag: "United Kingdom", phone: "+447911123456", iso: "GB", national: "7911123456" },
-            { tag: "no matching code keeps the default", phone: "+999123", iso: Rules.defaultCountry().iso, national: "999123" },
+            { tag: "no matching code keeps the default", phone: "+999123", iso: Input.defaultCountry().iso, national: "999123" },
         ]
     }
     function test_refill(data) {
@@ -101,7 +101,7 @@ ScreenCase {
         const view = createTemporaryObject(root, tc)
         tryCompare(Store, "screenName", "auth")
         const screen = findChild(view, "rootScreen")
-        screen.item.country = Rules.country("IN")
+        screen.item.country = Input.country("IN")
         type(findChild(screen.item, "nationalField"), "9876543210")
         mouseClick(findChild(screen.item, "sendCode"))
         tryCompare(Store, "screenName", "otp")
@@ -118,5 +118,9 @@ ScreenCase {
         mouseClick(tv)
         tryVerify(() => Hub.relayOnInCloud(1, 3), 5000)
         tryVerify(() => relayTile(grid, "TV").relay.on === true, 5000)
+        // A pushed state rebuilds the tiles: click the TV where it is drawn now, to switch it off.
+        waitForRendering(screen.item)
+        mouseClick(relayTile(grid, "TV"))
+        tryVerify(() => !Hub.relayOnInCloud(1, 3), 5000)
     }
 }
