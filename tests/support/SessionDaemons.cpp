@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -16,6 +19,20 @@ void killAndWait(QProcess& p) {
         p.kill();
         p.waitForFinished();
     }
+}
+// Ready once `daemon` owns `name` on the session bus of `env`.
+bool waitForName(const QProcess& daemon, const QProcessEnvironment& env, const QString& name) {
+    for (QDeadlineTimer deadline(10'000); !deadline.hasExpired(); QThread::msleep(50)) {
+        if (daemon.state() == QProcess::NotRunning) return false;
+        QProcess probe;
+        probe.setProcessEnvironment(env);
+        probe.start(QStringLiteral("dbus-send"),
+                    {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                     "org.freedesktop.DBus.NameHasOwner", "string:" + name});
+        probe.waitForFinished(3000);
+        if (probe.readAllStandardOutput().contains("boolean true")) return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -79,6 +96,16 @@ bool NullSink::pactl(const QStringList& args) {
     return p.waitForFinished(10'000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
+QStringList NullSink::clientStreams(const QString& kind) const {
+    QProcess p;
+    p.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), kind});
+    p.waitForFinished(3000);
+    QStringList streams;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        if (line.section('\t', 2, 2) != QLatin1String("-")) streams << line;
+    return streams;
+}
+
 bool NullSink::speakIntoMicrophone(const QString& wavPath) {
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -125,18 +152,7 @@ bool SecretService::start() {
     m_daemon.waitForBytesWritten(3000); // the writes are flushed by an event loop this start() does not run
     m_daemon.closeWriteChannel();
     qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
-    // Ready once the service name is owned on the bus.
-    for (QDeadlineTimer deadline(10'000); !deadline.hasExpired(); QThread::msleep(50)) {
-        if (m_daemon.state() == QProcess::NotRunning) return false;
-        QProcess probe;
-        probe.setProcessEnvironment(env);
-        probe.start(QStringLiteral("dbus-send"),
-                    {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                     "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.secrets"});
-        probe.waitForFinished(3000);
-        if (probe.readAllStandardOutput().contains("boolean true")) return true;
-    }
-    return false;
+    return waitForName(m_daemon, env, QStringLiteral("org.freedesktop.secrets"));
 }
 
 int SecretService::itemCount(const QString& service, const QString& account) const {
@@ -150,6 +166,71 @@ int SecretService::itemCount(const QString& service, const QString& account) con
     const QList<QByteArray> lines = search.readAllStandardOutput().split('\n');
     return int(
         std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("[/"); }));
+}
+
+NotificationServer::~NotificationServer() {
+    killAndWait(m_daemon);
+    killAndWait(m_display);
+}
+
+bool NotificationServer::start(const QString& iconDir) {
+    if (!m_dir.isValid() || !m_bus.start()) return false;
+    int n = 120;
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+        ++n;
+    m_display.start(QStringLiteral("Xvfb"),
+                    {QStringLiteral(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    for (QDeadlineTimer deadline(10'000); !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n));
+         QThread::msleep(50))
+        if (deadline.hasExpired() || m_display.state() == QProcess::NotRunning) return false;
+    // A rule on the desktop-entry hint rewrites the message, so the history shows the hint came.
+    QFile config(m_dir.filePath("dunstrc"));
+    if (!config.open(QIODevice::WriteOnly)) return false;
+    config.write("[global]\n    markup = no\n    icon_path = " + iconDir.toUtf8() +
+                 "\n[entry]\n    desktop_entry = app.tavo.Desktop\n    format = \"desktop-entry hint\"\n");
+    config.close();
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.address());
+    m_env.insert("DISPLAY", QStringLiteral(":%1").arg(n));
+    m_env.insert("HOME", m_dir.path());
+    m_daemon.setProcessEnvironment(m_env);
+    m_daemon.start(QStringLiteral("dunst"), {"-config", config.fileName()});
+    return waitForName(m_daemon, m_env, QStringLiteral("org.freedesktop.Notifications"));
+}
+
+QByteArray NotificationServer::dunstctl(const QStringList& args) const {
+    QProcess p;
+    p.setProcessEnvironment(m_env);
+    p.start(QStringLiteral("dunstctl"), args);
+    p.waitForFinished(5000);
+    return p.readAllStandardOutput();
+}
+
+QList<QVariantMap> NotificationServer::takeAll() {
+    dunstctl({"close-all"});
+    QList<QVariantMap> out;
+    const QJsonArray shown =
+        QJsonDocument::fromJson(dunstctl({"history"})).object().value("data").toArray().at(0).toArray();
+    qint64 latest = m_taken;
+    for (const QJsonValue& v : shown) { // the latest first; the history keeps them all
+        QVariantMap fields;
+        const QJsonObject n = v.toObject();
+        for (auto it = n.begin(); it != n.end(); ++it)
+            fields.insert(it.key(), it.value().toObject().value("data").toVariant());
+        const qint64 id = fields.value("id").toLongLong();
+        if (id <= m_taken) continue;
+        latest = std::max(latest, id);
+        out.prepend(fields);
+    }
+    m_taken = latest;
+    return out;
+}
+
+bool NotificationServer::clickTop() const {
+    if (dunstctl({"count", "displayed"}).trimmed() == "0") return false;
+    dunstctl({"action", "0"});
+    return true;
 }
 
 QString missingTool(std::initializer_list<const char*> tools) {

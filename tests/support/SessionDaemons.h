@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariantMap>
 #include <memory>
 
 namespace tavo::test {
@@ -39,6 +40,9 @@ public:
     // Records what reaches the null sink (its monitor) as 16 kHz s16 mono, until stopped.
     bool startRecordingOutput();
     QByteArray stopRecordingOutput();
+    // The streams of clients ("sink-inputs" playing, "source-outputs" recording), one line
+    // each as `pactl list short` gives them; a module's own streams are left out.
+    QStringList clientStreams(const QString& kind) const;
 
 private:
     bool pactl(const QStringList& args);
@@ -63,6 +67,34 @@ private:
     PrivateBus m_bus;
     QTemporaryDir m_dir;
     QProcess m_daemon;
+};
+
+// dunst, a real notification server, on a private session bus and an Xvfb display of its own.
+// Icons are looked up in `iconDir`. start() does not move this process's session bus: connect
+// to address() (PrivateBus::connect).
+class NotificationServer {
+public:
+    ~NotificationServer();
+    bool start(const QString& iconDir);
+    const PrivateBus& bus() const { return m_bus; }
+
+    // Every notification that arrived since the last call, oldest first, each as dunst keeps
+    // it (summary, body, appname, icon_path, ...; message is "desktop-entry hint" when the
+    // app's hint came). Closes them all.
+    QList<QVariantMap> takeAll();
+    // Clicks the notification on top, as the user would: the server sends ActionInvoked.
+    // False while none is shown.
+    bool clickTop() const;
+
+private:
+    QByteArray dunstctl(const QStringList& args) const;
+
+    PrivateBus m_bus;
+    QTemporaryDir m_dir;
+    QProcess m_display;
+    QProcess m_daemon;
+    QProcessEnvironment m_env;
+    qint64 m_taken = 0; // the latest id takeAll returned
 };
 
 // Why a test needs skipping when one of `tools` is not installed; empty when all are.
