@@ -24,7 +24,8 @@ QStringList records(QByteArrayView body, qsizetype chunk, qsizetype limit) {
     QStringList out;
     EventStreamReader reader([&](const QString& r) { out << r; }, limit);
     const qsizetype step = chunk > 0 ? chunk : qMax<qsizetype>(1, body.size());
-    for (qsizetype at = 0; at < body.size(); at += step) reader.feed(body.sliced(at, qMin(step, body.size() - at)));
+    for (qsizetype at = 0; at < body.size(); at += step)
+        reader.feed(body.sliced(at, qMin(step, body.size() - at)));
     reader.finish();
     return out;
 }
@@ -32,7 +33,8 @@ QStringList records(QByteArrayView body, qsizetype chunk, qsizetype limit) {
 void readerAlone(QByteArrayView body, qsizetype chunk) {
     for (const qsizetype limit : {qsizetype(4 * 1024 * 1024), qsizetype(24)}) {
         const QStringList whole = records(body, 0, limit);
-        for (const QString& r : whole) TAVO_FUZZ_REQUIRE(!r.isEmpty() && r.size() <= limit);
+        for (const QString& r : whole)
+            TAVO_FUZZ_REQUIRE(!r.isEmpty() && r.size() <= limit);
         TAVO_FUZZ_REQUIRE(records(body, qMax<qsizetype>(chunk, 1), limit) == whole);
     }
 }
@@ -46,14 +48,16 @@ void chatTurn(const QByteArray& body, qsizetype chunk, bool refused) {
     TAVO_FUZZ_REQUIRE(kit.network.requests == before + 1);
     // One piece per turn of the loop; a few more turns for the end of the reply.
     const qsizetype turns = (chunk > 0 ? body.size() / chunk : 1) + 8;
-    for (qsizetype i = 0; i < turns && store->chatBusy(); ++i) fuzz::drainEvents();
+    for (qsizetype i = 0; i < turns && store->chatBusy(); ++i)
+        fuzz::drainEvents();
     TAVO_FUZZ_REQUIRE(!store->chatBusy());
     TAVO_FUZZ_REQUIRE(!store->chatTyping());
     TAVO_FUZZ_REQUIRE(!store->chatLiveStatus());
     const QList<ChatMessage>& messages = store->chatMessages();
     TAVO_FUZZ_REQUIRE(messages.size() >= 2);
     TAVO_FUZZ_REQUIRE(messages.first().role == ChatMessage::Role::User && messages.first().content == "hi");
-    for (qsizetype i = 1; i < messages.size(); ++i) TAVO_FUZZ_REQUIRE(messages.at(i).role == ChatMessage::Role::Assistant);
+    for (qsizetype i = 1; i < messages.size(); ++i)
+        TAVO_FUZZ_REQUIRE(messages.at(i).role == ChatMessage::Role::Assistant);
     if (refused) TAVO_FUZZ_REQUIRE(messages.size() == 2 && messages.last().err);
     TAVO_FUZZ_REQUIRE(store->currentThreadID() >= 0);
     store.reset();

@@ -23,7 +23,9 @@ namespace {
 const QDateTime now(QDate(2026, 1, 5), QTime(9, 0), QTimeZone::utc());
 
 template <class T>
-concept Comparable = requires(const T& a) { a == a; };
+concept Comparable = requires(const T& a) {
+    a == a;
+};
 
 void use(const Device& d) {
     (void)offlineDiag(d, QLocale::c(), QTimeZone::utc());
@@ -38,17 +40,15 @@ void use(const ActivityEntry& e) {
     (void)activity::sheetLine(e, {box}, box.id);
     (void)activity::actor(e);
     (void)activity::sheetDot(e);
-    (void)activity::relativeWhen(e.when, now);
+    (void)activity::sheetAgo(e.when, now);
     (void)activity::historyLine(e, box);
-    (void)activity::relTime(e.when, now);
+    (void)activity::historyAgo(e.when, now);
     (void)activity::secondsAgo(e.when, now);
 }
 
-template <class T>
-void use(const T&) {}
+template <class T> void use(const T&) {}
 
-template <class T>
-void decode(const QByteArray& body) {
+template <class T> void decode(const QByteArray& body) {
     const Result<T> first = json::decode<T>(body);
     if (!first) {
         TAVO_FUZZ_REQUIRE(!first.failure().description().isEmpty());
@@ -73,22 +73,54 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const QByteArray body(reinterpret_cast<const char*>(data) + 1, qsizetype(size) - 1);
     switch (data[0] % 16) {
-    case 0: decode<Device>(body); break;
-    case 1: decode<DeviceList>(body); break;
-    case 2: decode<Member>(body); break;
-    case 3: decode<MemberList>(body); break;
-    case 4: decode<ActivityEntry>(body); break;
-    case 5: decode<ActivityLog>(body); break;
-    case 6: decode<ChatThreadDetail>(body); break;
-    case 7: decode<ChatThreadList>(body); break;
-    case 8: decode<Skill>(body); break;
-    case 9: decode<SkillsListResponse>(body); break;
-    case 10: decode<CloudStatus>(body); break;
-    case 11: decode<BoxIdentity>(body); break;
-    case 12: decode<InviteResult>(body); break;
-    case 13: decode<SkillsConnectResponse>(body); break;
-    case 14: decode<ChatThreadRow>(body); break;
-    case 15: decode<ChatThreadMessage>(body); break;
+    case 0:
+        decode<Device>(body);
+        break;
+    case 1:
+        decode<DeviceList>(body);
+        break;
+    case 2:
+        decode<Member>(body);
+        break;
+    case 3:
+        decode<MemberList>(body);
+        break;
+    case 4:
+        decode<ActivityEntry>(body);
+        break;
+    case 5:
+        decode<ActivityLog>(body);
+        break;
+    case 6:
+        decode<ChatThreadDetail>(body);
+        break;
+    case 7:
+        decode<ChatThreadList>(body);
+        break;
+    case 8:
+        decode<Skill>(body);
+        break;
+    case 9:
+        decode<SkillsListResponse>(body);
+        break;
+    case 10:
+        decode<CloudStatus>(body);
+        break;
+    case 11:
+        decode<BoxIdentity>(body);
+        break;
+    case 12:
+        decode<InviteResult>(body);
+        break;
+    case 13:
+        decode<SkillsConnectResponse>(body);
+        break;
+    case 14:
+        decode<ChatThreadRow>(body);
+        break;
+    case 15:
+        decode<ChatThreadMessage>(body);
+        break;
     }
     return 0;
 }

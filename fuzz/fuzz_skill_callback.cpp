@@ -14,7 +14,8 @@ using namespace tavo;
 namespace {
 
 QCoro::Task<> signIn(SkillsAuth& auth, std::optional<SkillsAuth::Outcome>& outcome) {
-    outcome = co_await auth.run(QUrl(QStringLiteral("https://127.0.0.1:9/authorize")), QStringLiteral("tavo"));
+    outcome =
+        co_await auth.run(QUrl(QStringLiteral("https://127.0.0.1:9/authorize")), QStringLiteral("tavo"));
 }
 
 } // namespace
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         TAVO_FUZZ_REQUIRE(auth.waiting() == !taken);
         if (!taken) auth.cancel();
-        for (int i = 0; i < 8 && !outcome; ++i) fuzz::drainEvents();
+        for (int i = 0; i < 8 && !outcome; ++i)
+            fuzz::drainEvents();
         TAVO_FUZZ_REQUIRE(outcome.has_value() && !auth.waiting());
         if (!taken) {
             TAVO_FUZZ_REQUIRE(std::holds_alternative<SkillsAuth::UserCancelled>(*outcome));
@@ -51,8 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             TAVO_FUZZ_REQUIRE(link && link->scheme().compare("tavo", Qt::CaseInsensitive) == 0);
             if (handed) TAVO_FUZZ_REQUIRE(*link == *handed);
             const SkillCallback callback = readSkillCallback(*link);
-            if (callback.ok) TAVO_FUZZ_REQUIRE(callback.toast == QStringLiteral("Swiggy connected — try ordering in chat."));
-            else TAVO_FUZZ_REQUIRE(callback.toast.startsWith(QStringLiteral("Swiggy connect failed")));
+            if (callback.ok)
+                TAVO_FUZZ_REQUIRE(callback.toast ==
+                                  QStringLiteral("Swiggy connected — try ordering in chat."));
+            else
+                TAVO_FUZZ_REQUIRE(callback.toast.startsWith(QStringLiteral("Swiggy connect failed")));
         }
         // A link with no sign-in waiting is never taken.
         TAVO_FUZZ_REQUIRE(!auth.deliver(QUrl::fromEncoded(rest, QUrl::TolerantMode)));

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int requests = kit.network.requests;
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     for (const QByteArray& line : input.split('\n')) {
-        const QString text = line.startsWith('\x01') ? json::utf8OrEmpty(line.mid(1)) : QString::fromUtf8(line);
+        const QString text =
+            line.startsWith('\x01') ? json::utf8OrEmpty(line.mid(1)) : QString::fromUtf8(line);
         const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
         if (!doc.isObject()) continue;
         store->handleWS(doc.object());

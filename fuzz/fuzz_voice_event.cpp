@@ -33,7 +33,8 @@ public:
     explicit SilentOutput(qsizetype& scheduled) : m_scheduled(scheduled) {}
     std::optional<QString> attach(const QAudioFormat&) override { return std::nullopt; }
     void schedule(std::vector<float> samples, std::function<void()> playedBack) override {
-        for (const float s : samples) TAVO_FUZZ_REQUIRE(std::isfinite(s) && s >= -1.0f && s <= 1.0f);
+        for (const float s : samples)
+            TAVO_FUZZ_REQUIRE(std::isfinite(s) && s >= -1.0f && s <= 1.0f);
         m_scheduled += qsizetype(samples.size());
         if (playedBack) playedBack();
     }

@@ -3,10 +3,13 @@
 // parsing and the voice capture conversion. No network: the store has a manual clock and no
 // session, and its socket handler is called directly.
 
+#include "chat/ChatSpeaker.h"
 #include "chat/EventStream.h"
 #include "cloud/Json.h"
 #include "core/TavoStore.h"
 #include "devices/Device.h"
+#include "music/MusicPlayer.h"
+#include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/SettingsPreferences.h"
 #include "support/ManualClock.h"
 #include "voice/AudioConvert.h"
@@ -72,10 +75,13 @@ struct BenchStore {
     QNetworkAccessManager network;
     test::ManualClock clock;
     SkillsAuth noBrowser{[](const QUrl&) { return false; }};
+    ChatSpeaker speaker;
+    MusicPlayer music;
+    SecretServiceKeychain keychain;
     TavoStore store{
         StoreServices{&network, &prefs, &clock,
                       CloudConfig{QStringLiteral("127.0.0.1:9"), false, QStringLiteral("127.0.0.1"), 9},
-                      nullptr, nullptr, &noBrowser}};
+                      &speaker, &music, &noBrowser, &keychain}};
 };
 
 // What the socket reader does with a text frame before the handler: UTF-8, then JSON.

@@ -13,8 +13,11 @@
 
 #include "cloud/Endpoints.h"
 #include "core/TavoStore.h"
-#include "platform/linux/RealClock.h"
-#include "platform/linux/SettingsPreferences.h"
+#include "platform/linux/XdgAutostart.h"
+#include "shell/DesktopNotifier.h"
+#include "shell/DesktopServices.h"
+#include "shell/LoginItem.h"
+#include "ui/App.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,6 +29,7 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebSocket>
 #include <QtQml/QQmlExtensionPlugin>
@@ -117,15 +121,17 @@ int main(int argc, char* argv[]) {
         qEnvironmentVariableIsSet("TAVO_BENCH_RUNS") ? qEnvironmentVariableIntValue("TAVO_BENCH_RUNS") : 100;
 
     // Wired as tavo's main wires them.
-    QNetworkAccessManager network;
-    SettingsPreferences preferences;
-    RealClock clock;
+    DesktopServices services;
     const CloudConfig config = CloudConfig::fromEnvironment();
-    TavoStore store({&network, &preferences, &clock, config});
+    TavoStore store(services.forStore());
     if (store.sessionToken().isEmpty())
         return fail("no session: run tavoctl login first (same XDG_CONFIG_HOME)");
+    QTemporaryDir autostartDir;
+    XdgAutostart autostart(QCoreApplication::applicationFilePath(), autostartDir.filePath("tavo.desktop"));
+    LoginItem loginItem(autostart);
+    DesktopNotifier notifier(store, services.preferences, QDBusConnection::sessionBus(), [] { return true; });
+    const App screens(store, loginItem, notifier);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
-    qmlRegisterSingletonInstance("Tavo", 1, 0, "Store", &store);
     QQmlApplicationEngine engine;
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tavo/Main.qml")));
     auto* window =

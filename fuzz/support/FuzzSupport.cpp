@@ -51,13 +51,15 @@ public:
     void serve(const QByteArray& body, qsizetype chunk, int status) {
         setAttribute(QNetworkRequest::HttpStatusCodeAttribute, status);
         const qsizetype step = chunk > 0 ? chunk : qMax<qsizetype>(1, body.size());
-        for (qsizetype at = 0; at < body.size(); at += step) m_pieces.append(body.mid(at, step));
+        for (qsizetype at = 0; at < body.size(); at += step)
+            m_pieces.append(body.mid(at, step));
         deliver(false);
     }
     void refuse() {
         setError(ConnectionRefusedError, QStringLiteral("Connection refused"));
         setFinished(true);
-        QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit finished(); }, Qt::QueuedConnection);
     }
 
     void abort() override {
@@ -87,8 +89,11 @@ private:
     void deliver(bool signal) {
         if (!m_pieces.isEmpty()) m_buffer += m_pieces.takeFirst();
         const bool last = m_pieces.isEmpty();
-        if (last) setFinished(true);
-        else QMetaObject::invokeMethod(this, [this] { deliver(true); }, Qt::QueuedConnection);
+        if (last)
+            setFinished(true);
+        else
+            QMetaObject::invokeMethod(
+                this, [this] { deliver(true); }, Qt::QueuedConnection);
         if (!signal) return;
         QPointer<ScriptedReply> self(this);
         emit readyRead();
@@ -155,8 +160,10 @@ void OfflineNetwork::script(QByteArray body, qsizetype chunk, int status) {
 QNetworkReply* OfflineNetwork::createRequest(Operation op, const QNetworkRequest& request, QIODevice*) {
     ++requests;
     auto* reply = new ScriptedReply(op, request, this);
-    if (auto next = std::exchange(m_next, std::nullopt)) reply->serve(next->body, next->chunk, next->status);
-    else reply->refuse();
+    if (auto next = std::exchange(m_next, std::nullopt))
+        reply->serve(next->body, next->chunk, next->status);
+    else
+        reply->refuse();
     return reply;
 }
 
@@ -166,8 +173,8 @@ OfflineNetwork& network() {
 }
 
 StoreKit::StoreKit()
-    : network(fuzz::network()),
-      speaker(std::make_unique<test::RecordingSpeechEngine>(std::make_shared<test::RecordingSpeechEngine::Log>())) {}
+    : network(fuzz::network()), speaker(std::make_unique<test::RecordingSpeechEngine>(
+                                    std::make_shared<test::RecordingSpeechEngine::Log>())) {}
 
 std::unique_ptr<TavoStore> StoreKit::make(bool withToken) {
     if (withToken) prefs.setValue(PrefKey::session, QStringLiteral("fuzz-token"));

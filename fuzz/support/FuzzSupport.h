@@ -35,9 +35,9 @@ void drainEvents();
     std::fprintf(stderr, "fuzz: %s\n", what);
     std::abort();
 }
-#define TAVO_FUZZ_REQUIRE(cond)                                                                    \
-    do {                                                                                           \
-        if (!(cond)) ::tavo::fuzz::violated("requirement failed: " #cond);                        \
+#define TAVO_FUZZ_REQUIRE(cond)                                                                              \
+    do {                                                                                                     \
+        if (!(cond)) ::tavo::fuzz::violated("requirement failed: " #cond);                                   \
     } while (0)
 
 class MemoryPreferences final : public Preferences {

@@ -11,22 +11,19 @@ ChatSpeaker::ChatSpeaker(std::unique_ptr<SpeechEngine> engine)
 
 ChatSpeaker::~ChatSpeaker() = default;
 
-ChatSpeaker& ChatSpeaker::shared() {
-    static ChatSpeaker speaker;
-    return speaker;
-}
-
 int ChatSpeaker::perceivedLength(const QString& text) {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
     int count = 0;
-    while (finder.toNextBoundary() != -1) ++count;
+    while (finder.toNextBoundary() != -1)
+        ++count;
     return count;
 }
 
 void ChatSpeaker::speak(const QString& text) {
     if (text.isEmpty() || perceivedLength(text) > maxLength) return;
     if (m_engine->isSpeaking()) m_engine->stop();
-    m_engine->speak({text, 1.05, 1.0, 0.95, {QStringLiteral("en-US"), QStringLiteral("en-GB"), QStringLiteral("en-IN")}});
+    m_engine->speak(
+        {text, 1.05, 1.0, 0.95, {QStringLiteral("en-US"), QStringLiteral("en-GB"), QStringLiteral("en-IN")}});
 }
 
 bool ChatSpeaker::isSpeaking() const {

@@ -15,7 +15,6 @@ public:
 
     explicit ChatSpeaker(std::unique_ptr<SpeechEngine> engine = {}); // empty: the desktop's
     virtual ~ChatSpeaker();
-    static ChatSpeaker& shared();
 
     // Returns at once; speech goes on in the background.
     virtual void speak(const QString& text);

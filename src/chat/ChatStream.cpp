@@ -5,6 +5,7 @@
 #include "chat/ChatStatus.h"
 #include "chat/EventStream.h"
 #include "cloud/Endpoints.h"
+#include "core/Logging.h"
 #include "core/TavoStore.h"
 #include "music/MusicPlayer.h"
 #include "platform/Preferences.h"
@@ -14,8 +15,6 @@
 #include <QLoggingCategory>
 #include <QNetworkReply>
 #include <memory>
-
-Q_LOGGING_CATEGORY(lcChat, "tavo.chat")
 
 namespace tavo {
 
@@ -61,11 +60,11 @@ QCoro::Task<> nextActivity(QNetworkReply* reply) {
 } // namespace
 
 ChatSpeaker& TavoStore::speaker() const {
-    return m_services.speaker ? *m_services.speaker : ChatSpeaker::shared();
+    return *m_services.speaker;
 }
 
 MusicPlayer& TavoStore::musicPlayer() const {
-    return m_services.music ? *m_services.music : MusicPlayer::shared();
+    return *m_services.music;
 }
 
 void TavoStore::sendChat(const QString& text, const QString& context) {

@@ -51,7 +51,8 @@ public:
     static constexpr qint64 maxReplyBytes = 16 * 1024 * 1024;
 
     template <class T>
-    QCoro::Task<Result<T>> send(QString method, QString path, std::optional<QByteArray> body = std::nullopt) const {
+    QCoro::Task<Result<T>> send(QString method, QString path,
+                                std::optional<QByteArray> body = std::nullopt) const {
         Result<QByteArray> raw = co_await sendRaw(std::move(method), std::move(path), std::move(body));
         if (!raw) co_return raw.failure();
         co_return json::decode<T>(raw.value());

@@ -1,8 +1,10 @@
 // The device socket: open, read, reopen, send, tear down. `conn` follows it.
 
 #include "cloud/Endpoints.h"
+#include "cloud/Json.h"
 #include "cloud/SocketInbox.h"
 #include "cloud/Tls.h"
+#include "core/Logging.h"
 #include "core/TavoStore.h"
 #include "platform/Preferences.h"
 
@@ -11,8 +13,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
-
-Q_LOGGING_CATEGORY(lcCloud, "tavo.cloud")
 
 namespace tavo {
 
@@ -38,8 +38,9 @@ void TavoStore::connectWS() {
     teardownWSTask();
     setConn(ConnStatus::Connecting);
 
-    const QString address = m_services.config.socketBase(m_services.preferences->boolean(PrefKey::useLocalServer)) +
-                            Endpoints::clientSocket() + QStringLiteral("?token=") + m_sessionToken;
+    const QString address =
+        m_services.config.socketBase(m_services.preferences->boolean(PrefKey::useLocalServer)) +
+        Endpoints::clientSocket() + QStringLiteral("?token=") + m_sessionToken;
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()) return; // stays "connecting"; nothing to read
 
@@ -51,7 +52,8 @@ void TavoStore::connectWS() {
         // The TCP socket is QWebSocket's child; without one (another transport) nothing changes.
         if (auto* tcp = ws->findChild<QTcpSocket*>())
             tcp->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, receiveBufferBytes);
-        for (const QString& text : std::exchange(m_pendingSends, {})) ws->sendTextMessage(text);
+        for (const QString& text : std::exchange(m_pendingSends, {}))
+            ws->sendTextMessage(text);
     });
     m_ws = ws;
     CancelToken reader;
@@ -77,8 +79,9 @@ QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken can
         if (!self || cancel.isCancelled()) co_return;
         if (!frame) break;
 
-        const QString text = std::holds_alternative<QString>(*frame) ? std::get<QString>(*frame)
-                                                                     : json::utf8OrEmpty(std::get<QByteArray>(*frame));
+        const QString text = std::holds_alternative<QString>(*frame)
+                                 ? std::get<QString>(*frame)
+                                 : json::utf8OrEmpty(std::get<QByteArray>(*frame));
         const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
         if (!doc.isObject()) continue;
         if (m_conn != ConnStatus::Connected) {
@@ -114,11 +117,12 @@ void TavoStore::reconnectIfStale() {
 
 void TavoStore::wsSend(const QJsonObject& message) {
     if (!m_ws) return;
-    const QString text = QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+    const QString text = QString::fromUtf8(json::compact(message));
     switch (m_ws->state()) {
     case QAbstractSocket::ConnectedState:
         if (m_ws->sendTextMessage(text) != text.toUtf8().size()) {
-            showToast(m_ws->errorString().isEmpty() ? QStringLiteral("Couldn't send to the cloud.") : m_ws->errorString(),
+            showToast(m_ws->errorString().isEmpty() ? QStringLiteral("Couldn't send to the cloud.")
+                                                    : m_ws->errorString(),
                       true);
             return;
         }

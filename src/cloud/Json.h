@@ -23,15 +23,13 @@ namespace tavo::json {
 // (which Qt keeps as doubles) and non-numbers. 2, 2.0 and 1e2 are all integers.
 std::optional<qint64> exactInteger(const QJsonValue& v);
 
-template <class T, class = void>
-struct Codec; // specialised below; records use the generic one at the end
+template <class T, class = void> struct Codec; // specialised below; records use the generic one at the end
 
 class Reader {
 public:
     explicit Reader(QJsonObject obj) : m_obj(std::move(obj)) {}
 
-    template <class T>
-    T required(const char* key) {
+    template <class T> T required(const char* key) {
         if (!m_error.isEmpty()) return T{};
         const auto it = m_obj.constFind(QLatin1StringView(key));
         if (it == m_obj.constEnd()) {
@@ -41,8 +39,7 @@ public:
         return decodeField<T>(key, *it).value_or(T{});
     }
 
-    template <class T>
-    std::optional<T> optional(const char* key) {
+    template <class T> std::optional<T> optional(const char* key) {
         if (!m_error.isEmpty()) return std::nullopt;
         const auto it = m_obj.constFind(QLatin1StringView(key));
         if (it == m_obj.constEnd() || it->isNull()) return std::nullopt;
@@ -58,8 +55,7 @@ public:
     }
 
 private:
-    template <class T>
-    std::optional<T> decodeField(const char* key, const QJsonValue& v) {
+    template <class T> std::optional<T> decodeField(const char* key, const QJsonValue& v) {
         QString why;
         auto out = Codec<T>::decode(v, why);
         if (!out) fail(key, why);
@@ -70,8 +66,7 @@ private:
     QString m_error;
 };
 
-template <>
-struct Codec<QString> {
+template <> struct Codec<QString> {
     static std::optional<QString> decode(const QJsonValue& v, QString& why) {
         if (v.isString()) return v.toString();
         why = QStringLiteral("is not a string");
@@ -80,8 +75,7 @@ struct Codec<QString> {
     static QJsonValue encode(const QString& s) { return s; }
 };
 
-template <>
-struct Codec<bool> {
+template <> struct Codec<bool> {
     static std::optional<bool> decode(const QJsonValue& v, QString& why) {
         if (v.isBool()) return v.toBool();
         why = QStringLiteral("is not a boolean");
@@ -90,8 +84,7 @@ struct Codec<bool> {
     static QJsonValue encode(bool b) { return b; }
 };
 
-template <>
-struct Codec<qint64> {
+template <> struct Codec<qint64> {
     static std::optional<qint64> decode(const QJsonValue& v, QString& why) {
         if (auto i = exactInteger(v)) return i;
         why = QStringLiteral("is not a 64-bit integer");
@@ -100,10 +93,10 @@ struct Codec<qint64> {
     static QJsonValue encode(qint64 i) { return i; }
 };
 
-template <>
-struct Codec<int> {
+template <> struct Codec<int> {
     static std::optional<int> decode(const QJsonValue& v, QString& why) {
-        if (auto i = exactInteger(v); i && *i >= std::numeric_limits<int>::min() && *i <= std::numeric_limits<int>::max())
+        if (auto i = exactInteger(v);
+            i && *i >= std::numeric_limits<int>::min() && *i <= std::numeric_limits<int>::max())
             return int(*i);
         why = QStringLiteral("is not an integer");
         return std::nullopt;
@@ -111,8 +104,7 @@ struct Codec<int> {
     static QJsonValue encode(int i) { return i; }
 };
 
-template <class T>
-struct Codec<QList<T>> {
+template <class T> struct Codec<QList<T>> {
     static std::optional<QList<T>> decode(const QJsonValue& v, QString& why) {
         if (!v.isArray()) {
             why = QStringLiteral("is not a list");
@@ -134,13 +126,13 @@ struct Codec<QList<T>> {
     }
     static QJsonValue encode(const QList<T>& list) {
         QJsonArray array;
-        for (const T& item : list) array.append(Codec<T>::encode(item));
+        for (const T& item : list)
+            array.append(Codec<T>::encode(item));
         return array;
     }
 };
 
-template <class T>
-struct Codec<QMap<QString, T>> {
+template <class T> struct Codec<QMap<QString, T>> {
     static std::optional<QMap<QString, T>> decode(const QJsonValue& v, QString& why) {
         if (!v.isObject()) {
             why = QStringLiteral("is not an object");
@@ -161,14 +153,14 @@ struct Codec<QMap<QString, T>> {
     }
     static QJsonValue encode(const QMap<QString, T>& map) {
         QJsonObject obj;
-        for (auto it = map.constBegin(); it != map.constEnd(); ++it) obj.insert(it.key(), Codec<T>::encode(it.value()));
+        for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+            obj.insert(it.key(), Codec<T>::encode(it.value()));
         return obj;
     }
 };
 
 // Records: anything with a static fromJson(Reader&).
-template <class T>
-struct Codec<T, std::void_t<decltype(T::fromJson(std::declval<Reader&>()))>> {
+template <class T> struct Codec<T, std::void_t<decltype(T::fromJson(std::declval<Reader&>()))>> {
     static std::optional<T> decode(const QJsonValue& v, QString& why) {
         if (!v.isObject()) {
             why = QStringLiteral("is not an object");
@@ -186,18 +178,17 @@ struct Codec<T, std::void_t<decltype(T::fromJson(std::declval<Reader&>()))>> {
 };
 
 // Writes an optional field: absent stays absent.
-template <class T>
-void putOptional(QJsonObject& obj, const char* key, const std::optional<T>& value) {
+template <class T> void putOptional(QJsonObject& obj, const char* key, const std::optional<T>& value) {
     if (value) obj.insert(QLatin1StringView(key), Codec<T>::encode(*value));
 }
 
 // Decodes a whole reply body as T.
-template <class T>
-Result<T> decode(const QByteArray& bytes) {
+template <class T> Result<T> decode(const QByteArray& bytes) {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
-        return Failure::decode(QStringLiteral("The reply couldn't be read: it isn't valid JSON (%1).").arg(error.errorString()));
+        return Failure::decode(
+            QStringLiteral("The reply couldn't be read: it isn't valid JSON (%1).").arg(error.errorString()));
     const QJsonValue root = doc.isObject() ? QJsonValue(doc.object()) : QJsonValue(doc.array());
     QString why;
     auto out = Codec<T>::decode(root, why);
@@ -206,8 +197,7 @@ Result<T> decode(const QByteArray& bytes) {
 }
 
 // Decodes one JSON value as T, for socket messages that embed records.
-template <class T>
-std::optional<T> decodeValue(const QJsonValue& v) {
+template <class T> std::optional<T> decodeValue(const QJsonValue& v) {
     QString why;
     return Codec<T>::decode(v, why);
 }

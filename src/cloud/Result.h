@@ -37,8 +37,7 @@ struct Failure {
 QString apiErrorText(int status, const QString& body);
 
 // A value or the failure that prevented it.
-template <class T>
-class Result {
+template <class T> class Result {
 public:
     // Default: a failure, so a result that was never filled in can never read as success.
     Result() : m_v(Failure::transport(QStringLiteral("The request did not finish."))) {}

@@ -47,7 +47,8 @@ void closeAndDispose(QWebSocket* ws) {
     // A socket still opening, or whose connection has just dropped, has no handshake to finish;
     // a close frame would be written to a TCP socket that is not connected (and Qt warns).
     const auto* tcp = ws->findChild<QAbstractSocket*>();
-    if (ws->state() != QAbstractSocket::ConnectedState || !tcp || tcp->state() != QAbstractSocket::ConnectedState) {
+    if (ws->state() != QAbstractSocket::ConnectedState || !tcp ||
+        tcp->state() != QAbstractSocket::ConnectedState) {
         ws->abort();
         ws->deleteLater();
         return;

@@ -36,6 +36,21 @@ std::optional<QMap<QString, QString>> readNames(const QJsonValue& v) {
 
 } // namespace
 
+void TavoStore::noticeSwitches(const Device& before, const Device& after) {
+    const QList<bool> was = before.effectiveStates(), now = after.effectiveStates();
+    if (!before.states || was.size() != now.size()) return; // nothing known to compare with
+    DeviceNotice notice{DeviceNotice::Kind::RelaySwitched, after.id, after.name};
+    for (int ch = 1; ch <= now.size(); ++ch) {
+        if (was[ch - 1] == now[ch - 1]) continue;
+        notice.relay = after.relayName(ch);
+        notice.on = now[ch - 1];
+        ++notice.switched;
+    }
+    if (notice.switched == 0) return;
+    if (notice.switched > 1) notice.relay.clear();
+    emit deviceNotice(notice);
+}
+
 Device* TavoStore::findDevice(qint64 id) {
     for (Device& d : m_devices)
         if (d.id == id) return &d;
@@ -50,14 +65,21 @@ void TavoStore::handleWS(const QJsonObject& msg) {
     if (t == QLatin1String("welcome")) {
         // A missing list, a list with one bad entry, or a non-list all leave the list empty.
         setDevices(json::decodeValue<QList<Device>>(msg.value("devices")).value_or(QList<Device>()));
+        m_switching.clear();
         return;
     }
     if (t == QLatin1String("state")) {
         const QList<bool> states = readStates(msg.value("states"));
         if (Device* d = findDevice(readID(msg))) {
+            const Device before = *d;
             d->states = states;
             d->online = true;
+            // The first push after our own command is its answer; any other change is someone else's.
+            const bool ours = m_switching.removeOne(d->id);
+            const Device after = *d;
             emit devicesChanged();
+            if (!before.online) emit deviceNotice({DeviceNotice::Kind::CameOnline, after.id, after.name});
+            if (!ours) noticeSwitches(before, after);
         }
         return;
     }
@@ -66,6 +88,7 @@ void TavoStore::handleWS(const QJsonObject& msg) {
         if (!d) return;
         const QJsonValue onlineValue = msg.value("online");
         const bool online = onlineValue.isBool() && onlineValue.toBool();
+        const bool changed = d->online != online;
         d->online = online;
         d->offline_since = online ? std::nullopt : readString(msg, "offline_since");
         d->offline_hint = online ? std::nullopt : readString(msg, "offline_hint");
@@ -76,7 +99,10 @@ void TavoStore::handleWS(const QJsonObject& msg) {
             d->wifi_ssid.reset();
             d->wifi_rssi.reset();
         }
+        const DeviceNotice notice{online ? DeviceNotice::Kind::CameOnline : DeviceNotice::Kind::WentOffline,
+                                  d->id, d->name};
         emit devicesChanged();
+        if (changed) emit deviceNotice(notice);
         return;
     }
     if (t == QLatin1String("names")) {
@@ -84,7 +110,8 @@ void TavoStore::handleWS(const QJsonObject& msg) {
         if (!d) return;
         const auto names = readNames(msg.value("names"));
         if (!names) return;
-        for (auto it = names->constBegin(); it != names->constEnd(); ++it) d->relay_names.insert(it.key(), it.value());
+        for (auto it = names->constBegin(); it != names->constEnd(); ++it)
+            d->relay_names.insert(it.key(), it.value());
         emit devicesChanged();
         return;
     }
@@ -93,20 +120,27 @@ void TavoStore::handleWS(const QJsonObject& msg) {
         if (!value.isObject()) return;
         const std::optional<Device> device = json::decodeValue<Device>(value);
         if (!device) return;
+        const bool known = findDevice(device->id) != nullptr; // a change of access, not a new box
         QList<Device> list = m_devices;
         list.removeIf([&](const Device& d) { return d.id == device->id; });
         list.append(*device);
         setDevices(list);
         showToast(QStringLiteral("You've been added to ") + device->name, false);
+        if (!known) emit deviceNotice({DeviceNotice::Kind::Added, device->id, device->name});
         return;
     }
     if (t == QLatin1String("device_removed")) {
         const qint64 id = readID(msg);
-        if (!findDevice(id)) return;
+        const Device* gone = findDevice(id);
+        if (!gone) return;
+        const DeviceNotice notice{DeviceNotice::Kind::Removed, id, gone->name};
         QList<Device> list = m_devices;
         list.removeIf([&](const Device& d) { return d.id == id; });
         setDevices(list);
-        if (!m_removingDevices.contains(id)) showToast(QStringLiteral("Access removed"), true);
+        if (!m_removingDevices.contains(id)) {
+            showToast(QStringLiteral("Access removed"), true);
+            emit deviceNotice(notice);
+        }
         return;
     }
     if (t == QLatin1String("error")) {

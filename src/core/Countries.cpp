@@ -134,8 +134,9 @@ const QList<Country>& all() {
 }
 
 Country defaultCountry(const QLocale& locale) {
-    const QString region =
-        locale.territory() == QLocale::AnyTerritory ? QStringLiteral("IN") : QLocale::territoryToCode(locale.territory());
+    const QString region = locale.territory() == QLocale::AnyTerritory
+                               ? QStringLiteral("IN")
+                               : QLocale::territoryToCode(locale.territory());
     for (const Country& c : all())
         if (c.iso == region) return c;
     return all().first();
@@ -152,7 +153,8 @@ QList<Country> search(const QString& query) {
     dialQuery.remove(QLatin1Char('+'));
     QList<Country> out;
     for (const Country& c : all())
-        if (c.name.toLower().contains(q) || c.iso.toLower().contains(q) || c.dial.startsWith(dialQuery)) out << c;
+        if (c.name.toLower().contains(q) || c.iso.toLower().contains(q) || c.dial.startsWith(dialQuery))
+            out << c;
     return out;
 }
 
@@ -161,8 +163,10 @@ QList<Country> search(const QString& query) {
 QString trimSpacesAndTabs(const QString& text) {
     qsizetype begin = 0, end = text.size();
     auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
-    while (begin < end && blank(text.at(begin))) ++begin;
-    while (end > begin && blank(text.at(end - 1))) --end;
+    while (begin < end && blank(text.at(begin)))
+        ++begin;
+    while (end > begin && blank(text.at(end - 1)))
+        --end;
     return text.mid(begin, end - begin);
 }
 

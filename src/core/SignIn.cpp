@@ -44,8 +44,10 @@ QCoro::Task<> TavoStore::doSendOTP() {
     QByteArray body = json::compact({{"phone", m_phone}});
     Result<EmptyOK> reply = co_await signInApi().send<EmptyOK>(post, Endpoints::authStart(), std::move(body));
     if (!self) co_return;
-    if (reply) setScreen(Screen::otp());
-    else showToast(reply.failure().description(), true);
+    if (reply)
+        setScreen(Screen::otp());
+    else
+        showToast(reply.failure().description(), true);
     setBusy(false);
 }
 

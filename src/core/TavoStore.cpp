@@ -1,6 +1,5 @@
 #include "core/TavoStore.h"
 
-#include "platform/linux/SecretServiceKeychain.h"
 #include "platform/Preferences.h"
 #include "skills/SkillsAuth.h"
 
@@ -8,16 +7,10 @@
 
 namespace tavo {
 
-TavoStore::TavoStore(StoreServices services, QObject* parent) : QObject(parent), m_services(std::move(services)) {
-    Q_ASSERT(m_services.network && m_services.preferences && m_services.clock);
-    if (!m_services.skillsAuth) {
-        m_ownSkillsAuth = std::make_unique<SkillsAuth>();
-        m_services.skillsAuth = m_ownSkillsAuth.get();
-    }
-    if (!m_services.keychain) {
-        m_ownKeychain = std::make_unique<SecretServiceKeychain>();
-        m_services.keychain = m_ownKeychain.get();
-    }
+TavoStore::TavoStore(StoreServices services, QObject* parent)
+    : QObject(parent), m_services(std::move(services)) {
+    Q_ASSERT(m_services.network && m_services.preferences && m_services.clock && m_services.speaker &&
+             m_services.music && m_services.skillsAuth && m_services.keychain);
     restoreSession();
 }
 
@@ -28,7 +21,8 @@ SkillsAuth& TavoStore::skillsAuth() const {
 TavoStore::~TavoStore() {
     teardownWSTask();
     // Last, so nothing above starts a sleep after it. Each resumes here and returns at once.
-    for (const CancelToken& sleeping : m_sleeps) sleeping.cancel();
+    for (const CancelToken& sleeping : m_sleeps)
+        sleeping.cancel();
 }
 
 QCoro::Task<bool> TavoStore::sleepWhileAlive(std::chrono::milliseconds duration) {
@@ -68,13 +62,12 @@ void TavoStore::restoreSession() {
 
     // A token without a phone number stays on sign-in with the token kept in memory.
     if (m_sessionToken.isEmpty() || m_phone.isEmpty()) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            setScreen(Screen::home());
-            if (m_services.connectOnRestore) connectWS();
-        },
-        Qt::QueuedConnection);
+    // Home from the start, so the window never builds sign-in only to replace it; the socket
+    // opens in the first event-loop turn, once whoever made the store is listening.
+    m_screen = Screen::home();
+    if (m_services.connectOnRestore)
+        QMetaObject::invokeMethod(
+            this, [this] { connectWS(); }, Qt::QueuedConnection);
 }
 
 void TavoStore::persistSession() {

@@ -5,8 +5,9 @@
 #include "cloud/Api.h"
 #include "cloud/CloudConfig.h"
 #include "core/Screen.h"
-#include "devices/Device.h"
 #include "devices/Activity.h"
+#include "devices/Device.h"
+#include "devices/DeviceNotice.h"
 #include "devices/Member.h"
 #include "music/MusicTrack.h"
 #include "platform/Clock.h"
@@ -42,10 +43,11 @@ struct StoreServices {
     Preferences* preferences = nullptr;
     Clock* clock = nullptr;
     CloudConfig config = CloudConfig::fromBuild();
-    ChatSpeaker* speaker = nullptr; // nullptr: the process's shared one
-    MusicPlayer* music = nullptr;   // nullptr: the process's shared one
-    SkillsAuth* skillsAuth = nullptr; // nullptr: one of the store's own, opening the desktop's browser
-    Keychain* keychain = nullptr;     // nullptr: the desktop's Secret Service
+    // All four required: main builds each once (none is expensive before its first use).
+    ChatSpeaker* speaker = nullptr;
+    MusicPlayer* music = nullptr;
+    SkillsAuth* skillsAuth = nullptr;
+    Keychain* keychain = nullptr;
     TavoBoxProbe::Network boxNetwork =
         TavoBoxProbe::Network::fromEnvironment(); // where the hotspot probe looks
     // A restored session opens the device socket at once (the window); tavoctl opens it only
@@ -86,7 +88,8 @@ class TavoStore : public QObject {
     Q_PROPERTY(QString provHeadline READ provHeadline NOTIFY provChanged)
     Q_PROPERTY(QString provPairCode READ provPairCode NOTIFY provPairCodeChanged)
     Q_PROPERTY(tavo::TavoStore::ConnStatus conn READ conn NOTIFY connChanged)
-    Q_PROPERTY(QString pendingInviteShareLink READ pendingInviteShareLinkText NOTIFY pendingInviteShareLinkChanged)
+    Q_PROPERTY(
+        QString pendingInviteShareLink READ pendingInviteShareLinkText NOTIFY pendingInviteShareLinkChanged)
     Q_PROPERTY(tavo::SkillsAuth* skillsAuth READ skillsAuthObject CONSTANT)
 
 public:
@@ -161,6 +164,7 @@ public:
     Q_INVOKABLE void reconnectIfStale();
     void wsSend(const QJsonObject& message);
     void handleWS(const QJsonObject& message);
+    void noticeSwitches(const Device& before, const Device& after); // someone else's relay switches
     bool readerRunning() const { return m_wsTask.has_value(); }
     // Why the last device socket could not be opened securely (the cloud's certificate was
     // refused, or no TLS answered); "" for any other end. Trying again every 3 s won't mend it.
@@ -170,6 +174,8 @@ public:
     QCoro::Task<> refetchDevices();
     Q_INVOKABLE void setRelay(qint64 deviceID, int ch, bool on);
     Q_INVOKABLE void allRelays(qint64 deviceID, bool on);
+    // The home screen on this box, when signed in.
+    void revealDevice(qint64 deviceID);
 
     // Device management (devices/DeviceManagement.cpp)
     Q_INVOKABLE void renameDevice(qint64 deviceID, const QString& name);
@@ -181,7 +187,8 @@ public:
     Q_INVOKABLE void loadMembers(qint64 deviceID);
     Q_INVOKABLE void invite(qint64 deviceID, const QString& phone, const QString& relaysCSV);
     // The members screen's form: the selected relay chips of a box with `total` relays.
-    Q_INVOKABLE void inviteWithChips(qint64 deviceID, const QString& phone, const QList<int>& selected, int total);
+    Q_INVOKABLE void inviteWithChips(qint64 deviceID, const QString& phone, const QList<int>& selected,
+                                     int total);
     Q_INVOKABLE void removeMember(qint64 deviceID, qint64 userID);
 
     // Activity (devices/Activity.cpp). Never fail: a failure is a toast and an empty list.
@@ -281,10 +288,14 @@ signals:
     void pendingInviteShareLinkChanged();
     void sessionExpired();
     void chatTurnEnded(); // a streamed turn is over, whether or not its conversation is still shown
+    // A box changed without this client asking: presence, access, or a relay someone else switched.
+    void deviceNotice(const tavo::DeviceNotice& notice);
+    // Bring this box before the user (a desktop notification was clicked). The id as text, as
+    // the screens' device model has it: QML numbers lose 64-bit ids.
+    void deviceRevealRequested(const QString& idText);
 
 protected:
-    template <class T>
-    void assign(T& field, const T& value, void (TavoStore::*changed)()) {
+    template <class T> void assign(T& field, const T& value, void (TavoStore::*changed)()) {
         if (field == value) return;
         field = value;
         emit(this->*changed)();
@@ -293,7 +304,9 @@ protected:
     void setSessionToken(const QString& t) { assign(m_sessionToken, t, &TavoStore::sessionTokenChanged); }
     void setUserID(qint64 id) { assign(m_userID, id, &TavoStore::userIDChanged); }
     void setDevices(const QList<Device>& d) { assign(m_devices, d, &TavoStore::devicesChanged); }
-    void setChatMessages(const QList<ChatMessage>& m) { assign(m_chatMessages, m, &TavoStore::chatMessagesChanged); }
+    void setChatMessages(const QList<ChatMessage>& m) {
+        assign(m_chatMessages, m, &TavoStore::chatMessagesChanged);
+    }
     void setCurrentThreadID(qint64 id) { assign(m_currentThreadID, id, &TavoStore::currentThreadIDChanged); }
     void setToast(const std::optional<QString>& t) { assign(m_toast, t, &TavoStore::toastChanged); }
     void setToastIsError(bool e) { assign(m_toastIsError, e, &TavoStore::toastIsErrorChanged); }
@@ -318,11 +331,17 @@ protected:
     void setConn(ConnStatus c) { assign(m_conn, c, &TavoStore::connChanged); }
     void setChatBusy(bool b) { assign(m_chatBusy, b, &TavoStore::chatBusyChanged); }
     void setChatTyping(bool b) { assign(m_chatTyping, b, &TavoStore::chatTypingChanged); }
-    void setChatLiveStatus(const std::optional<QString>& s) { assign(m_chatLiveStatus, s, &TavoStore::chatLiveStatusChanged); }
+    void setChatLiveStatus(const std::optional<QString>& s) {
+        assign(m_chatLiveStatus, s, &TavoStore::chatLiveStatusChanged);
+    }
     void setMusic(const std::optional<TavoMusicTrack>& t) { assign(m_music, t, &TavoStore::musicChanged); }
     void setMusicPlaying(bool p) { assign(m_musicPlaying, p, &TavoStore::musicPlayingChanged); }
-    void setChatThreads(const QList<ChatThreadRow>& t) { assign(m_chatThreads, t, &TavoStore::chatThreadsChanged); }
-    void setChatThreadsLoading(bool b) { assign(m_chatThreadsLoading, b, &TavoStore::chatThreadsLoadingChanged); }
+    void setChatThreads(const QList<ChatThreadRow>& t) {
+        assign(m_chatThreads, t, &TavoStore::chatThreadsChanged);
+    }
+    void setChatThreadsLoading(bool b) {
+        assign(m_chatThreadsLoading, b, &TavoStore::chatThreadsLoadingChanged);
+    }
 
 private:
     void restoreSession();
@@ -354,7 +373,8 @@ private:
     // Puts `messages` of thread `threadID` (0: none yet) on screen as a new conversation; a
     // turn still streaming into the one before is detached from it.
     void showConversation(const QList<ChatMessage>& messages, qint64 threadID);
-    QByteArray chatRequestBody(const QString& message, const QJsonArray& history, const QString& context) const;
+    QByteArray chatRequestBody(const QString& message, const QJsonArray& history,
+                               const QString& context) const;
     void flushRecord(ChatTurn& turn, const QString& data);
     void appendChatMessage(const ChatMessage& m);
     void replaceChatMessage(qsizetype index, const ChatMessage& m);
@@ -400,9 +420,8 @@ private:
     QString m_socketTlsError;
     QStringList m_pendingSends; // frames sent while the socket is still opening
     std::optional<QString> m_pendingInviteShareLink;
-    QList<qint64> m_removingDevices;             // forget or leave in flight: their push is no lost access
-    std::unique_ptr<SkillsAuth> m_ownSkillsAuth; // when the services bring none
-    std::unique_ptr<Keychain> m_ownKeychain;     // likewise
+    QList<qint64> m_removingDevices; // forget or leave in flight: their push is no lost access
+    QList<qint64> m_switching;       // a set or all sent: the next state push answers it
     // One token per running sleepWhileAlive(). The destructor cancels them: a fire-and-forget
     // task suspended in the clock would otherwise never resume, and its frame never be freed.
     std::list<CancelToken> m_sleeps;

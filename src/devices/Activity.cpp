@@ -45,7 +45,7 @@ QString relayName(const ActivityEntry& e, const QList<Device>& devices, qint64 d
     if (!e.ch) return {};
     for (const Device& d : devices)
         if (d.id == deviceID) return d.relayName(*e.ch);
-    return QStringLiteral("Relay %1").arg(*e.ch);
+    return Device::defaultRelayName(*e.ch);
 }
 
 QString sheetLine(const ActivityEntry& e, const QList<Device>& devices, qint64 deviceID) {
@@ -73,7 +73,7 @@ Dot sheetDot(const ActivityEntry& e) {
     return Dot::Accent;
 }
 
-QString relativeWhen(const QString& when, const QDateTime& now) {
+QString sheetAgo(const QString& when, const QDateTime& now) {
     const std::optional<QDateTime> t = parseInternetDate(when, false);
     if (!t) return when;
     const qint64 secs = t->secsTo(now);
@@ -110,7 +110,7 @@ qint64 secondsAgo(const QString& when, const QDateTime& now) {
     return t ? t->msecsTo(now) / 1000 : 0; // integer division truncates toward zero; unreadable = now
 }
 
-QString relTime(const QString& when, const QDateTime& now) {
+QString historyAgo(const QString& when, const QDateTime& now) {
     const qint64 s = secondsAgo(when, now);
     if (s < 60) return QStringLiteral("%1s ago").arg(s);
     if (s < 3600) return QStringLiteral("%1m ago").arg(s / 60);

@@ -62,11 +62,11 @@ QString actor(const ActivityEntry& e); // "system" or the phone, then "· source
 enum class Dot { On, Dim, Accent };
 Dot sheetDot(const ActivityEntry& e);
 // The short relative phrase ("5 min. ago"); `when` unchanged unless it has whole seconds.
-QString relativeWhen(const QString& when, const QDateTime& now);
+QString sheetAgo(const QString& when, const QDateTime& now);
 
 // History tab
 QString historyLine(const ActivityEntry& e, const Device& box);
-QString relTime(const QString& when, const QDateTime& now); // "59s ago", "1m ago", …
+QString historyAgo(const QString& when, const QDateTime& now); // "59s ago", "1m ago", …
 // Whole seconds from `when` (with or without fractional seconds) to `now`; 0 when unreadable.
 qint64 secondsAgo(const QString& when, const QDateTime& now);
 // Latest first by `when` as text; equal texts keep their order.

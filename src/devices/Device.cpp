@@ -84,7 +84,11 @@ bool Device::isOn(int ch) const {
 
 QString Device::relayName(int ch) const {
     const auto it = relay_names.constFind(QString::number(ch));
-    return it != relay_names.constEnd() ? *it : QStringLiteral("Relay %1").arg(ch);
+    return it != relay_names.constEnd() ? *it : defaultRelayName(ch);
+}
+
+QString Device::defaultRelayName(int ch) {
+    return QStringLiteral("Relay %1").arg(ch);
 }
 
 bool Device::isAllowed(int ch) const {
@@ -108,8 +112,8 @@ std::optional<QString> offlineDiag(const Device& device, const QLocale& locale, 
                        "box and check the router."));
     if (device.offline_since) {
         if (auto when = parseInternetDateTime(*device.offline_since))
-            text += QStringLiteral("\nLast alive ") + locale.toString(when->toTimeZone(zone), QStringLiteral("ddd h:mm AP")) +
-                    QLatin1Char('.');
+            text += QStringLiteral("\nLast alive ") +
+                    locale.toString(when->toTimeZone(zone), QStringLiteral("ddd h:mm AP")) + QLatin1Char('.');
     }
     return text;
 }

@@ -43,6 +43,7 @@ struct Device {
     bool isOn(int ch) const;
     // The channel's own name, else "Relay N".
     QString relayName(int ch) const;
+    static QString defaultRelayName(int ch); // "Relay N"
     bool isAllowed(int ch) const;
 
     // The channel-name map as the client keeps it: only keys naming a channel ("1" to "32";
@@ -56,7 +57,9 @@ struct Device {
 // Reply of the device list.
 struct DeviceList {
     QList<Device> devices;
-    static std::optional<DeviceList> fromJson(json::Reader& r) { return DeviceList{r.required<QList<Device>>("devices")}; }
+    static std::optional<DeviceList> fromJson(json::Reader& r) {
+        return DeviceList{r.required<QList<Device>>("devices")};
+    }
     QJsonObject toJson() const { return {{"devices", json::Codec<QList<Device>>::encode(devices)}}; }
 };
 

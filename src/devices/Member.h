@@ -17,7 +17,9 @@ struct Member {
         if (!r.ok()) return std::nullopt;
         return m;
     }
-    QJsonObject toJson() const { return {{"user_id", user_id}, {"phone", phone}, {"role", role}, {"acl_mask", acl_mask}}; }
+    QJsonObject toJson() const {
+        return {{"user_id", user_id}, {"phone", phone}, {"role", role}, {"acl_mask", acl_mask}};
+    }
     friend bool operator==(const Member&, const Member&) = default;
 };
 

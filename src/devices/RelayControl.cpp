@@ -19,6 +19,7 @@ QCoro::Task<> TavoStore::refetchDevices() {
 // longer than the send, and the box should not wait for our redraw.
 void TavoStore::setRelay(qint64 deviceID, int ch, bool on) {
     wsSend({{"type", "set"}, {"device_id", deviceID}, {"ch", ch}, {"state", on}});
+    m_switching.append(deviceID);
     if (Device* d = findDevice(deviceID)) {
         QList<bool> states = d->effectiveStates();
         if (ch >= 1 && ch <= states.size()) states[ch - 1] = on;
@@ -29,10 +30,18 @@ void TavoStore::setRelay(qint64 deviceID, int ch, bool on) {
 
 void TavoStore::allRelays(qint64 deviceID, bool on) {
     wsSend({{"type", "all"}, {"device_id", deviceID}, {"state", on}});
+    m_switching.append(deviceID);
     if (Device* d = findDevice(deviceID)) {
         d->states = QList<bool>(qMax(0, d->relay_count), on);
         emit devicesChanged();
     }
+}
+
+// A box set-up in progress keeps its screen: the window comes forward and the user decides.
+void TavoStore::revealDevice(qint64 deviceID) {
+    if (m_sessionToken.isEmpty() || !findDevice(deviceID) || m_screen.kind == Screen::Kind::Add) return;
+    showHome();
+    emit deviceRevealRequested(QString::number(deviceID));
 }
 
 } // namespace tavo

@@ -24,7 +24,8 @@ QStringView trimSpacesAndTabs(QStringView s) {
 std::optional<qint64> parseDecimal(QStringView s) {
     QStringView digits = s;
     if (!digits.isEmpty() && (digits.front() == u'+' || digits.front() == u'-')) digits = digits.mid(1);
-    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+    if (digits.isEmpty() ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return std::nullopt;
     bool ok = false;
     const qint64 v = s.toLongLong(&ok, 10);
@@ -79,8 +80,10 @@ void TavoStore::invite(qint64 deviceID, const QString& phone, const QString& rel
 }
 
 // Unlike the text form, no chip selected means no relay, never "all relays".
-void TavoStore::inviteWithChips(qint64 deviceID, const QString& phone, const QList<int>& selected, int total) {
-    doInvite(deviceID, phone, selected.isEmpty() ? std::nullopt : inviteMask(relayChipsToCSV(selected, total)));
+void TavoStore::inviteWithChips(qint64 deviceID, const QString& phone, const QList<int>& selected,
+                                int total) {
+    doInvite(deviceID, phone,
+             selected.isEmpty() ? std::nullopt : inviteMask(relayChipsToCSV(selected, total)));
 }
 
 QCoro::Task<> TavoStore::doInvite(qint64 deviceID, QString phone, std::optional<qint64> mask) {
@@ -95,7 +98,8 @@ QCoro::Task<> TavoStore::doInvite(qint64 deviceID, QString phone, std::optional<
     QPointer<TavoStore> self(this);
     const QString post = QStringLiteral("POST");
     const QByteArray body = json::compact({{"phone", phone}, {"acl_mask", *mask}});
-    Result<InviteResult> reply = co_await api().send<InviteResult>(post, Endpoints::deviceInvite(deviceID), body);
+    Result<InviteResult> reply =
+        co_await api().send<InviteResult>(post, Endpoints::deviceInvite(deviceID), body);
     if (!self) co_return;
     if (!reply) {
         showToast(reply.failure().description(), true);

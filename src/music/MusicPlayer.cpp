@@ -4,6 +4,7 @@
 #include <QMediaDevices>
 
 #include "cloud/Tls.h"
+#include "core/Logging.h"
 #include "platform/linux/MprisNowPlaying.h"
 
 #include <QAudioOutput>
@@ -24,42 +25,62 @@
 namespace tavo {
 
 MusicPlayer::MusicPlayer(std::unique_ptr<NowPlayingCenter> center, Clock* clock, QObject* parent)
-    : QObject(parent), m_center(center ? std::move(center) : std::make_unique<MprisNowPlaying>()),
-      m_player(new QMediaPlayer(this)), m_output(new QAudioOutput(this)),
-      m_network(new QNetworkAccessManager(this)), m_clock(clock) {
-    m_player->setAudioOutput(m_output);
-    m_center->setCommandHandler([self = QPointer(this)](RemoteCommand c) {
+    : QObject(parent), m_center(std::move(center)), m_clock(clock) {
+    if (m_center) takeCommands();
+}
+
+MusicPlayer::MusicPlayer(Inert, QObject* parent) : QObject(parent) {}
+
+MusicPlayer::~MusicPlayer() = default;
+
+void MusicPlayer::takeCommands() const {
+    m_center->setCommandHandler([self = QPointer(const_cast<MusicPlayer*>(this))](RemoteCommand c) {
         if (self) self->remote(c);
     });
+}
+
+// The desktop hears of a player once there is music: it lists every one it is told of.
+NowPlayingCenter& MusicPlayer::nowPlaying() const {
+    if (!m_center) {
+        m_center = std::make_unique<MprisNowPlaying>();
+        takeCommands();
+    }
+    return *m_center;
+}
+
+// The media back end (GStreamer, the sound server, the device list) is slow to start and
+// large; it comes with the first track.
+QMediaPlayer& MusicPlayer::backend() {
+    if (m_player) return *m_player;
+    m_player = new QMediaPlayer(this);
+    m_output = new QAudioOutput(this);
+    m_network = new QNetworkAccessManager(this);
+    m_player->setAudioOutput(m_output);
     // The back end may report from its own threads; the work is done on ours.
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MusicPlayer::statusChanged,
             Qt::QueuedConnection);
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::statusChanged,
             Qt::QueuedConnection);
-}
-
-MusicPlayer::MusicPlayer(Inert, QObject* parent)
-    : QObject(parent), m_player(nullptr), m_output(nullptr), m_network(nullptr) {}
-
-MusicPlayer::~MusicPlayer() = default;
-
-MusicPlayer& MusicPlayer::shared() {
-    static auto* player = new MusicPlayer; // lives as long as the process
-    return *player;
+    // The bar only stops; why a stream would not play is for the log.
+    connect(m_player, &QMediaPlayer::errorOccurred, this, [](QMediaPlayer::Error, const QString& why) {
+        qCWarning(lcMusic) << "the stream does not play:" << why;
+    });
+    return *m_player;
 }
 
 // Playing means sound is coming out: a player that is still loading or buffering waits.
 bool MusicPlayer::isPlaying() const {
-    if (m_player->playbackState() != QMediaPlayer::PlayingState) return false;
+    if (!m_player || m_player->playbackState() != QMediaPlayer::PlayingState) return false;
     const QMediaPlayer::MediaStatus s = m_player->mediaStatus();
     return s == QMediaPlayer::LoadedMedia || s == QMediaPlayer::BufferedMedia;
 }
 
 bool MusicPlayer::hasItem() const {
-    return !m_player->source().isEmpty();
+    return m_player && !m_player->source().isEmpty();
 }
 
 bool MusicPlayer::hasEnded() const {
+    if (!m_player) return false;
     const QMediaPlayer::MediaStatus s = m_player->mediaStatus();
     return s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia;
 }
@@ -71,7 +92,7 @@ void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> on
     if (!url.isValid() || url.scheme().isEmpty()) return;
     m_track = track;
     setStream(url);
-    m_player->play();
+    backend().play();
     publishNowPlaying(track);
 }
 
@@ -79,16 +100,16 @@ void MusicPlayer::play() {
     // After the desktop's stop there is no item left to resume: the track starts over.
     if (!hasItem() && m_track) {
         setStream(QUrl(m_track->streamURL, QUrl::StrictMode));
-        m_player->play();
+        backend().play();
         publishNowPlaying(*m_track);
         return;
     }
-    m_player->play();
+    backend().play();
 }
 
 void MusicPlayer::toggle() {
     if (isPlaying())
-        m_player->pause();
+        backend().pause();
     else
         play();
 }
@@ -99,23 +120,28 @@ void MusicPlayer::stop() {
 }
 
 void MusicPlayer::stopPlayback() {
-    m_player->pause();
-    setStream(QUrl());
+    if (m_player) {
+        m_player->pause();
+        setStream(QUrl());
+    }
     ++m_generation;
-    m_center->set(std::nullopt);
-    m_center->setCanPlayStopped(m_track.has_value());
+    if (m_center) {
+        m_center->set(std::nullopt);
+        m_center->setCanPlayStopped(m_track.has_value());
+    }
     if (m_onPlayingChanged) m_onPlayingChanged(false);
 }
 
 // The media back end fetches a stream over TLS of its own, which knows only the system's CAs;
 // with CAs of our own added, an https stream comes through our network stack instead.
 void MusicPlayer::setStream(const QUrl& url) {
+    QMediaPlayer& player = backend();
     QPointer<QNetworkReply> previous = std::exchange(m_stream, nullptr);
     if (url.scheme() == u"https" && extraCAsTrusted()) {
         m_stream = m_network->get(QNetworkRequest(url));
-        m_player->setSourceDevice(m_stream, url);
+        player.setSourceDevice(m_stream, url);
     } else {
-        m_player->setSource(url);
+        player.setSource(url);
     }
     if (previous) { // the player has let go of it
         previous->abort();
@@ -129,7 +155,7 @@ void MusicPlayer::remote(RemoteCommand c) {
         play();
         break;
     case RemoteCommand::Pause:
-        m_player->pause();
+        backend().pause();
         break;
     case RemoteCommand::TogglePlayPause:
         toggle();
@@ -153,7 +179,7 @@ void MusicPlayer::publishNowPlaying(const TavoMusicTrack& track) {
     info.elapsedSec = 0.0;
     info.rate = 1.0;
     const quint64 generation = ++m_generation;
-    m_center->set(info);
+    nowPlaying().set(info);
 
     if (!track.thumbnailURL) return;
     const QUrl art(*track.thumbnailURL, QUrl::StrictMode);
@@ -224,11 +250,11 @@ void MusicPlayer::fetchCover(QUrl art, quint64 generation) {
         connect(watcher, &QFutureWatcher<QString>::finished, this, [this, watcher, generation] {
             watcher->deleteLater();
             const QString file = watcher->result();
-            std::optional<NowPlayingInfo> merged = m_center->current();
+            std::optional<NowPlayingInfo> merged = nowPlaying().current();
             // Stopped or replaced meanwhile: this cover belongs to nothing on show.
             if (file.isEmpty() || !merged || generation != m_generation) return;
             merged->artworkURL = QUrl::fromLocalFile(file).toString();
-            m_center->set(merged);
+            nowPlaying().set(merged);
         });
         // One file per cover URL: desktops cache artwork by its URL.
         const QString name = QString::fromLatin1(
@@ -240,25 +266,26 @@ void MusicPlayer::fetchCover(QUrl art, quint64 generation) {
 void MusicPlayer::refreshNowPlayingPlaybackInfo() {
     // Nothing published (before the first track, after a stop): nothing to refresh; an
     // empty entry would show the desktop a player without a track.
-    std::optional<NowPlayingInfo> info = m_center->current();
+    std::optional<NowPlayingInfo> info = nowPlaying().current();
     if (!info) return;
     info->rate = isPlaying() ? 1.0 : 0.0;
     if (hasItem()) {
         const double seconds = double(m_player->position()) / 1000.0;
         if (std::isfinite(seconds)) info->elapsedSec = seconds;
     }
-    m_center->set(info);
+    nowPlaying().set(info);
 }
 
 void MusicPlayer::setOutputDevice(const QByteArray& id) {
     const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
     const auto it =
         std::find_if(outputs.cbegin(), outputs.cend(), [&](const QAudioDevice& d) { return d.id() == id; });
+    backend();
     m_output->setDevice(it != outputs.cend() ? *it : QMediaDevices::defaultAudioOutput());
 }
 
 QByteArray MusicPlayer::outputDevice() const {
-    return m_output->device().id();
+    return m_output ? m_output->device().id() : QMediaDevices::defaultAudioOutput().id();
 }
 
 } // namespace tavo

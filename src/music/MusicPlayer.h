@@ -24,11 +24,11 @@ class MusicPlayer : public QObject {
     Q_OBJECT
 public:
     // `center` empty = the desktop's (MPRIS on the session bus). `clock` times cover downloads
-    // (none: real time).
+    // (none: real time). Cheap: the media back end and the desktop's player come with the
+    // first track.
     explicit MusicPlayer(std::unique_ptr<NowPlayingCenter> center = {}, Clock* clock = nullptr,
                          QObject* parent = nullptr);
     ~MusicPlayer() override;
-    static MusicPlayer& shared();
 
     // Replaces the callback, starts the track and publishes it as now playing.
     virtual void play(const TavoMusicTrack& track, std::function<void(bool)> onPlayingChanged);
@@ -52,7 +52,7 @@ public:
     void setOutputDevice(const QByteArray& id);
     QByteArray outputDevice() const;
     bool hasEnded() const; // played to its end, or the back end gave up on it
-    NowPlayingCenter& nowPlaying() const { return *m_center; }
+    NowPlayingCenter& nowPlaying() const;
 
 protected:
     // For stand-ins that override the three operations above (fuzz/): no media player, audio
@@ -70,11 +70,13 @@ private:
     void stopPlayback(); // the stop sequence; the track can be played again
     void setStream(const QUrl& url);
     void fetchCover(QUrl url, quint64 generation);
+    QMediaPlayer& backend();
+    void takeCommands() const;
 
-    std::unique_ptr<NowPlayingCenter> m_center;
-    QMediaPlayer* m_player;
-    QAudioOutput* m_output;
-    QNetworkAccessManager* m_network;
+    mutable std::unique_ptr<NowPlayingCenter> m_center; // made when first needed
+    QMediaPlayer* m_player = nullptr;                   // with m_output and m_network, see backend()
+    QAudioOutput* m_output = nullptr;
+    QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_stream; // an https stream fetched by us, see setStream
     Clock* m_clock = nullptr;
     std::function<void(bool)> m_onPlayingChanged;

@@ -54,13 +54,16 @@ public:
         if (m_state->cancelled) return;
         m_state->cancelled = true;
         auto callbacks = std::move(m_state->callbacks);
-        for (auto& cb : callbacks) cb();
+        for (auto& cb : callbacks)
+            cb();
     }
     bool isCancelled() const { return m_state->cancelled; }
     // Runs `cb` on cancel (at once when already cancelled).
     void onCancel(std::function<void()> cb) const {
-        if (m_state->cancelled) cb();
-        else m_state->callbacks.push_back(std::move(cb));
+        if (m_state->cancelled)
+            cb();
+        else
+            m_state->callbacks.push_back(std::move(cb));
     }
 
 private:

@@ -26,7 +26,8 @@ qint64 Preferences::int64(const QString& key) const {
         // JSON numbers with an integral value (2.0, 1e2) are integers; fractions and
         // values beyond the 64-bit range are not.
         const double d = v.toDouble();
-        if (!std::isfinite(d) || std::trunc(d) != d || d < -9.223372036854775808e18 || d >= 9.223372036854775808e18)
+        if (!std::isfinite(d) || std::trunc(d) != d || d < -9.223372036854775808e18 ||
+            d >= 9.223372036854775808e18)
             return 0;
         return qint64(d);
     }

@@ -13,6 +13,9 @@ inline constexpr auto phone = "tavo_phone";
 inline constexpr auto userID = "tavo_user_id";
 inline constexpr auto threadID = "tavo_thread_id";
 inline constexpr auto useLocalServer = "tavo_use_local_server";
+inline constexpr auto notifyPresence = "tavo_notify_presence"; // desktop notifications, per kind
+inline constexpr auto notifyAccess = "tavo_notify_access";
+inline constexpr auto notifyRelays = "tavo_notify_relays";
 } // namespace PrefKey
 
 // The user-defaults store. Values keep their type (a number stays a number, a string a string),

@@ -63,7 +63,7 @@ struct BoxIdentity {
 
     static std::optional<BoxIdentity> fromJson(json::Reader& r) {
         BoxIdentity b{r.optional<QString>("id"), r.optional<QString>("name"), r.optional<QString>("ip"),
-                      r.optional<QString>("ap"), r.optional<QString>("mac"), r.optional<int>("relays")};
+                      r.optional<QString>("ap"), r.optional<QString>("mac"),  r.optional<int>("relays")};
         if (!r.ok()) return std::nullopt;
         return b;
     }

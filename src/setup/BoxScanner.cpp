@@ -88,6 +88,12 @@ void BoxScanner::start() {
     m_browser->start();
 }
 
+void BoxScanner::clear() {
+    if (m_found.isEmpty()) return;
+    m_found.clear();
+    emit foundChanged();
+}
+
 void BoxScanner::stop() {
     if (m_browser) {
         disconnect(m_browser.get(), nullptr, this, nullptr);

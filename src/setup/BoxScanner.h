@@ -51,6 +51,7 @@ public:
 
     Q_INVOKABLE void start();
     Q_INVOKABLE void stop();
+    void clear(); // forgets what was found
     Q_INVOKABLE void rescan() {
         stop();
         start();

@@ -18,28 +18,44 @@ struct ProvisionStep {
     // "waitingForCloud", "havePair", "manualPair".
     QString name() const {
         switch (kind) {
-        case Kind::Idle: return QStringLiteral("idle");
-        case Kind::Searching: return QStringLiteral("searching");
-        case Kind::NeedsAP: return QStringLiteral("needsAP");
-        case Kind::OnAP: return QStringLiteral("onAP");
-        case Kind::Submitting: return QStringLiteral("submitting");
-        case Kind::WaitingForCloud: return QStringLiteral("waitingForCloud");
-        case Kind::HavePair: return QStringLiteral("havePair");
-        case Kind::ManualPair: return QStringLiteral("manualPair");
+        case Kind::Idle:
+            return QStringLiteral("idle");
+        case Kind::Searching:
+            return QStringLiteral("searching");
+        case Kind::NeedsAP:
+            return QStringLiteral("needsAP");
+        case Kind::OnAP:
+            return QStringLiteral("onAP");
+        case Kind::Submitting:
+            return QStringLiteral("submitting");
+        case Kind::WaitingForCloud:
+            return QStringLiteral("waitingForCloud");
+        case Kind::HavePair:
+            return QStringLiteral("havePair");
+        case Kind::ManualPair:
+            return QStringLiteral("manualPair");
         }
         return {};
     }
     // The main words of the add-box card for this step ("" for idle).
     QString headline() const {
         switch (kind) {
-        case Kind::Idle: return {};
-        case Kind::Searching: return QStringLiteral("Looking for a Tavo box nearby…");
+        case Kind::Idle:
+            return {};
+        case Kind::Searching:
+            return QStringLiteral("Looking for a Tavo box nearby…");
         case Kind::NeedsAP:
-            return QStringLiteral("Power the box on and look at the sticker (or the serial monitor on first flash).");
-        case Kind::OnAP: return QStringLiteral("Found box at ") + (base.host().isEmpty() ? QStringLiteral("LAN") : base.host());
-        case Kind::Submitting: return QStringLiteral("Sending WiFi details to box…");
-        case Kind::WaitingForCloud: return QStringLiteral("Waiting for the box to reach the cloud…");
-        case Kind::HavePair: return QStringLiteral("Got pair code ") + code + QStringLiteral(" — claiming…");
+            return QStringLiteral(
+                "Power the box on and look at the sticker (or the serial monitor on first flash).");
+        case Kind::OnAP:
+            return QStringLiteral("Found box at ") +
+                   (base.host().isEmpty() ? QStringLiteral("LAN") : base.host());
+        case Kind::Submitting:
+            return QStringLiteral("Sending WiFi details to box…");
+        case Kind::WaitingForCloud:
+            return QStringLiteral("Waiting for the box to reach the cloud…");
+        case Kind::HavePair:
+            return QStringLiteral("Got pair code ") + code + QStringLiteral(" — claiming…");
         case Kind::ManualPair:
             return QStringLiteral("Type the pair code shown on your box's portal (also visible on Serial).");
         }

@@ -14,8 +14,10 @@ QString claimCode(const QString& text) {
     const QString upper = text.toUpper();
     const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
     qsizetype from = 0, to = upper.size();
-    while (from < to && blank(upper.at(from))) ++from;
-    while (to > from && blank(upper.at(to - 1))) --to;
+    while (from < to && blank(upper.at(from)))
+        ++from;
+    while (to > from && blank(upper.at(to - 1)))
+        --to;
     return upper.mid(from, to - from);
 }
 

@@ -21,7 +21,11 @@ struct Skill {
         return s;
     }
     QJsonObject toJson() const {
-        return {{"id", id}, {"name", name}, {"description", description}, {"provider", provider}, {"connected", connected}};
+        return {{"id", id},
+                {"name", name},
+                {"description", description},
+                {"provider", provider},
+                {"connected", connected}};
     }
     friend bool operator==(const Skill&, const Skill&) = default;
 };

@@ -1,13 +1,13 @@
 #include "skills/SkillsAuth.h"
 
+#include "core/Logging.h"
+
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QProcess>
 
 #include <qcoro/qcorosignal.h>
-
-Q_LOGGING_CATEGORY(lcSkillsAuth, "tavo.skills", QtInfoMsg)
 
 namespace tavo {
 
@@ -43,10 +43,10 @@ QCoro::Task<SkillsAuth::Outcome> SkillsAuth::run(QUrl url, QString callbackSchem
 
 bool SkillsAuth::deliver(const QUrl& link) {
     if (!m_pending || link.scheme().compare(m_pending->scheme, Qt::CaseInsensitive) != 0) {
-        qCDebug(lcSkillsAuth) << "link ignored: no sign-in is waiting for it";
+        qCDebug(lcSkills) << "link ignored: no sign-in is waiting for it";
         return false;
     }
-    qCDebug(lcSkillsAuth) << "sign-in link received";
+    qCDebug(lcSkills) << "sign-in link received";
     settle(link);
     return true;
 }

@@ -1,7 +1,9 @@
 #include "voice/VoiceService.h"
 
+#include "cloud/Json.h"
 #include "cloud/SocketInbox.h"
 #include "cloud/Tls.h"
+#include "core/Logging.h"
 
 #include <QJsonDocument>
 #include <QLoggingCategory>
@@ -11,8 +13,6 @@
 #include <cmath>
 
 namespace tavo {
-
-Q_LOGGING_CATEGORY(lcVoice, "tavo.voice")
 
 namespace {
 
@@ -169,6 +169,7 @@ void VoiceService::handleEvent(const QJsonObject& event) {
 
     if (type == QLatin1String("ready")) {
         m_serverReady = true; // and still listening: a stop may have come first
+        emit serverReady();
     } else if (type == QLatin1String("transcript.partial")) {
         setHeard(text.isString() ? text.toString() : QString(), false);
     } else if (type == QLatin1String("transcript.final")) {
@@ -299,8 +300,7 @@ void VoiceService::closeSocket() {
 }
 
 void VoiceService::sendText(const QString& type) {
-    m_ws->sendTextMessage(
-        QString::fromUtf8(QJsonDocument(QJsonObject{{"type", type}}).toJson(QJsonDocument::Compact)));
+    m_ws->sendTextMessage(QString::fromUtf8(json::compact({{"type", type}})));
 }
 
 // Every failure ends the exchange: the microphone is closed and the socket with it.

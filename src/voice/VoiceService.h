@@ -65,6 +65,7 @@ signals:
     void spokenChanged();
     void firedChanged();
     void errorTextChanged();
+    void serverReady(); // audio from now on reaches the server; what came before was dropped
 
 private:
     // fuzz/voice_event feeds frames to handleFrame without a socket.

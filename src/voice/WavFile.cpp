@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QtEndian>
+#include <utility>
 
 namespace tavo {
 
@@ -91,8 +92,19 @@ void WavFileInput::removeTap() {
 std::optional<QString> WavFileInput::start() {
     if (m_tapFrames <= 0 || m_sound.format.sampleRate() <= 0) return QStringLiteral("nothing to capture");
     m_offset = 0;
-    m_timer.start(std::max(1, int(qint64(m_tapFrames) * 1000 / m_sound.format.sampleRate())));
+    m_started = true;
+    if (!m_held) deliverInRealTime();
     return std::nullopt;
+}
+
+void WavFileInput::release() {
+    if (!std::exchange(m_held, false) || !m_started) return;
+    m_offset = 0;
+    deliverInRealTime();
+}
+
+void WavFileInput::deliverInRealTime() {
+    m_timer.start(std::max(1, int(qint64(m_tapFrames) * 1000 / m_sound.format.sampleRate())));
 }
 
 void WavFileInput::deliverNext() {

@@ -31,18 +31,28 @@ public:
     void installTap(int frames, std::function<void(AudioBuffer)> onBuffer) override;
     void removeTap() override;
     std::optional<QString> start() override;
-    void stop() override { m_timer.stop(); }
+    void stop() override {
+        m_timer.stop();
+        m_started = false;
+    }
+    // Held, a started file waits for release() before its first buffer, so that a peer that
+    // drops what comes before it is ready still hears the whole file.
+    void hold() { m_held = true; }
+    void release();
 
 signals:
     void finished(); // the last buffer has been delivered
 
 private:
     void deliverNext();
+    void deliverInRealTime(); // one tap's worth per tap's duration
 
     WavSound m_sound;
     int m_tapFrames = 0;
     std::function<void(AudioBuffer)> m_onBuffer;
     qsizetype m_offset = 0;
+    bool m_held = false;
+    bool m_started = false;
     QTimer m_timer;
 };
 

@@ -1,6 +1,7 @@
 // DNS-SD through the Avahi daemon. Avahi calls back on its own poll thread; everything that
 // leaves that thread is posted to the main thread.
 
+#include "core/Logging.h"
 #include "platform/ServiceBrowser.h"
 
 #include <QCoreApplication>
@@ -17,8 +18,6 @@
 #include <avahi-common/thread-watch.h>
 
 #include "platform/Clock.h"
-
-Q_LOGGING_CATEGORY(lcDnsSd, "tavo.dnssd", QtInfoMsg)
 
 namespace tavo {
 

@@ -16,7 +16,7 @@ InterfaceList listInterfaceAddresses() {
         InterfaceAddress entry;
         if (it->ifa_addr) {
             sockaddr_storage storage{};
-            const socklen_t size = it->ifa_addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6)
+            const socklen_t size = it->ifa_addr->sa_family == AF_INET6  ? sizeof(sockaddr_in6)
                                    : it->ifa_addr->sa_family == AF_INET ? sizeof(sockaddr_in)
                                                                         : sizeof(sockaddr);
             std::memcpy(&storage, it->ifa_addr, size);

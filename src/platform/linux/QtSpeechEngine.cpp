@@ -1,12 +1,12 @@
 #include "platform/linux/QtSpeechEngine.h"
 
+#include "core/Logging.h"
+
 #include <QDeadlineTimer>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QTextToSpeech>
 #include <array>
-
-Q_LOGGING_CATEGORY(lcSpeech, "tavo.chat")
 
 namespace tavo {
 
@@ -49,7 +49,7 @@ public:
         m_tts = new QTextToSpeech(this);
         connect(m_tts, &QTextToSpeech::stateChanged, this,
                 [this](QTextToSpeech::State s) { m_shared->speaking.store(s == QTextToSpeech::Speaking); });
-        if (m_tts->state() == QTextToSpeech::Error) qCWarning(lcSpeech) << "speech engine unavailable";
+        if (m_tts->state() == QTextToSpeech::Error) qCWarning(lcChat) << "speech engine unavailable";
     }
     void stop() {
         ensureEngine();
@@ -64,7 +64,8 @@ public:
                                  trailingMs);
         // Without an explicit locale the engine picks its C-locale voice, which is not English.
         QStringList languages;
-        for (const QLocale& l : m_tts->availableLocales()) languages << l.bcp47Name();
+        for (const QLocale& l : m_tts->availableLocales())
+            languages << l.bcp47Name();
         const QString chosen = pickVoice(u.voicePreference, languages);
         const QLocale locale(chosen.isEmpty() ? QStringLiteral("en_US") : QString(chosen).replace('-', '_'));
         m_tts->setLocale(locale);

@@ -13,8 +13,8 @@ namespace tavo {
 // The window app and tavoctl share this file, so a session started in one is seen by the other.
 class SettingsPreferences final : public Preferences {
 public:
-    SettingsPreferences();                              // the user's file
-    explicit SettingsPreferences(const QString& path);  // an explicit file (tests, tools)
+    SettingsPreferences();                             // the user's file
+    explicit SettingsPreferences(const QString& path); // an explicit file (tests, tools)
 
     QVariant value(const QString& key) const override;
     void setValue(const QString& key, const QVariant& value) override;

@@ -1,6 +1,7 @@
 #include "platform/linux/XdgAutostart.h"
 
 #include "cloud/CloudConfig.h"
+#include "core/Logging.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,14 +11,12 @@
 #include <QStandardPaths>
 #include <algorithm>
 
-Q_LOGGING_CATEGORY(lcLogin, "tavo.platform")
-
 namespace tavo {
 
 namespace {
 
 bool failed(const QString& why) {
-    qCWarning(lcLogin).noquote() << "[LaunchAtLogin] toggle failed: " + why;
+    qCWarning(lcPlatform).noquote() << "[LaunchAtLogin] toggle failed: " + why;
     return false;
 }
 
