@@ -4,7 +4,6 @@
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -27,16 +26,7 @@ class ChatStreamTest : public QObject {
     test::DevCloud cloud{{"--seed", "demo"}};
     const QString demo = "+919876543210";
 
-    QJsonArray requests(const QString& path) {
-        QJsonArray out;
-        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
-            if (r.toObject().value("path") == path) out.append(r);
-        return out;
-    }
-    QJsonObject lastChatBody() {
-        const QJsonArray sent = requests("/v1/chat/stream");
-        return QJsonDocument::fromJson(sent.last().toObject().value("body").toString().toUtf8()).object();
-    }
+    QJsonObject lastChatBody() { return cloud.lastRequestBody("/v1/chat/stream"); }
     // Sends one line and waits for the turn to end.
     static bool turn(TavoStore& store, const QString& text) {
         store.sendChat(text);
@@ -113,16 +103,18 @@ private slots:
 
     void captionsWhileToolsRun();
 
-    void refusedReplies_data();
-
+    // Replies the cloud refused or that broke off: an error bubble, the turn over (the
+    // transport's own words where the conversation ends in "*").
+    void refusedReplies_data() { TAVO_JSON_ROWS("stream-refusals.json"); }
     void refusedReplies() {
-        QFETCH(QJsonObject, script);
-        QFETCH(QString, conversation);
+        QFETCH(QJsonObject, row);
+        const QJsonObject script = row["script"].toObject();
+        const QString conversation = row["conversation"].toString();
         test::StoreFixture f;
         TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
         cloud.post("/dev/chat/next", script);
         QVERIFY(turn(store, "hi"));
-        if (conversation.endsWith("A!:*")) { // the transport's own words
+        if (conversation.endsWith("A!:*")) {
             QVERIFY(bubbles(store.chatMessages()).startsWith(conversation.chopped(1)));
             QVERIFY(store.chatMessages().last().content.size() > 3);
         } else {
@@ -144,25 +136,30 @@ private slots:
         QFETCH(bool, openSaved);
         const QString phone = "+15550000001";
         const qint64 saved =
-            cloud.post("/dev/chat/thread", {{"phone", phone}, {"title", "Saved"},
-                                            {"messages", QJsonArray{QJsonObject{{"role", "user"}, {"content", "old"}},
-                                                                    QJsonObject{{"role", "assistant"}, {"content", "kept"}}}}})
-                .value("id").toInteger();
+            cloud
+                .post("/dev/chat/thread",
+                      {{"phone", phone},
+                       {"title", "Saved"},
+                       {"messages", QJsonArray{QJsonObject{{"role", "user"}, {"content", "old"}},
+                                               QJsonObject{{"role", "assistant"}, {"content", "kept"}}}}})
+                .value("id")
+                .toInteger();
         test::StoreFixture f;
         TavoStore& store = f.makeSignedIn(cloud, phone);
-        cloud.post("/dev/chat/next",
-                   {{"pause_ms", 150},
-                    {"chunks", QJsonArray{rec(R"({"type":"text","delta":"Hel"})"),
-                                          rec(R"({"type":"tool","tool":"tavo_set_relay"})"),
-                                          rec(R"({"type":"text","delta":"lo"})"),
-                                          rec(R"({"type":"done","thread_id":777})")}}});
+        cloud.post("/dev/chat/next", {{"pause_ms", 150},
+                                      {"chunks", QJsonArray{rec(R"({"type":"text","delta":"Hel"})"),
+                                                            rec(R"({"type":"tool","tool":"tavo_set_relay"})"),
+                                                            rec(R"({"type":"text","delta":"lo"})"),
+                                                            rec(R"({"type":"done","thread_id":777})")}}});
         QSignalSpy ended(&store, &TavoStore::chatTurnEnded);
         // The user moves on as soon as the first piece shows.
         connect(&store, &TavoStore::chatMessagesChanged, this, [&] {
             if (bubbles(store.chatMessages()) != "U:hi|A:Hel") return;
             QTimer::singleShot(0, &store, [&] {
-                if (openSaved) store.openChatThread(saved);
-                else store.newChatThread();
+                if (openSaved)
+                    store.openChatThread(saved);
+                else
+                    store.newChatThread();
             });
         });
         store.sendChat("hi");
@@ -180,16 +177,6 @@ private slots:
         const QJsonObject body = lastChatBody();
         QCOMPARE(body.value("thread_id").toInteger(0), thread);
         QCOMPARE(body.value("history").toArray().size(), openSaved ? 2 : 0);
-    }
-
-    void transportFailureBecomesABubble() {
-        test::StoreFixture f;
-        f.prefs->setValue(PrefKey::session, "tok"); // cloud on the discard port: nothing listens
-        TavoStore& store = f.make();
-        QVERIFY(turn(store, "hi"));
-        QCOMPARE(store.chatMessages().size(), 2);
-        QVERIFY(store.chatMessages().at(1).err);
-        QVERIFY(!store.chatMessages().at(1).content.isEmpty());
     }
 
     void blankAndSignedOut() {
@@ -216,54 +203,28 @@ private slots:
         store.sendChat("  What's on?  ");
         QCOMPARE(bubbles(store.chatMessages()), "U:What's on?|A:1 relay on across 3 boxes.");
         QVERIFY(!store.chatBusy());
-        QVERIFY(requests("/v1/chat/stream").isEmpty());
+        QCOMPARE(cloud.requestCount("POST", "/v1/chat/stream"), 0);
 
         test::StoreFixture g;
         TavoStore& empty = g.makeSignedIn(cloud, "+15550000002");
         QVERIFY(turn(empty, "what's on"));
-        QCOMPARE(requests("/v1/chat/stream").size(), 1);
+        QCOMPARE(cloud.requestCount("POST", "/v1/chat/stream"), 1);
     }
 
-    // The development assistant switches the relay, the socket brings the new state, and the
-    // reply is spoken; the next turn continues the thread with the history.
-    void relayFromChat() {
-        test::StoreFixture f;
-        TavoStore& store = f.makeSignedIn(cloud, demo);
-        QVERIFY(hasDevices(store));
-        QVERIFY(!store.devices().at(0).isOn(2));
-        QVERIFY(turn(store, "turn on the lamp"));
-        QTRY_VERIFY(store.devices().at(0).isOn(2));
-        QCOMPARE(f.speaker.spoken, QStringList{store.chatMessages().last().content});
-        QVERIFY(store.currentThreadID() > 0);
-
-        const qint64 thread = store.currentThreadID();
-        QVERIFY(turn(store, "hello"));
-        const QJsonObject body = lastChatBody();
-        QCOMPARE(body.value("thread_id").toInteger(), thread);
-        QCOMPARE(body.value("message").toString(), "hello");
-        QCOMPARE(body.value("history").toArray().size(), 2);
-        QCOMPARE(body.value("history").toArray().at(0).toObject(),
-                 (QJsonObject{{"role", "user"}, {"content", "turn on the lamp"}}));
-        QCOMPARE(body.value("currently_playing").toString(), "");
-        QVERIFY(!body.contains("context"));
-        QCOMPARE(f.speaker.spoken.size(), 1); // no relay this time: nothing more spoken
-    }
-
-    void musicRecords_data();
-
+    // Music records of a turn, as the track the store holds after it ("title|artist|duration").
+    void musicRecords_data() { TAVO_JSON_ROWS("stream-music.json"); }
     void musicRecords() {
-        QFETCH(QString, records);
-        QFETCH(QString, music);
+        QFETCH(QJsonObject, row);
         test::StoreFixture f;
         TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
-        cloud.post("/dev/chat/next", {{"chunks", QJsonArray{records}}});
+        cloud.post("/dev/chat/next", {{"chunks", row["chunks"]}});
         QVERIFY(turn(store, "play"));
         const std::optional<TavoMusicTrack>& m = store.music();
         const QString got = m ? QStringLiteral("%1|%2|%3")
                                     .arg(m->title, m->artist.value_or("-"),
                                          m->durationMs ? QString::number(*m->durationMs) : "-")
                               : "-";
-        QCOMPARE(got, music);
+        QCOMPARE(got, row["music"].toString());
     }
 
     void currentlyPlayingGoesWithTheNextTurn() {
@@ -290,7 +251,10 @@ private slots:
         QVERIFY(turn(store, "line 21"));
         QCOMPARE(store.chatMessages().size(), 40);
         QCOMPARE(store.chatMessages().first().content, "line 2"); // 42 became the last 40
-        const QJsonArray history = lastChatBody().value("history").toArray();
+        const QJsonObject body = lastChatBody();
+        QCOMPARE(body.value("currently_playing").toString(), ""); // nothing plays
+        QVERIFY(!body.contains("context"));
+        const QJsonArray history = body.value("history").toArray();
         QCOMPARE(history.size(), 17);
         QCOMPARE(history.last().toObject().value("role").toString(), "assistant");
         QCOMPARE(history.first().toObject().value("role").toString(), "assistant"); // the reply to line 12
@@ -317,50 +281,6 @@ void ChatStreamTest::captionsWhileToolsRun() {
     QCOMPARE(caption, std::optional<QString>("Searching Swiggy Food…"));
     QVERIFY(!typingWithCaption);
     QCOMPARE(store.chatLiveStatus(), std::nullopt); // cleared by the first text piece
-}
-
-void ChatStreamTest::refusedReplies_data() {
-    QTest::addColumn<QJsonObject>("script");
-    QTest::addColumn<QString>("conversation");
-    // The cloud refused the session: signed out, and the conversation is gone with it.
-    QTest::newRow("HTTP 401 with an error text")
-        << QJsonObject{{"status", 401}, {"chunks", QJsonArray{R"({"error":"Session expired"})"}}} << "";
-    QTest::newRow("HTTP 403 with an error text")
-        << QJsonObject{{"status", 403}, {"chunks", QJsonArray{R"({"error":"Not allowed"})"}}} << "U:hi|A!:Not allowed";
-    QTest::newRow("HTTP 503 with a plain body")
-        << QJsonObject{{"status", 503},
-                       {"chunks", QJsonArray{"data: {\"type\":\"text\",\"delta\":\"x\"}\n\n"}}}
-        << "U:hi|A!:HTTP 503";
-    QTest::newRow("an error record from the assistant")
-        << QJsonObject{{"error", "Assistant unavailable right now"}}
-        << "U:hi|A!:Assistant unavailable right now";
-    // A captive portal's page in the cloud's place: no "Done.", nothing switched.
-    QTest::newRow("a 200 page that is not an event stream")
-        << QJsonObject{{"content_type", "text/html"},
-                       {"chunks", QJsonArray{"<html>data: {\"type\":\"text\",\"delta\":\"x\"}</html>"}}}
-        << "U:hi|A!:That answer didn't come from the assistant, so nothing was done. Check your connection "
-           "and try again.";
-    // Lost in the middle of a tool call: the error, and the caption gone with the turn.
-    QTest::newRow("connection lost during a tool call")
-        << QJsonObject{{"drop", true},
-                       {"chunks", QJsonArray{"data: {\"type\":\"tool\",\"tool\":\"tavo_set_relay\"}\n\n"}}}
-        << "U:hi|A!:*";
-}
-
-void ChatStreamTest::musicRecords_data() {
-    QTest::addColumn<QString>("records");
-    QTest::addColumn<QString>("music"); // title|artist|duration, or "-"
-    QTest::newRow("full record")
-        << rec(R"({"type":"music_play","title":"Raga","artist":"Ravi","stream_url":"http://127.0.0.1:9/a.wav","duration_ms":210000})")
-        << "Raga|Ravi|210000";
-    QTest::newRow("no stream URL: ignored") << rec(R"({"type":"music_play","title":"Raga"})") << "-";
-    QTest::newRow("defaults; a zero duration is none")
-        << rec(R"({"type":"music_play","title":7,"stream_url":"http://127.0.0.1:9/a.wav","duration_ms":0})")
-        << "Now playing|-|-";
-    QTest::newRow("stop clears the track")
-        << rec(R"({"type":"music_play","stream_url":"http://127.0.0.1:9/a.wav"})") +
-               rec(R"({"type":"music_stop"})")
-        << "-";
 }
 
 QTEST_MAIN(ChatStreamTest)

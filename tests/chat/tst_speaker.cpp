@@ -3,6 +3,7 @@
 #include "chat/ChatSpeaker.h"
 #include "fakes/RecordingSpeechEngine.h"
 #include "platform/linux/QtSpeechEngine.h"
+#include "support/DataRows.h"
 #include "support/SessionDaemons.h"
 
 #include <QLocalServer>
@@ -16,7 +17,8 @@ using namespace tavo::test;
 namespace {
 QString times(const QString& s, int n) {
     QString out;
-    for (int i = 0; i < n; ++i) out += s;
+    for (int i = 0; i < n; ++i)
+        out += s;
     return out;
 }
 } // namespace
@@ -24,21 +26,12 @@ QString times(const QString& s, int n) {
 class SpeakerTest : public QObject {
     Q_OBJECT
 private slots:
-    void lengthRule_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("spoken");
-        QTest::newRow("empty") << QString() << false;
-        QTest::newRow("280 letters") << times("a", 280) << true;
-        QTest::newRow("281 letters") << times("a", 281) << false;
-        // 280 thumbs with a skin tone: 4 UTF-16 units each, one character to a reader.
-        QTest::newRow("280 toned emoji") << times("👍🏽", 280) << true;
-        QTest::newRow("281 flags") << times("🇮🇳", 281) << false;
-        QTest::newRow("280 e + combining acute") << times("e\u0301", 280) << true;
-        QTest::newRow("family emoji counts once") << times("a", 279) + "👨‍👩‍👧" << true;
-    }
+    // Replies up to 280 user-perceived characters are read out: "unit" repeated "times", then "tail".
+    void lengthRule_data() { TAVO_JSON_ROWS("speaker-lengths.json"); }
     void lengthRule() {
-        QFETCH(QString, text);
-        QFETCH(bool, spoken);
+        QFETCH(QJsonObject, row);
+        const QString text = times(row["unit"].toString(), row["times"].toInt()) + row["tail"].toString();
+        const bool spoken = row["spoken"].toBool();
         auto log = std::make_shared<RecordingSpeechEngine::Log>();
         ChatSpeaker speaker(std::make_unique<RecordingSpeechEngine>(log));
         speaker.speak(text);
@@ -72,21 +65,12 @@ private slots:
         QCOMPARE(u.voicePreference, (QStringList{"en-US", "en-GB", "en-IN"}));
     }
 
-    void pickVoice_data() {
-        QTest::addColumn<QStringList>("available");
-        QTest::addColumn<QString>("chosen");
-        QTest::newRow("first preference wins") << QStringList{"en-IN", "en-GB", "en-US"} << "en-US";
-        QTest::newRow("second when the first is missing") << QStringList{"en-IN", "en-GB"} << "en-GB";
-        QTest::newRow("third") << QStringList{"fr-FR", "en-IN"} << "en-IN";
-        QTest::newRow("underscore codes") << QStringList{"en_GB"} << "en-GB";
-        QTest::newRow("case does not matter") << QStringList{"EN-us"} << "en-US";
-        QTest::newRow("none of them") << QStringList{"fr-FR", "en"} << QString();
-        QTest::newRow("nothing available") << QStringList{} << QString();
-    }
+    // The reply's English voice among those the engine offers (en-US, en-GB, en-IN preferred).
+    void pickVoice_data() { TAVO_JSON_ROWS("speaker-voices.json"); }
     void pickVoice() {
-        QFETCH(QStringList, available);
-        QFETCH(QString, chosen);
-        QCOMPARE(tavo::pickVoice({"en-US", "en-GB", "en-IN"}, available), chosen);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(tavo::pickVoice({"en-US", "en-GB", "en-IN"}, row["available"].toVariant().toStringList()),
+                 row["chosen"].toString());
     }
 
     void rateMapping_data() {
@@ -108,7 +92,8 @@ private slots:
     // The desktop's engine lists an English voice and really sounds: the synthesizer shows up
     // as a stream on the null sink, and speaking ends by itself.
     void realEngine() {
-        if (const QString missing = missingTool({"speech-dispatcher", "pulseaudio", "pactl"}); !missing.isEmpty())
+        if (const QString missing = missingTool({"speech-dispatcher", "pulseaudio", "pactl"});
+            !missing.isEmpty())
             QSKIP(qPrintable(missing));
         NullSink sink;
         QVERIFY(sink.start());
@@ -118,24 +103,25 @@ private slots:
             QTextToSpeech tts;
             QVERIFY(tts.state() != QTextToSpeech::Error);
             QStringList languages;
-            for (const QLocale& l : tts.availableLocales()) languages << l.bcp47Name();
-            QVERIFY2(!tavo::pickVoice({"en-US", "en-GB", "en-IN"}, languages).isEmpty(), qPrintable(languages.join(',')));
+            for (const QLocale& l : tts.availableLocales())
+                languages << l.bcp47Name();
+            QVERIFY2(!tavo::pickVoice({"en-US", "en-GB", "en-IN"}, languages).isEmpty(),
+                     qPrintable(languages.join(',')));
         }
 
         QtSpeechEngine engine;
         engine.speak({"Turned on the fan in the living room.", 1.05, 1.0, 0.95, {"en-US", "en-GB", "en-IN"}});
         QVERIFY(engine.isSpeaking());
-        auto streams = [] {
-            QProcess p;
-            p.start("pactl", {"list", "short", "sink-inputs"});
-            p.waitForFinished(3000);
-            return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-        };
+        const auto streams = [&] { return sink.clientStreams("sink-inputs"); };
         QTRY_VERIFY_WITH_TIMEOUT(!streams().isEmpty(), 20'000);
         QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(), 20'000);
 
         // Interrupting: a stop silences it at once.
-        engine.speak({"This sentence is long enough to be cut off before it ends, which is the point.", 1.0, 1.0, 1.0, {"en-US"}});
+        engine.speak({"This sentence is long enough to be cut off before it ends, which is the point.",
+                      1.0,
+                      1.0,
+                      1.0,
+                      {"en-US"}});
         QTRY_VERIFY_WITH_TIMEOUT(!streams().isEmpty(), 20'000);
         engine.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!engine.isSpeaking(), 3000);
@@ -152,7 +138,8 @@ private slots:
     }
     void speechThatCannotPlay() {
         QFETCH(bool, answering);
-        if (const QString missing = missingTool({"speech-dispatcher"}); !missing.isEmpty()) QSKIP(qPrintable(missing));
+        if (const QString missing = missingTool({"speech-dispatcher"}); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
         QTemporaryDir runtime; // no PulseAudio socket in it
         const QByteArray oldRuntime = qgetenv("XDG_RUNTIME_DIR"), oldAddress = qgetenv("SPEECHD_ADDRESS");
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
@@ -177,8 +164,10 @@ private slots:
             engine.speak({text, 1.05, 1.0, 0.95, {"en-US"}}); // and quitting right after a reply
         }
         qputenv("XDG_RUNTIME_DIR", oldRuntime);
-        if (oldAddress.isEmpty()) qunsetenv("SPEECHD_ADDRESS");
-        else qputenv("SPEECHD_ADDRESS", oldAddress);
+        if (oldAddress.isEmpty())
+            qunsetenv("SPEECHD_ADDRESS");
+        else
+            qputenv("SPEECHD_ADDRESS", oldAddress);
     }
 };
 

@@ -1,8 +1,6 @@
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace tavo;
@@ -82,10 +80,7 @@ private slots:
         }
         store.sendChat("hello");
         QTRY_VERIFY(!store.chatBusy());
-        QJsonObject body;
-        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
-            if (r.toObject().value("path") == "/v1/chat/stream")
-                body = QJsonDocument::fromJson(r.toObject().value("body").toString().toUtf8()).object();
+        const QJsonObject body = cloud.lastRequestBody("/v1/chat/stream");
         QCOMPARE(body.value("thread_id").toInteger(0), exists ? id : 0);
         QCOMPARE(body.value("history").toArray().size(), exists ? 2 : 0);
     }
@@ -182,33 +177,6 @@ private slots:
         QVERIFY(!store.chatThreadsLoading());
         QTest::qWait(100);
         QCOMPARE(cloud.get("/dev/requests").value("requests").toArray().size(), 0);
-    }
-
-    void newThreadForgetsTheSavedOne() {
-        test::StoreFixture f;
-        f.prefs->setValue(PrefKey::threadID, 7);
-        TavoStore& store = f.make();
-        QCOMPARE(store.currentThreadID(), 7);
-        store.newChatThread();
-        QCOMPARE(store.currentThreadID(), 0);
-        QVERIFY(!f.prefs->value(PrefKey::threadID).isValid());
-        QVERIFY(store.chatMessages().isEmpty());
-    }
-
-    // A new conversation mid-reply: the stream writes into its bubble only while that
-    // position exists, and nothing crashes.
-    void newThreadWhileStreaming() {
-        test::StoreFixture f;
-        TavoStore& store = f.makeSignedIn(cloud, phone);
-        QJsonArray chunks;
-        for (int i = 0; i < 6; ++i)
-            chunks.append(QStringLiteral("data: {\"type\":\"text\",\"delta\":\"w%1 \"}\n\n").arg(i));
-        cloud.post("/dev/chat/next", {{"chunks", chunks}});
-        store.sendChat("long answer please");
-        QTRY_VERIFY(store.chatMessages().size() == 2 && !store.chatMessages().at(1).content.isEmpty());
-        store.newChatThread();
-        QTRY_VERIFY(!store.chatBusy());
-        QVERIFY(store.chatMessages().isEmpty());
     }
 };
 

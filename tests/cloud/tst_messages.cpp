@@ -50,30 +50,36 @@ private slots:
         const QStringList parts = check.split('.');
         if (check == "ids") {
             QStringList ids;
-            for (const Device& d : store.devices()) ids << QString::number(d.id);
+            for (const Device& d : store.devices())
+                ids << QString::number(d.id);
             actual = ids.join(',');
         } else {
             const Device* d = box(parts[0].toLongLong());
             QVERIFY(d);
             const QString what = parts[1];
             if (what == "states") {
-                if (!d->states) actual = "absent";
+                if (!d->states)
+                    actual = "absent";
                 else {
                     QStringList s;
-                    for (bool b : *d->states) s << (b ? "1" : "0");
+                    for (bool b : *d->states)
+                        s << (b ? "1" : "0");
                     actual = s.join(',');
                 }
             } else if (what == "online") {
                 actual = d->online ? "1" : "0";
             } else if (what == "wifi") {
-                actual = d->wifi_ssid.value_or("-") + "/" + (d->wifi_rssi ? QString::number(*d->wifi_rssi) : "-");
+                actual =
+                    d->wifi_ssid.value_or("-") + "/" + (d->wifi_rssi ? QString::number(*d->wifi_rssi) : "-");
             } else if (what == "offline") {
-                actual = QStringList{d->online ? "1" : "0", d->offline_since.value_or("-"), d->offline_hint.value_or("-"),
-                                     d->wifi_ssid.value_or("-"), d->wifi_rssi ? QString::number(*d->wifi_rssi) : "-"}
+                actual = QStringList{d->online ? "1" : "0", d->offline_since.value_or("-"),
+                                     d->offline_hint.value_or("-"), d->wifi_ssid.value_or("-"),
+                                     d->wifi_rssi ? QString::number(*d->wifi_rssi) : "-"}
                              .join('|');
             } else if (what == "names") {
                 QStringList n;
-                for (auto it = d->relay_names.cbegin(); it != d->relay_names.cend(); ++it) n << it.key() + "=" + it.value();
+                for (auto it = d->relay_names.cbegin(); it != d->relay_names.cend(); ++it)
+                    n << it.key() + "=" + it.value();
                 actual = n.join(';');
             }
         }
@@ -88,34 +94,26 @@ private slots:
         }
     }
 
-    void relayCommandsAreOptimistic_data() {
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<int>("ch");
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<QString>("states");
-        QTest::newRow("absent states become a full list") << "set" << 2 << true << "0,1,0,0";
-        QTest::newRow("channel 0 changes nothing but fills the list") << "set" << 0 << true << "0,0,0,0";
-        QTest::newRow("channel above the count") << "set" << 5 << true << "0,0,0,0";
-        QTest::newRow("all ignores the acl") << "all" << 0 << true << "1,1,1,1";
-    }
-
+    void relayCommandsAreOptimistic_data() { TAVO_JSON_ROWS("messages-optimistic.json"); }
     void relayCommandsAreOptimistic() {
-        QFETCH(QString, op);
-        QFETCH(int, ch);
-        QFETCH(bool, on);
-        QFETCH(QString, states);
+        QFETCH(QJsonObject, row);
+        const int ch = row["ch"].toInt();
+        const bool on = row["on"].toBool();
         test::StoreFixture f;
         TavoStore& store = f.make();
         store.handleWS(obj(R"({"type":"welcome","devices":[{"id":8,"mac":"m","name":"n","relay_count":4,
             "relay_names":{},"acl_mask":1,"role":"member","online":true}]})"));
         QVERIFY(!store.devices().at(0).states);
         // No socket: the message is dropped silently, the local change stays.
-        if (op == "set") store.setRelay(8, ch, on);
-        else store.allRelays(8, on);
+        if (row["op"] == "set")
+            store.setRelay(8, ch, on);
+        else
+            store.allRelays(8, on);
         store.setRelay(99, 1, true); // an unknown box changes nothing here
         QStringList s;
-        for (bool b : *store.devices().at(0).states) s << (b ? "1" : "0");
-        QCOMPARE(s.join(','), states);
+        for (bool b : *store.devices().at(0).states)
+            s << (b ? "1" : "0");
+        QCOMPARE(s.join(','), row["states"].toString());
         QCOMPARE(store.toast(), std::nullopt);
     }
 };

@@ -5,7 +5,9 @@
 #include "cloud/Tls.h"
 #include "platform/linux/QtAudio.h"
 #include "support/ChildProcess.h"
+#include "support/DataRows.h"
 #include "support/SessionDaemons.h"
+#include "support/SpeechWav.h"
 #include "support/StoreFixture.h"
 #include "support/TestCerts.h"
 #include "voice/VoiceService.h"
@@ -24,15 +26,6 @@ namespace {
 
 const QString unknownIssuer = QStringLiteral(
     "SSL handshake failed: The issuer certificate of a locally looked up certificate could not be found");
-
-// The user speaks for half a second (silence: the scripted session does not listen).
-WavSound halfASecond() {
-    QAudioFormat f;
-    f.setSampleRate(16000);
-    f.setChannelCount(1);
-    f.setSampleFormat(QAudioFormat::Int16);
-    return {f, QByteArray(16000, '\0')};
-}
 
 } // namespace
 
@@ -53,7 +46,7 @@ class TlsTest : public QObject {
     }
 
     std::unique_ptr<VoiceService> voice(const QString& socketBase, const QString& token) {
-        auto input = std::make_unique<WavFileInput>(halfASecond());
+        auto input = std::make_unique<WavFileInput>(test::tone());
         WavFileInput* file = input.get();
         auto v = std::make_unique<VoiceService>([token] { return token; }, socketBase, std::move(input),
                                                 std::make_unique<QtAudioOutput>());
@@ -223,59 +216,23 @@ private slots:
 
     // tavoctl against the TLS cloud: with the CA file the commands work; without it, or with a
     // file that can't be used, each fails with one line per problem and exit status 1.
-    void tavoctl_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("caFile");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("err");
-        const QString ca = certs.caFile();
-        QTest::newRow("login") << QStringList{"login", demo, "--code", "123456"} << ca << 0 << "";
-        QTest::newRow("devices") << QStringList{"devices"} << ca << 0 << "";
-        QTest::newRow("relay") << QStringList{"relay", "1", "2", "on"} << ca << 0 << "";
-        QTest::newRow("chat") << QStringList{"chat", "turn", "on", "the", "fan"} << ca << 0
-                              << "Toggling relay…\n";
-        QTest::newRow("login, no CA") << QStringList{"login", demo, "--code", "123456"} << "" << 1
-                                      << "tavoctl: " + unknownIssuer + "\n";
-        QTest::newRow("devices, no CA")
-            << QStringList{"devices"} << "" << 1 << "tavoctl: " + unknownIssuer + "\n";
-        QTest::newRow("relay, no CA")
-            << QStringList{"relay", "1", "2", "on"} << "" << 1
-            << "tavoctl: Couldn't reach the cloud: " + unknownIssuer.mid(unknownIssuer.indexOf(": ") + 2) +
-                   "\n";
-        QTest::newRow("chat, no CA") << QStringList{"chat", "hello"} << "" << 1
-                                     << "error: " + unknownIssuer + "\n";
-        QTest::newRow("devices, missing CA file")
-            << QStringList{"devices"} << "/nonexistent/ca.pem" << 1
-            << "tavoctl: Can't read the CA file /nonexistent/ca.pem: No such file or directory\ntavoctl: " +
-                   unknownIssuer + "\n";
-    }
+    // "ca": "the CA", none, or a file; UNKNOWN ISSUER stands for Qt's words for an unknown CA.
+    void tavoctl_data() { TAVO_JSON_ROWS("tls-tavoctl.json"); }
     void tavoctl() {
-        QFETCH(QStringList, args);
-        QFETCH(QString, caFile);
+        QFETCH(QJsonObject, row);
+        const QStringList args = row["args"].toVariant().toStringList();
+        const QString ca = row["ca"].toString();
         QTemporaryDir home;
-        QVERIFY(QDir().mkpath(home.filePath("run")));
-        QFile::setPermissions(home.filePath("run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        if (args.first() != "login") {
-            const QJsonObject session = cloud->signIn(demo);
-            SettingsPreferences prefs(home.filePath("config/Tavo/Tavo.json"));
-            prefs.setValue(PrefKey::session, session.value("session_token").toString());
-            prefs.setValue(PrefKey::phone, demo);
-            prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
-        }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", home.filePath("run"));
-        env.insert("TAVO_CLOUD_HOST", cloud->host());
-        env.insert("TAVO_CLOUD_TLS", "1");
-        env.remove("DBUS_SESSION_BUS_ADDRESS");
-        if (caFile.isEmpty())
+        if (args.first() != "login") cloud->writeSession(home.path(), demo);
+        QProcessEnvironment env = cloud->clientEnv(home.path());
+        if (ca.isEmpty())
             env.remove("TAVO_CA_FILE");
         else
-            env.insert("TAVO_CA_FILE", caFile);
+            env.insert("TAVO_CA_FILE", ca == "the CA" ? certs.caFile() : ca);
         const test::Run run = test::runProgram(TAVOCTL_PATH, args, env);
-        QTEST(run.err, "err");
-        QTEST(run.code, "code");
+        QCOMPARE(run.err, row["err"].toString().replace("UNKNOWN ISSUER",
+                                                        unknownIssuer.mid(unknownIssuer.indexOf(": ") + 2)));
+        QCOMPARE(run.code, row["code"].toInt());
         if (run.code == 0) QVERIFY(!run.out.isEmpty());
     }
 };

@@ -2,7 +2,6 @@
 #include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace tavo;
@@ -33,8 +32,8 @@ private slots:
         QCOMPARE(store.sessionToken(), row["expectToken"].toString());
         QCOMPARE(store.userID(), row["expectUser"].toInteger());
         QCOMPARE(store.currentThreadID(), row["expectThread"].toInteger());
-        // Nothing happens synchronously in the constructor: the move home is a queued task.
-        QCOMPARE(store.screenKind(), Screen::Kind::Auth);
+        // The screen is decided in the constructor; the socket opens in the first turn.
+        QCOMPARE(store.screenKind(), home ? Screen::Kind::Home : Screen::Kind::Auth);
         QCOMPARE(store.conn(), TavoStore::ConnStatus::Offline);
         QCoreApplication::processEvents();
         QCOMPARE(store.screenKind(), home ? Screen::Kind::Home : Screen::Kind::Auth);
@@ -104,8 +103,10 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<int>("goneAtMs"); // after the first call; the second comes at 1000 ms
-        QTest::newRow("a different toast lives its own 2.5 s") << "Saved" << "Box removed" << 3500;
-        QTest::newRow("the same text expires with the first timer") << "Saved" << "Saved" << 2500;
+        QTest::newRow("a different toast lives its own 2.5 s") << "Saved"
+                                                               << "Box removed" << 3500;
+        QTest::newRow("the same text expires with the first timer") << "Saved"
+                                                                    << "Saved" << 2500;
     }
 
     void toastTiming() {

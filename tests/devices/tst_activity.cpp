@@ -13,6 +13,15 @@ ActivityEntry entry(const QString& action, std::optional<int> ch = {}, std::opti
     return {1, "2026-12-07T10:00:00Z", who, source, action, ch, state};
 }
 
+// An entry as a row gives it: "action", and "ch", "state", "who", "source" when present.
+ActivityEntry entryOf(const QJsonObject& row) {
+    return entry(row["action"].toString(),
+                 row.contains("ch") ? std::optional(row["ch"].toInt()) : std::nullopt,
+                 row.contains("state") ? std::optional(row["state"].toBool()) : std::nullopt,
+                 row.contains("who") ? std::optional(row["who"].toString()) : std::nullopt,
+                 row["source"].toString("app"));
+}
+
 Device livingRoom() {
     Device d;
     d.id = 1;
@@ -26,8 +35,6 @@ const QDateTime now = QDateTime::fromString("2026-12-07T12:00:00Z", Qt::ISODate)
 
 } // namespace
 
-Q_DECLARE_METATYPE(ActivityEntry)
-
 class ActivityTest : public QObject {
     Q_OBJECT
 
@@ -36,9 +43,7 @@ private slots:
     void sentences_data() { TAVO_JSON_ROWS("activity-sentences.json"); }
     void sentences() {
         QFETCH(QJsonObject, row);
-        const ActivityEntry e = entry(
-            row["action"].toString(), row.contains("ch") ? std::optional(row["ch"].toInt()) : std::nullopt,
-            row.contains("state") ? std::optional(row["state"].toBool()) : std::nullopt);
+        const ActivityEntry e = entryOf(row);
         QCOMPARE(activity::sheetLine(e, {livingRoom()}, 1), row["sheet"].toString());
         QCOMPARE(activity::historyLine(e, livingRoom()), row["history"].toString());
     }
@@ -49,36 +54,27 @@ private slots:
         QCOMPARE(activity::relayName(entry("all"), {livingRoom()}, 1), "");
     }
 
-    void actors_data() {
-        QTest::addColumn<ActivityEntry>("e");
-        QTest::addColumn<QString>("actor");
-        QTest::addColumn<int>("dot");
-        QTest::newRow("app user") << entry("set", 1, true, "+919876543210") << "+919876543210" << int(activity::Dot::On);
-        QTest::newRow("from chat") << entry("set", 1, false, "+919876543210", "chat") << "+919876543210 · chat"
-                                   << int(activity::Dot::Dim);
-        QTest::newRow("system") << entry("all_off", {}, {}, {}, "system") << "system · system" << int(activity::Dot::Accent);
-        QTest::newRow("system from the app") << entry("all") << "system" << int(activity::Dot::Dim);
-    }
+    void actors_data() { TAVO_JSON_ROWS("activity-actors.json"); }
     void actors() {
-        QFETCH(ActivityEntry, e);
-        QFETCH(QString, actor);
-        QFETCH(int, dot);
-        QCOMPARE(activity::actor(e), actor);
-        QCOMPARE(int(activity::sheetDot(e)), dot);
+        QFETCH(QJsonObject, row);
+        const ActivityEntry e = entryOf(row);
+        QCOMPARE(activity::actor(e), row["actor"].toString());
+        QCOMPARE(int(activity::sheetDot(e)),
+                 QStringList({"On", "Dim", "Accent"}).indexOf(row["dot"].toString()));
     }
 
-    void relTime_data() { TAVO_JSON_ROWS("activity-reltime.json"); }
-    void relTime() {
+    void historyAgo_data() { TAVO_JSON_ROWS("activity-history-ago.json"); }
+    void historyAgo() {
         QFETCH(QJsonObject, row);
         const QString when = row.contains("ago") ? now.addSecs(-row["ago"].toInt()).toString(Qt::ISODate)
                                                  : row["when"].toString();
-        QCOMPARE(activity::relTime(when, now), row["text"].toString());
+        QCOMPARE(activity::historyAgo(when, now), row["text"].toString());
     }
 
-    void relativeWhen_data() { TAVO_JSON_ROWS("activity-relativewhen.json"); }
-    void relativeWhen() {
+    void sheetAgo_data() { TAVO_JSON_ROWS("activity-sheet-ago.json"); }
+    void sheetAgo() {
         QFETCH(QJsonObject, row);
-        QCOMPARE(activity::relativeWhen(row["when"].toString(), now), row["text"].toString());
+        QCOMPARE(activity::sheetAgo(row["when"].toString(), now), row["text"].toString());
     }
 
     // Latest first by text; equal times keep the order they were fetched in.
@@ -123,7 +119,8 @@ private slots:
         QCOMPARE(log.first().who_phone, std::optional<QString>(owner));
         QCOMPARE(activity::sheetLine(log.first(), store.devices(), 1), "turned on Relay 2");
 
-        cloud.post("/dev/fail-next", {{"method", "GET"}, {"path", "/v1/device/1/logs"}, {"status", 503}, {"error", "Busy"}});
+        cloud.post("/dev/fail-next",
+                   {{"method", "GET"}, {"path", "/v1/device/1/logs"}, {"status", 503}, {"error", "Busy"}});
         const QList<HistoryItem> history = QCoro::waitFor(store.fetchHistory());
         QCOMPARE(history.size(), 1);
         QCOMPARE(history.first().device.name, "Shed");

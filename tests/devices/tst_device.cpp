@@ -74,7 +74,8 @@ private slots:
         d.online = row["online"].toBool();
         if (row.contains("hint")) d.offline_hint = row["hint"].toString();
         if (row.contains("since")) d.offline_since = row["since"].toString();
-        const auto diag = tavo::offlineDiag(d, QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone("Asia/Kolkata"));
+        const auto diag =
+            tavo::offlineDiag(d, QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone("Asia/Kolkata"));
         QCOMPARE(diag, row["text"].isNull() ? std::nullopt : std::optional(row["text"].toString()));
     }
 };

@@ -2,7 +2,6 @@
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QTest>
 
 using namespace tavo;
@@ -76,33 +75,18 @@ private slots:
                      (QJsonObject{{"1", "Ceiling Fan"}, {"2", "Lamp"}, {"3", "Telly"}, {"4", "Heater"}}));
     }
 
-    void forgetAndLeave_data() {
-        QTest::addColumn<qint64>("id");
-        QTest::addColumn<bool>("leave");
-        QTest::addColumn<QString>("toast");
-        QTest::addColumn<bool>("error");
-        QTest::addColumn<int>("left"); // boxes in the list afterwards
-        QTest::newRow("forget own box") << qint64(1) << false << "Box removed" << false << 2;
-        QTest::newRow("forget a shared box is refused")
-            << qint64(3) << false << "Only the owner can forget this box" << true << 3;
-        QTest::newRow("leave a shared box") << qint64(3) << true << "Left box" << false << 2;
-        QTest::newRow("the owner can't leave")
-            << qint64(2) << true << "The owner can't leave; forget the box instead" << true << 3;
-    }
-
+    // "left": boxes in the list afterwards.
+    void forgetAndLeave_data() { TAVO_JSON_ROWS("management-removals.json"); }
     void forgetAndLeave() {
-        QFETCH(qint64, id);
-        QFETCH(bool, leave);
-        QFETCH(QString, toast);
-        QFETCH(bool, error);
-        QFETCH(int, left);
+        QFETCH(QJsonObject, row);
+        const qint64 id = row["id"].toInteger();
         test::StoreFixture f;
         TavoStore& store = signedIn(f);
-        leave ? store.leaveDevice(id) : store.forgetDevice(id);
-        QTRY_COMPARE(store.toast(), std::optional<QString>(toast));
-        QCOMPARE(store.toastIsError(), error);
+        row["leave"].toBool() ? store.leaveDevice(id) : store.forgetDevice(id);
+        QTRY_COMPARE(store.toast(), std::optional<QString>(row["toast"].toString()));
+        QCOMPARE(store.toastIsError(), row["error"].toBool());
         QTest::qWait(100); // the cloud's device_removed push, if any, lands too
-        QCOMPARE(store.devices().size(), left);
+        QCOMPARE(store.devices().size(), row["left"].toInt());
     }
 
     // A list holding a box twice loses both entries once the forget succeeds.

@@ -15,13 +15,7 @@ class SharingTest : public QObject {
     test::DevCloud cloud{{"--seed", "demo"}};
     const QString demo = "+919876543210";
 
-    QJsonObject lastInviteBody() {
-        QJsonObject body;
-        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
-            if (r.toObject().value("path") == "/v1/device/1/invite")
-                body = QJsonDocument::fromJson(r.toObject().value("body").toString().toUtf8()).object();
-        return body;
-    }
+    QJsonObject lastInviteBody() { return cloud.lastRequestBody("/v1/device/1/invite"); }
     static QStringList phones(const TavoStore& store) {
         QStringList out;
         for (const Member& m : store.members())
@@ -43,21 +37,13 @@ private slots:
         QCOMPARE(inviteMask(row["list"].toString()), mask);
     }
 
-    void chips_data() {
-        QTest::addColumn<QList<int>>("selected");
-        QTest::addColumn<int>("total");
-        QTest::addColumn<QString>("csv");
-        QTest::newRow("sorted") << QList<int>{3, 1} << 4 << "1,3";
-        QTest::newRow("all selected = all") << QList<int>{1, 2, 3, 4} << 4 << "";
-        QTest::newRow("no relay count") << QList<int>{1} << 0 << "1";
-        QTest::newRow("none selected") << QList<int>{} << 4 << "";
-        QTest::newRow("double-counted chip is not all") << QList<int>{2, 2} << 2 << "2";
-    }
+    void chips_data() { TAVO_JSON_ROWS("sharing-chips.json"); }
     void chips() {
-        QFETCH(QList<int>, selected);
-        QFETCH(int, total);
-        QFETCH(QString, csv);
-        QCOMPARE(relayChipsToCSV(selected, total), csv);
+        QFETCH(QJsonObject, row);
+        QList<int> selected;
+        for (const QJsonValue& c : row["selected"].toArray())
+            selected << c.toInt();
+        QCOMPARE(relayChipsToCSV(selected, row["total"].toInt()), row["csv"].toString());
     }
 
     // What the form sends: refusals send nothing; the all-selected chips mean every relay.
@@ -150,10 +136,11 @@ private slots:
         TavoStore& store = f.makeSignedIn(cloud, demo);
         store.loadMembers(1);
         QTRY_COMPARE(store.members().size(), 1);
-        cloud.post("/dev/answer-next", {{"method", "GET"},
-                                        {"path", "/v1/device/1/members"},
-                                        {"status", 200},
-                                        {"body", R"({"members":[{"user_id":7,"phone":"+15550000007","role":"member"}]})"}});
+        cloud.post("/dev/answer-next",
+                   {{"method", "GET"},
+                    {"path", "/v1/device/1/members"},
+                    {"status", 200},
+                    {"body", R"({"members":[{"user_id":7,"phone":"+15550000007","role":"member"}]})"}});
         store.loadMembers(1);
         QTRY_VERIFY(store.toast().has_value());
         QVERIFY(store.toastIsError());

@@ -4,6 +4,7 @@
 // bounded memory.
 
 #include "support/ChatText.h"
+#include "support/DataRows.h"
 #include "support/LoopbackPeer.h"
 #include "support/StoreFixture.h"
 
@@ -117,45 +118,15 @@ using test::bubbles;
 
 } // namespace
 
-Q_DECLARE_METATYPE(HttpScript)
-
-Q_DECLARE_METATYPE(Shape)
-
 class HostileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void socketFrames_data() {
-        QTest::addColumn<Shape>("shape");
-        QTest::addColumn<QByteArray>("head");   // Text: the payload; Long: what comes before the filler
-        QTest::addColumn<qint64>("size");       // Long and Fragments: the message's length
-        QTest::addColumn<int>("closeCode");     // the client's close, or 0 when it reads on
-        QTest::addColumn<QString>("firstName"); // box 1's name afterwards
-
-        const QByteArray padded = "{\"type\":\"state\",\"device_id\":1,\"states\":[true,true],\"pad\":\"";
-        QTest::newRow("invalid UTF-8 in a text frame")
-            << Shape::Text << QByteArray("{\"type\":\"error\",\"error\":\"\xff\xfe\"}") << qint64(0) << 1007
-            << "Porch";
-        QTest::newRow("a 16 MiB text frame") << Shape::Long << padded << 16 * MiB << 1009 << "Porch";
-        QTest::newRow("a 16 MiB message in 64 fragments")
-            << Shape::Fragments << padded << 16 * MiB << 1009 << "Porch";
-        QTest::newRow("100 000 nested arrays")
-            << Shape::Text << QByteArray(100'000, '[') << qint64(0) << 0 << "Porch";
-        QTest::newRow("100 000 nested objects")
-            << Shape::Text << QByteArray("{\"a\":").repeated(100'000) << qint64(0) << 0 << "Porch";
-        QTest::newRow("nesting inside a welcome") << Shape::Text
-                                                  << QByteArray("{\"type\":\"welcome\",\"devices\":") +
-                                                         QByteArray(5000, '[') + QByteArray(5000, ']') + "}"
-                                                  << qint64(0) << 0 << "Porch";
-        // Large but legitimate: a welcome of 1 MiB still arrives whole through the socket's
-        // bounded read buffer.
-        QTest::newRow("a 1 MiB welcome")
-            << Shape::Long
-            << QByteArray("{\"type\":\"welcome\",\"devices\":[") + compact(box(1, "Big")) + "," +
-                   compact(box(2, "Den")) + "],\"pad\":\""
-            << 1 * MiB << 0 << "Big";
-    }
-
+    // "head" as Latin-1 (\u00ff is the byte 0xff), "repeat" times, then "nest" brackets opened
+    // and closed, then "tail": a text frame's payload, or what comes before a long one's filler
+    // of "mib" MiB. "close": the client's close code, 0 when it reads on; "first": box 1's name
+    // afterwards.
+    void socketFrames_data() { TAVO_JSON_ROWS("hostile-frames.json"); }
     void socketFrames();
     void httpReplies_data();
     void httpReplies();
@@ -163,11 +134,16 @@ private slots:
 };
 
 void HostileTest::socketFrames() {
-    QFETCH(Shape, shape);
-    QFETCH(QByteArray, head);
-    QFETCH(qint64, size);
-    QFETCH(int, closeCode);
-    QFETCH(QString, firstName);
+    QFETCH(QJsonObject, row);
+    const Shape shape = row["shape"] == "long"        ? Shape::Long
+                        : row["shape"] == "fragments" ? Shape::Fragments
+                                                      : Shape::Text;
+    const int nest = row["nest"].toInt();
+    const QByteArray head = row["head"].toString().toLatin1().repeated(row["repeat"].toInt(1)) +
+                            QByteArray(nest, '[') + QByteArray(nest, ']') + row["tail"].toString().toLatin1();
+    const qint64 size = row["mib"].toInteger() * MiB;
+    const int closeCode = row["close"].toInt();
+    const QString firstName = row["first"].toString();
 
     test::LoopbackPeer peer([&](QTcpSocket* socket, test::LoopbackPeer& p) {
         const bool first = p.accepted() == 1;
@@ -237,66 +213,46 @@ void HostileTest::socketFrames() {
         QVERIFY2(grew < 10 * std::max(size, 16 * MiB), qPrintable(QString::number(grew)));
 }
 
+// "head" (Latin-1) as the whole answer, or a JSON answer of "status" with "body" repeated
+// "repeat" times; "silent" accepts and never answers. "kind" and "failure": the device list
+// request's failure; "chat": the conversation after one turn against the same peer.
 void HostileTest::httpReplies_data() {
-    QTest::addColumn<HttpScript>("script");
-    QTest::addColumn<int>("kind");        // Failure::Kind of the device list request
-    QTest::addColumn<QString>("failure"); // its description
-    QTest::addColumn<QString>("chat");    // the conversation after one turn against the same peer
-
-    const auto kind = [](Failure::Kind k) { return int(k); };
-    // A 2xx that is not an event stream is no reply of the assistant's, never a "Done.".
-    const QString notAReply = "U:hi|A!:That answer didn't come from the assistant, so nothing was done. "
-                              "Check your connection and try again.";
-    QTest::newRow("accepts and never answers")
-        << HttpScript{true, {}, 0, {}} << kind(Failure::Kind::Transport) << "The cloud didn't answer in time."
-        << "U:hi|A!:The cloud didn't answer in time.";
-    QTest::newRow("junk instead of HTTP") << HttpScript{false, "\xff\xfe\x00junk\r\n\r\n", 0, {}}
-                                          << kind(Failure::Kind::Transport) << "Connection closed"
-                                          << "U:hi|A!:Connection closed";
-    QTest::newRow("a body of 100 000 nested arrays")
-        << HttpScript{false, http(200, "application/json", QByteArray(100'000, '[')), 0, {}}
-        << kind(Failure::Kind::Decode)
-        << "The reply couldn't be read: it isn't valid JSON (too deeply nested document)."
-        << notAReply;
-    QTest::newRow("invalid UTF-8 in the list")
-        << HttpScript{false, http(200, "application/json", "{\"devices\":[{\"name\":\"\xff\xfe\"}]}"), 0, {}}
-        << kind(Failure::Kind::Decode)
-        << "The reply couldn't be read: it isn't valid JSON (invalid UTF8 string)."
-        << notAReply;
-    QTest::newRow("invalid UTF-8 in a refusal")
-        << HttpScript{false, http(500, "application/json", "{\"error\":\"\xff\xfe\"}"), 0, {}}
-        << kind(Failure::Kind::Api) << "HTTP 500"
-        << "U:hi|A!:HTTP 500";
-    QTest::newRow("cut off mid-body")
-        << HttpScript{false, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"devices\":", 0, {}}
-        << kind(Failure::Kind::Transport) << "Connection closed"
-        << notAReply; // no event stream either: not read as one
+    TAVO_JSON_ROWS("hostile-replies.json");
 }
 
 // Against each the device list request fails with its own description, a refetch keeps the
 // list the socket brought, and a chat turn ends with a bubble (never busy for good).
 void HostileTest::httpReplies() {
-    QFETCH(HttpScript, script);
-    QFETCH(int, kind);
-    QFETCH(QString, failure);
-    QFETCH(QString, chat);
-    const auto peer = hostileHttp(script);
+    QFETCH(QJsonObject, row);
+    const QByteArray body = row["body"].toString().toLatin1().repeated(row["repeat"].toInt(1));
+    const auto peer =
+        hostileHttp({row["silent"].toBool(),
+                     row.contains("status") ? http(row["status"].toInt(), "application/json", body)
+                                            : row["head"].toString().toLatin1(),
+                     0,
+                     {}});
+    const QString failure = row["failure"].toString();
+    // A 2xx that is not an event stream is no reply of the assistant's, never a "Done.".
+    const QString chat = row["chat"].toString().replace(
+        "NOT A REPLY", "U:hi|A!:That answer didn't come from the assistant, so nothing was done. "
+                       "Check your connection and try again.");
+    const QMap<QString, Failure::Kind> kinds{{"Api", Failure::Kind::Api},
+                                             {"Transport", Failure::Kind::Transport},
+                                             {"Decode", Failure::Kind::Decode}};
 
     test::StoreFixture f;
     f.prefs->setValue(PrefKey::session, "tok");
     f.prefs->setValue(PrefKey::phone, "+15550000001");
     f.useCloud(peer->host());
     QuickTimeouts network;
-    f.store =
-        std::make_unique<TavoStore>(StoreServices{&network, f.prefs.get(), &f.clock, f.config, &f.speaker,
-                                                  nullptr, f.skillsAuth, f.keychain, f.boxNetwork});
+    f.store = std::make_unique<TavoStore>(f.services(&network));
     TavoStore& store = *f.store;
     QTRY_COMPARE(store.devices().size(), 2);
     const QList<Device> before = store.devices();
 
     const Result<DeviceList> list = QCoro::waitFor(store.api().send<DeviceList>("GET", "/v1/devices"));
     QVERIFY(!list);
-    QCOMPARE(int(list.failure().kind), kind);
+    QCOMPARE(list.failure().kind, kinds.value(row["kind"].toString(), Failure::Kind(-1)));
     QCOMPARE(list.failure().description(), failure);
     QCoro::waitFor(store.refetchDevices());
     QCOMPARE(store.devices(), before);

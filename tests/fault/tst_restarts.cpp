@@ -4,7 +4,6 @@
 // whether it grows is measured in bench/.
 
 #include "cloud/Endpoints.h"
-#include "platform/linux/SettingsPreferences.h"
 #include "support/DevCloud.h"
 #include "support/LoopbackPeer.h"
 #include "support/StoreFixture.h"
@@ -88,22 +87,9 @@ private slots:
         QTRY_COMPARE(store.conn(), Conn::Connected);
 
         // tavoctl with a session of its own in its own settings file.
-        const QJsonObject session = cloud.signIn(phone);
-        {
-            SettingsPreferences prefs(dir.filePath("config/Tavo/Tavo.json"));
-            prefs.setValue(PrefKey::session, session.value("session_token").toString());
-            prefs.setValue(PrefKey::phone, phone);
-            prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
-        }
-        QDir().mkpath(dir.filePath("run"));
-        QFile::setPermissions(dir.filePath("run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        cloud.writeSession(dir.path(), phone);
         Watcher watch;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
-        env.insert("TAVO_CLOUD_HOST", cloud.host());
-        env.insert("TAVO_CLOUD_TLS", "0");
+        const QProcessEnvironment env = cloud.clientEnv(dir.path());
         watch.process.setProcessEnvironment(env);
         connect(&watch.process, &QProcess::readyReadStandardOutput, this, [&] { watch.read(); });
         watch.process.start(TAVOCTL_PATH, {"watch", "--json"});

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -89,10 +88,9 @@ private slots:
 
         // The window app starts on sign-in and quits after its screenshot.
         const QString shot = home.filePath("shot.png");
-        const test::Run app = run(TAVO_APP_PATH, {}, home.path(),
-                            {{"TAVO_CLOUD_HOST", cloud.host()},
-                             {"TAVO_SCREENSHOT", shot},
-                             {"TAVO_SCREENSHOT_DELAY_MS", "300"}});
+        const test::Run app = run(
+            TAVO_APP_PATH, {}, home.path(),
+            {{"TAVO_CLOUD_HOST", cloud.host()}, {"TAVO_DEVELOPMENT", "screenshot=" + shot + ",delay=300"}});
         QVERIFY2(app.code == 0, qPrintable(app.err));
         QVERIFY(QFile::exists(shot));
 

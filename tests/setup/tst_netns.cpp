@@ -6,8 +6,8 @@
 #include "platform/linux/SecretServiceKeychain.h"
 #include "setup/BoxClient.h"
 #include "setup/BoxScanner.h"
-#include "setup/WifiCreds.h"
 #include "support/BoxSim.h"
+#include "support/ChildProcess.h"
 #include "support/SessionDaemons.h"
 #include "support/StoreFixture.h"
 
@@ -71,15 +71,10 @@ class TestNetns : public QObject {
 
     // tavoctl as a user runs it, signed in to the development cloud.
     std::pair<int, QString> tavoctl(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TAVO_CLOUD_HOST", m_cloud.host());
-        env.insert("TAVO_CLOUD_TLS", "0");
-        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
-        p.setProcessEnvironment(env);
-        p.start(TAVOCTL_PATH, args);
-        p.waitForFinished(120'000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
+        QProcessEnvironment env = m_cloud.clientEnv(m_home.path());
+        env.insert("DBUS_SESSION_BUS_ADDRESS", m_keyring.busAddress()); // the set-up saves its WiFi here
+        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env, 120'000);
+        return {run.code, run.out + run.err};
     }
 
 private slots:
@@ -89,10 +84,11 @@ private slots:
         QVERIFY(m_cloud.start());
     }
 
-    // The store's whole road with the production probe: the real interface list of this
-    // namespace names 192.168.4.1 as the gateway, where the box's hotspot API answers.
-    void provisionThroughTheHotspot() {
-        auto box = boxAt(80, {"--name", "Tavo-4E21", "--join-delay-ms", "800"});
+    // The production probe: the real interface list of this namespace names 192.168.4.1 as
+    // the gateway, where the box's hotspot API answers. (The road on from the portal is
+    // tst_provisioning's, and tavoctl's below.)
+    void probeFindsTheHotspotGateway() {
+        auto box = boxAt(80, {"--name", "Tavo-4E21"});
         test::StoreFixture f;
         f.keychain = &m_keychain;
         f.boxNetwork = {};
@@ -101,21 +97,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(s.prov().kind, Kind::OnAP, 5000);
         QCOMPARE(s.prov().base, QUrl("http://" + m_boxAddr));
         QCOMPARE(s.provHeadline(), "Found box at " + m_boxAddr);
-        s.setProvHomeSSID("Home Net");
-        s.setProvHomePass("pw & more");
-        QStringList steps;
-        connect(&s, &TavoStore::provChanged, &s, [&] { steps << s.prov().name(); });
-        s.provisionSubmit();
-        // The poll runs on the manual clock, the box joins in real time: let it join first.
-        QTRY_COMPARE_WITH_TIMEOUT(box->sim()["registered"].toBool(), true, 10000);
-        QVERIFY2(f.clock.advanceUntil([&] { return s.prov().kind == Kind::Idle; },
-                                      std::chrono::milliseconds(1500)),
-                 qPrintable(steps.join(' ') + '\n' + box->log()));
-        QCOMPARE(s.screen(), Screen::home());
-        QCOMPARE(s.devices().size(), 1);
-        QCOMPARE(box->sim()["password"].toString(), QString("pw & more"));
-        QTRY_COMPARE(QCoro::waitFor(WifiCreds::load(m_keychain)),
-                     std::optional(WifiCreds::Pair{"Home Net", "pw & more"}));
     }
 
     // What a new user does in the terminal: set up, list, switch.
@@ -187,9 +168,15 @@ private slots:
         scanner.setDevices(s.devices());
         scanner.rescan(); // the list stays until the new pass is resolved
         QCOMPARE(scanner.found().size(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(scanner.rows().first().toMap()["subtitle"].toString(),
-                                  QString("Already on your account"), 15000);
-        QVERIFY(!scanner.rows().first().toMap()["enabled"].toBool());
+        // Each instance (address family) is a result set of its own, so the pass of an
+        // unreachable one may publish an empty list for a moment.
+        const auto firstRow = [&] {
+            const QVariantList rows = scanner.rows();
+            return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(firstRow()["subtitle"].toString(), QString("Already on your account"),
+                                  15000);
+        QVERIFY(!firstRow()["enabled"].toBool());
         scanner.stop();
         QCOMPARE(scanner.found().size(), 1);
     }
@@ -238,9 +225,10 @@ private slots:
         QCOMPARE(tavoctl({"login", "+919800000498", "--code", "123456"}).first, 0);
         const auto [code, output] = tavoctl({"box", "scan", "--seconds", "8"});
         QCOMPARE(code, 0);
-        const QRegularExpression ready("^Tavo Attic\tReady · tap to add · ([A-Z0-9]{4})-([A-Z0-9]{4})\t\\[" +
-                                           QRegularExpression::escape(m_boxAddr6) + "\\]:8083$",
-                                       QRegularExpression::MultilineOption);
+        const QRegularExpression ready(
+            "^Tavo Attic\tReady · add with: tavoctl box claim ([A-Z0-9]{4})-([A-Z0-9]{4})\t\\[" +
+                QRegularExpression::escape(m_boxAddr6) + "\\]:8083$",
+            QRegularExpression::MultilineOption);
         const QRegularExpressionMatch m = ready.match(output);
         QVERIFY2(m.hasMatch(), qPrintable(output));
         const auto [claimed, said] =

@@ -3,6 +3,7 @@
 
 #include "setup/TavoBoxProbe.h"
 #include "support/BoxSim.h"
+#include "support/DataRows.h"
 #include "support/LoopbackPeer.h"
 
 #include <QTcpSocket>
@@ -55,30 +56,12 @@ class TestProbe : public QObject {
     }
 
 private slots:
-    void find_data() {
-        QTest::addColumn<QString>("gateway"); // "" = none; else a label
-        QTest::addColumn<QStringList>("candidates");
-        QTest::addColumn<QString>("found"); // label, or "" for nothing
-        QTest::newRow("gateway hit") << "ok" << QStringList{} << "ok";
-        QTest::newRow("gateway 204, sweep hit") << "204" << QStringList{"closed", "500", "ok"} << "ok";
-        QTest::newRow("204 and 500 are not boxes") << "" << QStringList{"204", "500", "closed"} << "";
-        QTest::newRow("first to answer wins") << "" << QStringList{"slow", "ok"} << "ok";
-        QTest::newRow("slow but in time") << "" << QStringList{"closed", "slow"} << "slow";
-        // A candidate has its own 200 ms, the gateway the caller's time (1200 ms here).
-        QTest::newRow("a candidate past its 200 ms") << "" << QStringList{"late", "closed"} << "";
-        QTest::newRow("a gateway in the caller's time") << "late" << QStringList{"ok"} << "late";
-        QTest::newRow("not a URL is skipped") << "" << QStringList{"http://exa mple", "ok"} << "ok";
-        QTest::newRow("nothing to try") << "" << QStringList{} << "";
-        // Only a 200 from the address probed counts, within its limit in all.
-        QTest::newRow("a redirect to a box is no box") << "redirect" << QStringList{"redirect"} << "";
-        QTest::newRow("a trickling gateway runs out") << "trickle" << QStringList{} << "";
-        QTest::newRow("a trickling candidate runs out") << "" << QStringList{"trickle", "closed"} << "";
-        QTest::newRow("a megabyte of identity is no box") << "huge" << QStringList{} << "";
-    }
+    // Boxes by label ("" = none): a candidate has its own 200 ms, the gateway the caller's time
+    // (1200 ms here); only a 200 from the address probed counts, within its limit in all.
+    void find_data() { TAVO_JSON_ROWS("probe-find.json"); }
     void find() {
-        QFETCH(QString, gateway);
-        QFETCH(QStringList, candidates);
-        QFETCH(QString, found);
+        QFETCH(QJsonObject, row);
+        const QString gateway = row["gateway"].toString(), found = row["found"].toString();
         const auto base = [this](const QString& label) -> QString {
             if (label == "ok") return box("ok");
             if (label == "204") return box("204", {"--info-status", "204"});
@@ -93,7 +76,7 @@ private slots:
             return label;
         };
         QStringList urls;
-        for (const QString& c : candidates)
+        for (const QString& c : row["candidates"].toVariant().toStringList())
             urls << base(c);
         const TavoBoxProbe probe =
             probeWith(gateway.isEmpty() ? std::nullopt : std::optional(base(gateway)), urls);

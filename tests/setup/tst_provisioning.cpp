@@ -4,6 +4,7 @@
 #include "platform/linux/SecretServiceKeychain.h"
 #include "setup/WifiCreds.h"
 #include "support/BoxSim.h"
+#include "support/DataRows.h"
 #include "support/SessionDaemons.h"
 #include "support/StoreFixture.h"
 
@@ -122,20 +123,12 @@ private slots:
     // A box that does not take the WiFi details, however it says so (or fails to): back to the
     // portal with the reason, the saved pair untouched. Deadlines are totals on the store's
     // clock: a trickle of bytes does not keep the request alive past 6 s.
-    void refusedCredentials_data() {
-        QTest::addColumn<QStringList>("boxArgs");
-        QTest::addColumn<QString>("toast"); // "" = any reason
-        QTest::newRow("connection closed") << QStringList{"--refuse-connect"} << "";
-        QTest::newRow("not a 2xx")
-            << QStringList{"--connect-status", "501"}
-            << "!Couldn't reach the box: The box refused the WiFi details: Not supported (HTTP 501)";
-        QTest::newRow("trickles past 6 s")
-            << QStringList{"--trickle-ms", "1000", "--trickle-route", "/api/connect"}
-            << "!Couldn't reach the box: The box took too long to answer.";
-    }
+    // "toast" empty: any reason.
+    void refusedCredentials_data() { TAVO_JSON_ROWS("provisioning-refusals.json"); }
     void refusedCredentials() {
-        QFETCH(QStringList, boxArgs);
-        QFETCH(QString, toast);
+        QFETCH(QJsonObject, row);
+        const QStringList boxArgs = row["boxArgs"].toVariant().toStringList();
+        const QString toast = row["toast"].toString();
         QCoro::waitFor(saveCreds("Before", "kept"));
         auto r = rig(boxArgs);
         TavoStore& s = *r->store;
@@ -176,24 +169,31 @@ private slots:
         QVERIFY(r->toasts.isEmpty()); // a failed read is silent
     }
 
-    // Only a status with both a code and the cloud ends the poll.
-    void pollWaitsForCodeAndCloud_data() {
-        QTest::addColumn<QString>("first");
-        QTest::newRow("code while offline") << "offline-code";
-        QTest::newRow("online without a code") << "online-no-code";
-    }
-    void pollWaitsForCodeAndCloud() {
-        QFETCH(QString, first);
-        auto r = rig({"--status", first + "," + first + ",normal"});
+    // The road from the portal to where the steps end ("until"), as the box's statuses and the
+    // cloud's next answer to one request ("failNext") make it: only a status with both a code
+    // and the cloud ends the poll ("reads": the status reads it took), and the last toasts,
+    // the store's boxes ("devices", on the home screen) and the cloud's ("cloudDevices").
+    void roadEnds_data() { TAVO_JSON_ROWS("provisioning-roads.json"); }
+    void roadEnds() {
+        QFETCH(QJsonObject, row);
+        auto r = rig(row["boxArgs"].toVariant().toStringList());
         TavoStore& s = *r->store;
         QCoro::waitFor(s.doScanForBox());
         s.setProvHomeSSID("Home");
+        if (row.contains("failNext")) m_cloud.post("/dev/fail-next", row["failNext"].toObject());
         s.provisionSubmit();
         r->awaitJoined();
-        QVERIFY(r->pump([&] { return s.prov().kind == Kind::Idle; }));
-        QCOMPARE(r->box->sim()["status_reads"].toInt(), 3); // the third answer, not before
-        QCOMPARE(s.devices().size(), 1);
-        QCOMPARE(s.screen(), Screen::home());
+        QVERIFY(r->pump([&] { return s.prov().name() == row["until"].toString(); }));
+        const QStringList toasts = row["toasts"].toVariant().toStringList();
+        QCOMPARE(r->toasts.mid(r->toasts.size() - toasts.size()), toasts);
+        if (row.contains("reads")) QCOMPARE(r->box->sim()["status_reads"].toInt(), row["reads"].toInt());
+        if (row.contains("devices")) {
+            QCOMPARE(s.devices().size(), row["devices"].toInt());
+            QCOMPARE(s.screen(), Screen::home());
+        }
+        if (row.contains("cloudDevices"))
+            QTRY_COMPARE(QCoro::waitFor(s.api().send<DeviceList>("GET", "/v1/devices"))->devices.size(),
+                         row["cloudDevices"].toInt());
     }
 
     void boxThatNeverComesOnlineAsksForTheCode() {
@@ -331,23 +331,6 @@ private slots:
         QCOMPARE(s.screen(), Screen::home());
         QCOMPARE(s.devices().size(), 1);
         QCOMPARE(s.provPairCode(), QString()); // used up
-    }
-
-    void deviceRefreshFailureAfterAutoClaimStillClaims() {
-        auto r = rig({});
-        TavoStore& s = *r->store;
-        QCoro::waitFor(s.doScanForBox());
-        s.setProvHomeSSID("Home");
-        m_cloud.post("/dev/fail-next", {{"method", "GET"},
-                                        {"path", "/v1/devices"},
-                                        {"status", 503},
-                                        {"body", R"({"error":"Try again later"})"}});
-        s.provisionSubmit();
-        r->awaitJoined();
-        QVERIFY(r->pump([&] { return s.prov().kind == Kind::ManualPair; }));
-        QCOMPARE(r->toasts.mid(r->toasts.size() - 2), QStringList({"Box added", "!Try again later"}));
-        // Claimed all the same: the cloud lists it.
-        QTRY_COMPARE(QCoro::waitFor(s.api().send<DeviceList>("GET", "/v1/devices"))->devices.size(), 1);
     }
 
     // Last, as it leaves the keyring locked: locked, its unlock prompt up on a display nobody

@@ -1,22 +1,19 @@
 // The window app as a user runs it: a real `tavo` under Xvfb on a private session bus where
 // a small status-notifier watcher plays the desktop's tray, against the development cloud.
 
-#include "platform/Preferences.h"
-#include "platform/linux/SettingsPreferences.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusContext>
 #include <QDBusInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QJsonArray>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -84,8 +81,10 @@ MenuNode readNode(const QDBusArgument& arg) {
 QString shown(const QString& label) {
     QString text;
     for (qsizetype i = 0; i < label.size(); ++i) {
-        if (label.at(i) == u'_' && i + 1 < label.size() && label.at(i + 1) == u'_') ++i;
-        else if (label.at(i) == u'_') continue;
+        if (label.at(i) == u'_' && i + 1 < label.size() && label.at(i + 1) == u'_')
+            ++i;
+        else if (label.at(i) == u'_')
+            continue;
         text += label.at(i);
     }
     return text;
@@ -111,11 +110,8 @@ class AppTest : public QObject {
     QProcess first;
 
     QProcessEnvironment env() const {
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment e = cloud.clientEnv(home.path());
         e.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
-        e.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        e.insert("XDG_RUNTIME_DIR", home.filePath("run"));
-        e.insert("TAVO_CLOUD_HOST", cloud.host());
         e.insert("QT_QUICK_BACKEND", "software");
         e.insert("QT_LOGGING_RULES", "tavo.shell.debug=true\ntavo.skills.debug=true");
         e.remove("QT_QPA_PLATFORM"); // xcb, on Xvfb: offscreen has no tray
@@ -157,9 +153,6 @@ private slots:
         if (const QString missing = test::missingTool({"xvfb-run", "dbus-daemon"}); !missing.isEmpty())
             QSKIP(qPrintable(missing));
         QVERIFY(cloud.start());
-        QDir().mkpath(home.filePath("run"));
-        QFile::setPermissions(home.filePath("run"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         QVERIFY(bus.start());
         connection = std::make_unique<QDBusConnection>(bus.connect("watcher"));
@@ -171,26 +164,43 @@ private slots:
 
         // The demo account, signed in as the app would have stored it.
         const QString phone = "+919876543210";
-        const QJsonObject session = cloud.signIn(phone);
-        SettingsPreferences prefs(home.filePath("config/Tavo/Tavo.json"));
-        prefs.setValue(PrefKey::session, session.value("session_token").toString());
-        prefs.setValue(PrefKey::phone, phone);
-        prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
-        cloud.post("/dev/devices", {{"owner", phone}, {"name", "R_D Lab"}, {"relay_count", 2},
-                                    {"relay_names", QJsonObject{{"1", "Fan & Light"}, {"2", "Fan_2 & _3_"}}}});
+        cloud.writeSession(home.path(), phone);
+        cloud.post("/dev/devices",
+                   {{"owner", phone},
+                    {"name", "R_D Lab"},
+                    {"relay_count", 2},
+                    {"relay_names", QJsonObject{{"1", "Fan & Light"}, {"2", "Fan_2 & _3_"}}}});
     }
 
-    void cleanupTestCase() {
-        if (first.state() == QProcess::NotRunning) return;
-        // xvfb-run doesn't pass a SIGTERM on to the app it started; end the app itself first.
-        const QString parent = QString::number(first.processId());
+    // The processes xvfb-run started for `p`: the app, and Xvfb.
+    static QList<int> childrenOf(const QProcess& p) {
+        QList<int> children;
+        const QString parent = QString::number(p.processId());
         for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
             QFile stat("/proc/" + pid + "/stat");
             if (!stat.open(QIODevice::ReadOnly)) continue;
             const QByteArray line = stat.readAll();
             const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.value(1) == parent.toLatin1()) ::kill(pid.toInt(), SIGTERM);
+            if (fields.value(1) == parent.toLatin1()) children << pid.toInt();
         }
+        return children;
+    }
+    // The libraries the app started for `p` has mapped.
+    static QByteArray appMaps(const QProcess& p) {
+        for (const int pid : childrenOf(p)) {
+            QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+            if (!maps.open(QIODevice::ReadOnly)) continue;
+            const QByteArray all = maps.readAll();
+            if (all.contains("libQt6Quick")) return all;
+        }
+        return {};
+    }
+
+    void cleanupTestCase() {
+        if (first.state() == QProcess::NotRunning) return;
+        // xvfb-run doesn't pass a SIGTERM on to the app it started; end the app itself first.
+        for (const int pid : childrenOf(first))
+            ::kill(pid, SIGTERM);
         first.terminate();
         first.waitForFinished(5000);
     }
@@ -219,6 +229,12 @@ private slots:
                        findLabel(root, "Tavo  ·  connected") != nullptr;
             }(),
             20'000);
+        // The home screen is up with its boxes, and nothing of music yet: no media back end,
+        // no player on the desktop's bus.
+        const QByteArray maps = appMaps(first);
+        QVERIFY(maps.contains("libQt6Quick"));
+        QVERIFY(!maps.contains("libgstreamer-1.0"));
+        QVERIFY(!connection->interface()->isServiceRegistered("org.mpris.MediaPlayer2.tavo"));
         QVERIFY(findLabel(root, "Living Room  ●"));
         QVERIFY(findLabel(root, "Guest House  ○"));
         // Names are shown as they are, mnemonic markers and all.
@@ -242,22 +258,6 @@ private slots:
             10'000);
     }
 
-    // A second launch shows the running app's window and exits; still one tray item.
-    void secondLaunchHandsOver() {
-        QVERIFY(first.state() == QProcess::Running);
-        first.readAllStandardError();
-        QProcess second;
-        launch(second);
-        QVERIFY(second.waitForFinished(20'000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
-        QByteArray firstLog;
-        QTRY_VERIFY_WITH_TIMEOUT((firstLog += first.readAllStandardError()).contains("window shown"), 5000);
-        QCOMPARE(first.state(), QProcess::Running);
-        QTest::qWait(500);
-        QCOMPARE(watcher->items.size(), 1);
-    }
-
     // A "tavo:" link given to a second launch reaches the running app, which takes it only
     // while a skill sign-in waits; none does here.
     void linkHandedOverButNotAwaited() {
@@ -273,7 +273,8 @@ private slots:
     }
 
     // The desktop's standard keys, typed for real: Ctrl+W closes the window as its close button
-    // does (the app stays in the tray), Ctrl+Q quits.
+    // does (the app stays in the tray), a second launch hands over to show it again and exits,
+    // Ctrl+Q quits.
     void standardKeys() {
         if (const QString missing = test::missingTool({"xdotool", "Xvfb"}); !missing.isEmpty())
             QSKIP(qPrintable(missing));
@@ -296,7 +297,9 @@ private slots:
             x.waitForFinished(15'000);
             return QString::fromUtf8(x.readAllStandardOutput()).trimmed();
         };
-        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 20'000);
+        // A new display and a first window: under AddressSanitizer beside the screen tests this
+        // has taken over 20 s.
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 60'000);
         QTRY_COMPARE_WITH_TIMEOUT(watcher->items.size(), 2,
                                   20'000); // its tray item: closing keeps it running
 
@@ -313,7 +316,9 @@ private slots:
         }());
         again.start(TAVO_APP_PATH, QStringList{});
         QVERIFY(again.waitForFinished(20'000));
+        QCOMPARE(again.exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 10'000);
+        QCOMPARE(watcher->items.size(), 2); // handed over: no tray item of its own
         xdotool({"search", "--onlyvisible", "--name", "^Tavo$", "windowfocus", "--sync", "key", "ctrl+q"});
         QVERIFY(app.waitForFinished(20'000));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);

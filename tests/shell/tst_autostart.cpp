@@ -1,4 +1,5 @@
 #include "platform/linux/XdgAutostart.h"
+#include "support/DataRows.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,32 +72,22 @@ private slots:
         QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
 
         QProcess glib;
-        glib.start("/usr/bin/python3",
-                   {"-c",
-                    "import sys, gi\n"
-                    "from gi.repository import Gio, GLib\n"
-                    "info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])\n"
-                    "print(GLib.shell_parse_argv(info.get_commandline())[1][0], end='')",
-                    path});
+        glib.start("/usr/bin/python3", {"-c",
+                                        "import sys, gi\n"
+                                        "from gi.repository import Gio, GLib\n"
+                                        "info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])\n"
+                                        "print(GLib.shell_parse_argv(info.get_commandline())[1][0], end='')",
+                                        path});
         QVERIFY(glib.waitForFinished());
         QVERIFY2(glib.exitCode() == 0, glib.readAllStandardError().constData());
         QCOMPARE(QString::fromUtf8(glib.readAllStandardOutput()), program);
     }
 
-    void hiddenEntriesDoNotCount_data() {
-        QTest::addColumn<QByteArray>("entry");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("plain") << QByteArray("[Desktop Entry]\nExec=tavo\n") << true;
-        QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nHidden=true\nExec=tavo\n") << false;
-        QTest::newRow("switched off in GNOME")
-            << QByteArray("[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n") << false;
-        QTest::newRow("hidden in another group only")
-            << QByteArray("[Desktop Entry]\nExec=tavo\n[Desktop Action x]\nHidden=true\n") << true;
-    }
-
+    void hiddenEntriesDoNotCount_data() { TAVO_JSON_ROWS("autostart-entries.json"); }
     void hiddenEntriesDoNotCount() {
-        QFETCH(QByteArray, entry);
-        QFETCH(bool, enabled);
+        QFETCH(QJsonObject, row);
+        const QByteArray entry = row["entry"].toString().toUtf8();
+        const bool enabled = row["enabled"].toBool();
         QTemporaryDir dir;
         QFile f(dir.filePath("app.desktop"));
         QVERIFY(f.open(QIODevice::WriteOnly));

@@ -1,11 +1,10 @@
 #include "platform/linux/XdgAutostart.h"
 #include "shell/LoginItem.h"
 #include "shell/TrayController.h"
+#include "support/DataRows.h"
 #include "support/DevCloud.h"
 #include "support/StoreFixture.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -65,30 +64,21 @@ class TrayTest : public QObject {
         XdgAutostart login{"tavo", dir.filePath("autostart/tavo.desktop")};
         LoginItem loginItem{login};
         RecordingWindow window;
-        std::unique_ptr<TrayStore> store = std::make_unique<TrayStore>(
-            StoreServices{&f.network, f.prefs.get(), &f.clock, f.config, &f.speaker});
+        std::unique_ptr<TrayStore> store = std::make_unique<TrayStore>(f.services());
         TrayController tray{loginItem, window};
         Rig() { tray.install(store.get()); }
-        void welcome(const QString& devices) {
-            store->handleWS(
-                {{"type", "welcome"}, {"devices", QJsonDocument::fromJson(devices.toUtf8()).array()}});
-        }
     };
 
 private slots:
-    void menus_data();
+    // The menu for each state of session, boxes, connection and music ("title|artist|playing").
+    void menus_data() { TAVO_JSON_ROWS("tray-menus.json"); }
     void menus() {
-        QFETCH(QString, token);
-        QFETCH(QString, devices);
-        QFETCH(int, conn);
-        QFETCH(QString, track); // "title|artist|playing" or empty
-        QFETCH(QStringList, expected);
+        QFETCH(QJsonObject, row);
         Rig rig;
-        rig.store->setSessionToken(token);
-        rig.welcome(devices);
-        rig.store->setConn(TavoStore::ConnStatus(conn));
-        if (!track.isEmpty()) {
-            const QStringList t = track.split('|');
+        rig.store->setSessionToken(row["token"].toString());
+        rig.store->handleWS({{"type", "welcome"}, {"devices", row["devices"]}});
+        rig.store->setConn(TavoStore::ConnStatus(row["conn"].toInt()));
+        if (const QStringList t = row["track"].toString().split('|'); t.size() == 3) {
             rig.store->setMusic(TavoMusicTrack{t[0],
                                                t[1].isEmpty() ? std::nullopt : std::optional(t[1]),
                                                "http://127.0.0.1:9/a",
@@ -97,7 +87,7 @@ private slots:
                                                {}});
             rig.store->setMusicPlaying(t[2] == "1");
         }
-        QCOMPARE(dump(rig.tray.menu()), expected);
+        QCOMPARE(dump(rig.tray.menu()), row["menu"].toVariant().toStringList());
     }
 
     // Against the development cloud: a click switches the opposite of what the item shows;
@@ -163,8 +153,7 @@ private slots:
         Rig rig;
         rig.store->setSessionToken("tok");
         QVERIFY(find(rig.tray.menu(), "Sign out…"));
-        TrayStore other(
-            StoreServices{&rig.f.network, rig.f.prefs.get(), &rig.f.clock, rig.f.config, &rig.f.speaker});
+        TrayStore other(rig.f.services());
         rig.tray.install(&other); // ignored: the first store stays attached
         find(rig.tray.menu(), "Sign out…")->trigger();
         QVERIFY(rig.store->sessionToken().isEmpty());
@@ -184,54 +173,6 @@ private slots:
         rig.tray.tapSignOut();
     }
 };
-
-void TrayTest::menus_data() {
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<QString>("devices");
-    QTest::addColumn<int>("conn");
-    QTest::addColumn<QString>("track");
-    QTest::addColumn<QStringList>("expected");
-    const QStringList tail{"Show Tavo", "Hide window", "-", "  Launch at login", "-"};
-    const QString three =
-        R"([{"id":7,"mac":"m","name":"Hall","relay_count":3,"relay_names":{},"acl_mask":5,"role":"owner","online":true,"states":[true]}])";
-    const QString offline =
-        R"([{"id":8,"mac":"m","name":"Shed","relay_count":2,"relay_names":{"2":"Pump"},"acl_mask":3,"role":"member","online":false,"states":[false,true]},
-                               {"id":9,"mac":"n","name":"Empty","relay_count":0,"relay_names":{},"acl_mask":0,"role":"owner","online":true}])";
-
-    QTest::newRow("signed out") << ""
-                                << "[]" << 0 << ""
-                                << (QStringList{"(x) Tavo  ·  offline", "-", "(x) Sign in to see devices",
-                                                "-"} +
-                                    tail + QStringList{"Quit Tavo"});
-    QTest::newRow("signed in, no boxes, connected")
-        << "tok"
-        << "[]" << 2 << ""
-        << (QStringList{"(x) Tavo  ·  connected", "-", "(x) No boxes paired", "-"} + tail +
-            QStringList{"Sign out…", "Quit Tavo"});
-    QTest::newRow("three relays, one known state, bit 2 clear, reconnecting")
-        << "tok" << three << 1 << ""
-        << (QStringList{"(x) Tavo  ·  reconnecting…", "-", "Hall  ●", "    ✓ Relay 1", "    (x)    Relay 2",
-                        "       Relay 3", "    -", "    All on", "    All off", "-"} +
-            tail + QStringList{"Sign out…", "Quit Tavo"});
-    QTest::newRow("offline box and a box without relays")
-        << "tok" << offline << 2 << ""
-        << (QStringList{"(x) Tavo  ·  connected", "-", "Shed  ○", "    (x)    Relay 1", "    (x) ✓ Pump",
-                        "    -", "    (x) All on", "    (x) All off", "Empty  ●", "    -", "    All on",
-                        "    All off", "-"} +
-            tail + QStringList{"Sign out…", "Quit Tavo"});
-    QTest::newRow("a track with artist, playing")
-        << "tok"
-        << "[]" << 2 << "Raga|Ravi|1"
-        << (QStringList{"(x) Tavo  ·  connected", "-", "(x) No boxes paired", "-", "(x) ♪  Raga — Ravi",
-                        "Pause", "Stop music", "-"} +
-            tail + QStringList{"Sign out…", "Quit Tavo"});
-    QTest::newRow("a track without artist, paused")
-        << "tok"
-        << "[]" << 2 << "Raga||0"
-        << (QStringList{"(x) Tavo  ·  connected", "-", "(x) No boxes paired", "-", "(x) ♪  Raga", "Play",
-                        "Stop music", "-"} +
-            tail + QStringList{"Sign out…", "Quit Tavo"});
-}
 
 QTEST_MAIN(TrayTest)
 #include "tst_tray.moc"

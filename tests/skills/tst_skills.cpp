@@ -1,6 +1,6 @@
+#include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
-#include <QJsonArray>
 #include <QNetworkReply>
 #include <QRegularExpression>
 #include <QTest>
@@ -80,68 +80,28 @@ private slots:
         cloud.post("/dev/requests/clear");
     }
 
-    void callback_data() {
-        QTest::addColumn<QString>("link");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("toast");
-        const QString connected = "Swiggy connected — try ordering in chat.";
-        QTest::newRow("ok with a reason") << "tavo://skills/swiggy?ok=1&reason=x" << true << connected;
-        QTest::newRow("denied") << "tavo://skills/swiggy?ok=0&reason=denied" << false
-                                << "Swiggy connect failed (denied)";
-        QTest::newRow("no query") << "tavo://skills/swiggy" << false << "Swiggy connect failed";
-        QTest::newRow("first ok counts: 0") << "tavo://x?ok=0&ok=1" << false << "Swiggy connect failed";
-        QTest::newRow("first ok counts: 1") << "tavo://x?ok=1&ok=0" << true << connected;
-        QTest::newRow("ok without value") << "tavo://x?ok&reason=" << false << "Swiggy connect failed";
-        QTest::newRow("not exactly 1") << "tavo://x?ok=1.0" << false << "Swiggy connect failed";
-        QTest::newRow("first reason, decoded")
-            << "tavo://x?reason=access%20denied&reason=b" << false << "Swiggy connect failed (access denied)";
-    }
+    // What a returned "tavo:" link says, before the cloud's list has the last word.
+    void callback_data() { TAVO_JSON_ROWS("skills-callbacks.json"); }
     void callback() {
-        QFETCH(QString, link);
-        QFETCH(bool, ok);
-        QFETCH(QString, toast);
-        const SkillCallback result = readSkillCallback(QUrl(link));
-        QCOMPARE(result.ok, ok);
-        QCOMPARE(result.toast, toast);
+        QFETCH(QJsonObject, row);
+        const SkillCallback result = readSkillCallback(QUrl(row["link"].toString()));
+        QCOMPARE(result.ok, row["ok"].toBool());
+        QCOMPARE(result.toast, row["toast"].toString());
     }
 
-    void capitalized_data() {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("plain") << "swiggy"
-                               << "Swiggy";
-        QTest::newRow("shouting") << "SWIGGY"
-                                  << "Swiggy";
-        QTest::newRow("words") << "food  ORDER"
-                               << "Food  Order";
-        QTest::newRow("not a word break") << "food_order"
-                                          << "Food_order";
-    }
+    // A skill's id as its toasts name it.
+    void capitalized_data() { TAVO_JSON_ROWS("skills-names.json"); }
     void capitalized() {
-        QFETCH(QString, id);
-        QFETCH(QString, text);
-        QCOMPARE(capitalizedWords(id), text);
+        QFETCH(QJsonObject, row);
+        QCOMPARE(capitalizedWords(row["id"].toString()), row["text"].toString());
     }
 
-    // The whole connect flow through the browser and a second `tavo` process.
-    void connect_data() {
-        QTest::addColumn<QString>("press");
-        QTest::addColumn<QString>("toast");
-        QTest::addColumn<bool>("error");
-        QTest::addColumn<bool>("connected");
-        QTest::newRow("allow") << "allow"
-                               << "Swiggy connected — try ordering in chat." << false << true;
-        QTest::newRow("deny") << "deny"
-                              << "Swiggy connect failed (denied)" << true << false;
-        // A success link pasted without signing in proves nothing: the cloud's list decides.
-        QTest::newRow("forged link") << ""
-                                     << "Swiggy connect failed (not connected)" << true << false;
-    }
+    // The whole connect flow through the browser and a second `tavo` process; "press" empty:
+    // the user never finishes and pastes a success link instead.
+    void connect_data() { TAVO_JSON_ROWS("skills-connects.json"); }
     void connect() {
-        QFETCH(QString, press);
-        QFETCH(QString, toast);
-        QFETCH(bool, error);
-        QFETCH(bool, connected);
+        QFETCH(QJsonObject, row);
+        const QString press = row["press"].toString(), toast = row["toast"].toString();
         Browser browser;
         browser.press = press;
         browser.runtimeDir = runtime.path();
@@ -160,32 +120,22 @@ private slots:
             QCOMPARE(auth.submitPasted("tavo://skills/swiggy?ok=1"), QString());
         }
         QTRY_COMPARE_WITH_TIMEOUT(store.toast(), std::optional<QString>(toast), 15'000);
-        QCOMPARE(store.toastIsError(), error);
+        QCOMPARE(store.toastIsError(), row["error"].toBool());
         QCOMPARE(browser.opened.size(), 1);
         QCOMPARE(browser.opened.first().path(), "/skills/swiggy/authorize");
         QTRY_COMPARE(cloud.requestCount("GET", "/v1/skills"), 1); // reloaded either way
         QTRY_VERIFY(!store.skillsLoading());
-        QCOMPARE(swiggyConnected(store), connected);
+        QCOMPARE(swiggyConnected(store), row["connected"].toBool());
         QVERIFY(!auth.waiting());
     }
 
     // Refusals before the browser, and a sign-in that ends without a link: never a reload.
-    void noCallback_data() {
-        QTest::addColumn<QString>("authorizeURL"); // empty: the cloud's own
-        QTest::addColumn<bool>("browserOpens");
-        QTest::addColumn<QString>("toast"); // empty: none (cancelled)
-        QTest::addColumn<int>("opened");
-        QTest::newRow("cancelled") << "" << true << "" << 1;
-        QTest::newRow("no browser") << "" << false << "Could not start auth session" << 1;
-        QTest::newRow("not a web page") << "file:///etc/passwd" << true << "Bad authorize URL" << 0;
-        QTest::newRow("empty address") << "-" << true << "Bad authorize URL" << 0;
-        QTest::newRow("not a URL") << "http://exa mple.com/%zz" << true << "Bad authorize URL" << 0;
-    }
+    // "authorizeURL" empty: the cloud's own ("-": an empty one); "toast" empty: none (cancelled).
+    void noCallback_data() { TAVO_JSON_ROWS("skills-nocallbacks.json"); }
     void noCallback() {
-        QFETCH(QString, authorizeURL);
-        QFETCH(bool, browserOpens);
-        QFETCH(QString, toast);
-        QFETCH(int, opened);
+        QFETCH(QJsonObject, row);
+        const QString authorizeURL = row["authorizeURL"].toString(), toast = row["toast"].toString();
+        const bool browserOpens = row["browserOpens"].toBool();
         int opens = 0;
         SkillsAuth auth([&](const QUrl&) { return ++opens, browserOpens; });
         test::StoreFixture f;
@@ -209,7 +159,7 @@ private slots:
             QTRY_COMPARE(store.toast(), std::optional<QString>(toast));
             QVERIFY(store.toastIsError());
         }
-        QCOMPARE(opens, opened);
+        QCOMPARE(opens, row["opened"].toInt());
         QVERIFY(!auth.waiting());
         QCOMPARE(cloud.requestCount("POST", "/v1/skills/swiggy/connect"), 1);
         QCOMPARE(cloud.requestCount("GET", "/v1/skills"), 0);
@@ -240,13 +190,7 @@ private slots:
     // tavoctl's exit status says the same: a forged link fails the command.
     void tavoctlFollowsTheList() {
         QTemporaryDir home;
-        const QJsonObject session = cloud.signIn(demo);
-        {
-            SettingsPreferences prefs(home.filePath("config/Tavo/Tavo.json"));
-            prefs.setValue(PrefKey::session, session.value("session_token").toString());
-            prefs.setValue(PrefKey::phone, demo);
-            prefs.setValue(PrefKey::userID, session.value("user_id").toInteger());
-        }
+        cloud.writeSession(home.path(), demo);
         // The command opens the sign-in page with xdg-open: here one that opens nothing.
         QFile opener(home.filePath("bin/xdg-open"));
         QVERIFY(QDir().mkpath(home.filePath("bin")) && opener.open(QIODevice::WriteOnly));
@@ -254,17 +198,14 @@ private slots:
         opener.close();
         opener.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TAVO_CLOUD_HOST", cloud.host());
-        env.insert("TAVO_CLOUD_TLS", "0");
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        QProcessEnvironment env = cloud.clientEnv(home.path());
         env.insert("PATH", home.filePath("bin") + ":" + env.value("PATH"));
         p.setProcessEnvironment(env);
         p.start(TAVOCTL_PATH, {"skill", "connect", "swiggy"});
         QVERIFY(p.waitForStarted());
         QByteArray said8;
-        QTRY_VERIFY_WITH_TIMEOUT((said8 += p.readAllStandardError()).contains("paste the tavo: link"), 10'000);
+        QTRY_VERIFY_WITH_TIMEOUT((said8 += p.readAllStandardError()).contains("paste the tavo: link"),
+                                 10'000);
         p.write("tavo://skills/swiggy?ok=1\n");
         QVERIFY(p.waitForFinished(20'000));
         const QString said = QString::fromUtf8(said8 + p.readAllStandardOutput() + p.readAllStandardError());
@@ -273,15 +214,10 @@ private slots:
     }
 
     // A list reply that does not decode is reported, and the list on show stays.
-    void undecodableListKeepsThePrevious_data() {
-        QTest::addColumn<QString>("body");
-        QTest::newRow("a member missing") << R"({"ok":true,"skills":[{"id":"swiggy","name":"Swiggy"}]})";
-        QTest::newRow("a member mistyped")
-            << R"({"ok":true,"skills":[{"id":"swiggy","name":"S","description":"d","provider":"p","connected":1}]})";
-        QTest::newRow("not JSON") << "<html>oops</html>";
-    }
+    void undecodableListKeepsThePrevious_data() { TAVO_JSON_ROWS("skills-undecodable.json"); }
     void undecodableListKeepsThePrevious() {
-        QFETCH(QString, body);
+        QFETCH(QJsonObject, row);
+        const QString body = row["body"].toString();
         test::StoreFixture f;
         TavoStore& store = f.makeSignedIn(cloud, demo);
         QCoro::waitFor(store.doLoadSkills());

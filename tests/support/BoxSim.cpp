@@ -39,7 +39,8 @@ void BoxSim::stop() {
 
 QJsonObject BoxSim::sim() const {
     QNetworkAccessManager nam;
-    std::unique_ptr<QNetworkReply> reply(nam.get(QNetworkRequest(QUrl(m_base + QStringLiteral("/api/_sim")))));
+    std::unique_ptr<QNetworkReply> reply(
+        nam.get(QNetworkRequest(QUrl(m_base + QStringLiteral("/api/_sim")))));
     QEventLoop loop;
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();

@@ -5,8 +5,8 @@
 namespace tavo::test {
 
 std::optional<QRegularExpressionMatch> startAndAwaitLine(QProcess& process, const QString& program,
-                                                         const QStringList& args, const QRegularExpression& ready,
-                                                         QString& log) {
+                                                         const QStringList& args,
+                                                         const QRegularExpression& ready, QString& log) {
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(program, args);
     if (!process.waitForStarted(5000)) return std::nullopt;
@@ -37,8 +37,8 @@ Run runProgram(const QString& program, const QStringList& args, const QProcessEn
     p.closeWriteChannel();
     if (!p.waitForFinished(timeoutMs)) p.kill();
     p.waitForFinished();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace tavo::test

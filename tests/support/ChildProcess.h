@@ -10,8 +10,8 @@ namespace tavo::test {
 // Afterwards its output keeps being drained, stderr into `log`, so it never blocks on a full
 // pipe. Nothing when it exits or stays silent first.
 std::optional<QRegularExpressionMatch> startAndAwaitLine(QProcess& process, const QString& program,
-                                                         const QStringList& args, const QRegularExpression& ready,
-                                                         QString& log);
+                                                         const QStringList& args,
+                                                         const QRegularExpression& ready, QString& log);
 
 // A program run to its end (killed after `timeoutMs`): exit code (-1 when it crashed or was
 // killed) and what it wrote.

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QtEndian>
+#include <cmath>
 
 namespace tavo::test {
 
@@ -22,6 +24,29 @@ QString espeakWav(const QString& text, const QString& path, const QStringList& e
         return QStringLiteral("espeak-ng failed (%1): %2").arg(espeak.exitCode()).arg(output);
     if (QFile(path).size() <= 44) return QStringLiteral("espeak-ng wrote no audio to ") + path;
     return {};
+}
+
+WavSound tone(int rate, int ms) {
+    QAudioFormat f;
+    f.setSampleRate(rate);
+    f.setChannelCount(1);
+    f.setSampleFormat(QAudioFormat::Int16);
+    const int frames = rate * ms / 1000;
+    QByteArray data(frames * 2, '\0');
+    for (int i = 0; i < frames; ++i)
+        qToLittleEndian<qint16>(qint16(3000 * std::sin(2 * M_PI * 300.0 * i / std::max(rate, 1))),
+                                data.data() + 2 * i);
+    return {f, data};
+}
+
+double rms(const QByteArray& s16) {
+    double sum = 0;
+    const qsizetype n = s16.size() / 2;
+    for (qsizetype i = 0; i < n; ++i) {
+        const double v = qFromLittleEndian<qint16>(s16.constData() + 2 * i) / 32768.0;
+        sum += v * v;
+    }
+    return n ? std::sqrt(sum / double(n)) : 0;
 }
 
 } // namespace tavo::test

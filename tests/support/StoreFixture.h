@@ -2,7 +2,9 @@
 
 #include "core/TavoStore.h"
 #include "fakes/RecordingSpeaker.h"
+#include "music/MusicPlayer.h"
 #include "platform/Preferences.h"
+#include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/SettingsPreferences.h"
 #include "support/DevCloud.h"
 #include "support/ManualClock.h"
@@ -23,23 +25,28 @@ struct StoreFixture {
     ManualClock clock;
     CloudConfig config{QStringLiteral("127.0.0.1:9"), false, QStringLiteral("127.0.0.1"), 9};
     RecordingSpeaker speaker;
-    MusicPlayer* music = nullptr; // nullptr: the shared player
+    MusicPlayer ownMusic; // its media back end comes only with a first track
+    MusicPlayer* music = &ownMusic;
     // Tests never open a real browser: unless a test brings its own, opening fails.
     SkillsAuth noBrowser{[](const QUrl&) { return false; }};
     SkillsAuth* skillsAuth = &noBrowser;
-    Keychain* keychain = nullptr; // nullptr: the Secret Service of this process's session bus
+    SecretServiceKeychain secretService; // this process's session bus, when the store uses it
+    Keychain* keychain = &secretService;
     // Never the machine's real networks: a test that probes names its loopback boxes.
     TavoBoxProbe::Network boxNetwork{[] { return std::optional<QString>(); }, {}};
     bool connectOnRestore = true;
     std::unique_ptr<TavoStore> store;
 
-    // Points the cloud (and optionally the local server) at development clouds.
+    // Points the cloud at a development cloud.
     void useCloud(const QString& host) { config.cloudHost = host; }
-    void useLocal(int port) { config.localPort = port; }
 
+    // What make() builds a store from; `net` in place of the fixture's own network.
+    StoreServices services(QNetworkAccessManager* net = nullptr) {
+        return {net ? net : &network, prefs.get(), &clock,     config,          &speaker, music,
+                skillsAuth,           keychain,    boxNetwork, connectOnRestore};
+    }
     TavoStore& make() {
-        store = std::make_unique<TavoStore>(StoreServices{&network, prefs.get(), &clock, config, &speaker, music,
-                                                          skillsAuth, keychain, boxNetwork, connectOnRestore});
+        store = std::make_unique<TavoStore>(services());
         return *store;
     }
 

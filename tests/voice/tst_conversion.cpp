@@ -1,3 +1,4 @@
+#include "support/SpeechWav.h"
 #include "voice/AudioConvert.h"
 #include "voice/WavFile.h"
 
@@ -6,6 +7,7 @@
 #include <cmath>
 
 using namespace tavo;
+using test::rms;
 
 namespace {
 
@@ -46,16 +48,6 @@ AudioBuffer sine(const QAudioFormat& f, int frames, int offset = 0) {
     return {f, data};
 }
 
-double rms(const QByteArray& s16) {
-    double sum = 0;
-    const qsizetype n = s16.size() / 2;
-    for (qsizetype i = 0; i < n; ++i) {
-        const double v = qFromLittleEndian<qint16>(s16.constData() + 2 * i) / 32768.0;
-        sum += v * v;
-    }
-    return n ? std::sqrt(sum / double(n)) : 0;
-}
-
 QByteArray le16(quint16 v) {
     QByteArray b(2, '\0');
     qToLittleEndian(v, b.data());
@@ -85,22 +77,6 @@ class ConversionTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void capacity_data() {
-        QTest::addColumn<int>("frames");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("capacity");
-        QTest::newRow("48 kHz tap") << 4096 << 48000 << 1365 + 512;
-        QTest::newRow("44.1 kHz tap") << 4096 << 44100 << 1486 + 512;
-        QTest::newRow("already 16 kHz") << 4096 << 16000 << 4096 + 512;
-        QTest::newRow("8 kHz upsamples") << 4096 << 8000 << 8192 + 512;
-    }
-    void capacity() {
-        QFETCH(int, frames);
-        QFETCH(int, rate);
-        QFETCH(int, capacity);
-        QCOMPARE(captureCapacity(frames, rate), capacity);
-    }
-
     // Each tap buffer becomes one wire payload of the rate-converted length, in any input
     // format, and the sound survives the trip (downmix and scaling included).
     void convertsTapBuffers_data() {
@@ -126,7 +102,8 @@ private slots:
             total += last.size() / 2;
         }
         // The resampler works in blocks of its own, so single payloads vary; over the run it
-        // holds back only its filter delay, never whole buffers.
+        // holds back only its filter delay, never whole buffers (nor loses what a buffer sized
+        // without its headroom would cut off).
         QVERIFY2(total <= qsizetype(buffers * exact) + 1, qPrintable(QString::number(total)));
         QVERIFY2(total >= qsizetype(buffers * exact) - 600, qPrintable(QString::number(total)));
         // A half-scale sine has an RMS of 0.5/√2 ≈ 0.354.

@@ -1,11 +1,11 @@
 #include "platform/linux/QtAudio.h"
+#include "support/ChildProcess.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
 #include "support/SpeechWav.h"
 #include "voice/VoiceService.h"
 
 #include <QJsonArray>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -13,20 +13,7 @@
 
 using namespace tavo;
 using State = VoiceService::State;
-
-namespace {
-
-double rms(const QByteArray& s16) {
-    double sum = 0;
-    const qsizetype n = s16.size() / 2;
-    for (qsizetype i = 0; i < n; ++i) {
-        const double v = qFromLittleEndian<qint16>(s16.constData() + 2 * i) / 32768.0;
-        sum += v * v;
-    }
-    return n ? std::sqrt(sum / double(n)) : 0;
-}
-
-} // namespace
+using test::rms;
 
 // A spoken request through the whole pipeline: espeak-ng speech played into a PulseAudio
 // virtual microphone, captured by QtMultimedia, recognised by the development cloud, and the
@@ -113,22 +100,14 @@ private slots:
     void failureClosesMicrophone() {
         QFETCH(QString, closeAfter);
         QFETCH(bool, userStops);
-        // Recording streams of clients (the virtual microphone's own remap has none).
-        const auto recordings = [] {
-            QProcess p;
-            p.start("pactl", {"list", "short", "source-outputs"});
-            p.waitForFinished(3000);
-            QStringList ours;
-            for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
-                if (line.section('\t', 2, 2) != "-") ours << line;
-            return ours.join('\n');
-        };
+        const auto recordings = [this] { return sound.clientStreams("source-outputs").join('\n'); };
         const QString token = cloud.signIn("+15550005555").value("session_token").toString();
-        QJsonObject script{{"on_open", QJsonArray{QJsonObject{{"type", "ready"}}}}, {"on_stop", QJsonArray{}}};
+        QJsonObject script{{"on_open", QJsonArray{QJsonObject{{"type", "ready"}}}},
+                           {"on_stop", QJsonArray{}}};
         if (!closeAfter.isEmpty()) script.insert("close_after", closeAfter);
         cloud.post("/dev/voice/script", script);
-        VoiceService voice([token] { return token; }, "ws://" + cloud.host(), std::make_unique<QtAudioInput>(),
-                           std::make_unique<QtAudioOutput>());
+        VoiceService voice([token] { return token; }, "ws://" + cloud.host(),
+                           std::make_unique<QtAudioInput>(), std::make_unique<QtAudioOutput>());
         voice.setTimeouts(std::chrono::milliseconds(userStops ? 60'000 : 2000), std::chrono::minutes(2));
         voice.start();
         QTRY_VERIFY_WITH_TIMEOUT(!recordings().isEmpty(), 5000); // listening: the microphone is open
@@ -147,16 +126,13 @@ private slots:
         const QString wav = dir.filePath("ctl.wav");
         QCOMPARE(test::espeakWav("turn on the fan", wav), QString());
         QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // the sound server too
+        env.insert("TAVO_CLOUD_HOST", cloud.host());
+        env.insert("TAVO_CLOUD_TLS", "0");
+        env.insert("XDG_CONFIG_HOME", home.path());
         const auto tavoctl = [&](const QStringList& args) {
-            QProcess p;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment(); // the sound server too
-            env.insert("TAVO_CLOUD_HOST", cloud.host());
-            env.insert("TAVO_CLOUD_TLS", "0");
-            env.insert("XDG_CONFIG_HOME", home.path());
-            p.setProcessEnvironment(env);
-            p.start(TAVOCTL_PATH, args);
-            p.waitForFinished(60'000);
-            return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput())};
+            const test::Run run = test::runProgram(TAVOCTL_PATH, args, env);
+            return std::pair{run.code, run.out};
         };
         QCOMPARE(tavoctl({"login", phone, "--code", "123456"}).first, 0);
         QVERIFY(sound.startRecordingOutput());
