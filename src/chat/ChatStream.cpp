@@ -5,6 +5,7 @@
 #include "chat/ChatStatus.h"
 #include "chat/EventStream.h"
 #include "cloud/Endpoints.h"
+#include "cloud/OwnedReply.h"
 #include "core/Logging.h"
 #include "core/TavoStore.h"
 #include "music/MusicPlayer.h"
@@ -142,7 +143,7 @@ QCoro::Task<std::optional<Failure>> TavoStore::streamChat(ChatTurn& turn, QStrin
     req->setRawHeader("Accept", "text/event-stream");
     const QByteArray body = chatRequestBody(message, history, context);
 
-    std::unique_ptr<QNetworkReply> reply(m_services.network->post(*req, body));
+    OwnedReply reply(m_services.network->post(*req, body));
     // A store that goes away mid-reply stops the transfer instead of reading it to the end.
     connect(this, &QObject::destroyed, reply.get(), &QNetworkReply::abort);
     QPointer<TavoStore> self(this);

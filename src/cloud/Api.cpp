@@ -1,5 +1,6 @@
 #include "cloud/Api.h"
 
+#include "cloud/OwnedReply.h"
 #include "cloud/Tls.h"
 #include "platform/Preferences.h"
 
@@ -46,8 +47,8 @@ QCoro::Task<Result<QByteArray>> API::sendRaw(QString method, QString path,
     const std::optional<QNetworkRequest> req = request(path);
     if (!req) co_return Failure::invalidAddress(QStringLiteral("The address for %1 isn't valid.").arg(path));
 
-    std::unique_ptr<QNetworkReply> reply(body ? m_nam.sendCustomRequest(*req, method.toLatin1(), *body)
-                                              : m_nam.sendCustomRequest(*req, method.toLatin1()));
+    OwnedReply reply(body ? m_nam.sendCustomRequest(*req, method.toLatin1(), *body)
+                          : m_nam.sendCustomRequest(*req, method.toLatin1()));
     bool tooLarge = false;
     QObject::connect(reply.get(), &QNetworkReply::downloadProgress, reply.get(),
                      [&tooLarge, r = reply.get()](qint64 received, qint64) {

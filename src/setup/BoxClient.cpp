@@ -1,5 +1,7 @@
 #include "setup/BoxClient.h"
 
+#include "cloud/OwnedReply.h"
+
 #include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,8 +60,8 @@ QCoro::Task<Result<BoxAnswer>> exchangeWithBox(QNetworkAccessManager& nam, QUrl 
         req.setHeader(QNetworkRequest::ContentTypeHeader,
                       QByteArrayLiteral("application/x-www-form-urlencoded"));
     auto cut = std::make_shared<Cut>(Cut::None);
-    std::unique_ptr<QNetworkReply> reply(formBody ? nam.sendCustomRequest(req, method, *formBody)
-                                                  : nam.sendCustomRequest(req, method));
+    OwnedReply reply(formBody ? nam.sendCustomRequest(req, method, *formBody)
+                              : nam.sendCustomRequest(req, method));
     QNetworkReply* raw = reply.get();
     QObject::connect(raw, &QNetworkReply::downloadProgress, raw, [raw, cut](qint64 received, qint64 total) {
         if (*cut == Cut::None &&

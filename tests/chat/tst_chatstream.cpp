@@ -179,6 +179,24 @@ private slots:
         QCOMPARE(body.value("history").toArray().size(), openSaved ? 2 : 0);
     }
 
+    // Quitting while a reply streams: the store goes, the transfer stops, nothing else runs.
+    void storeGoesMidReply() {
+        test::StoreFixture f;
+        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
+        cloud.post("/dev/chat/next", {{"pause_ms", 300},
+                                      {"chunks", QJsonArray{rec(R"({"type":"text","delta":"Hel"})"),
+                                                            rec(R"({"type":"text","delta":"lo"})"),
+                                                            rec(R"({"type":"done","thread_id":777})")}}});
+        connect(&store, &TavoStore::chatMessagesChanged, this, [&] {
+            if (bubbles(store.chatMessages()) == "U:hi|A:Hel")
+                QTimer::singleShot(0, this, [&] { f.store.reset(); });
+        });
+        store.sendChat("hi");
+        QTRY_VERIFY_WITH_TIMEOUT(!f.store, 10'000);
+        QTest::qWait(700);                              // past the rest of the reply
+        QCOMPARE(f.prefs->int64(PrefKey::threadID), 0); // its "done" never arrived
+    }
+
     void blankAndSignedOut() {
         test::StoreFixture f;
         TavoStore& store = f.make();
