@@ -218,9 +218,10 @@ QList<QVariantMap> NotificationServer::takeAll() {
         const QJsonObject n = v.toObject();
         for (auto it = n.begin(); it != n.end(); ++it)
             fields.insert(it.key(), it.value().toObject().value("data").toVariant());
-        const qint64 id = fields.value("id").toLongLong();
-        if (id <= m_taken) continue;
-        latest = std::max(latest, id);
+        // By time, not id: a notification that replaces a closed one keeps that one's id.
+        const qint64 made = fields.value("timestamp").toLongLong();
+        if (made <= m_taken) continue;
+        latest = std::max(latest, made);
         out.prepend(fields);
     }
     m_taken = latest;

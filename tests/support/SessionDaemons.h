@@ -94,7 +94,7 @@ private:
     QProcess m_display;
     QProcess m_daemon;
     QProcessEnvironment m_env;
-    qint64 m_taken = 0; // the latest id takeAll returned
+    qint64 m_taken = 0; // when the latest one takeAll returned was made (dunst's clock)
 };
 
 // Why a test needs skipping when one of `tools` is not installed; empty when all are.
