@@ -4,6 +4,7 @@
 #include "support/ChildProcess.h"
 #include "support/DataRows.h"
 #include "support/DevCloud.h"
+#include "support/SessionDaemons.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -26,6 +27,7 @@ class TavoctlTest : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY(cloud.start()); }
+    void cleanupTestCase() { test::stopSpawnedUnder(home.path()); }
     void init() {
         cloud.post("/dev/reset");
         cloud.post("/dev/requests/clear");

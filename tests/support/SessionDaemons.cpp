@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -232,6 +234,13 @@ bool NotificationServer::clickTop() const {
     if (dunstctl({"count", "displayed"}).trimmed() == "0") return false;
     dunstctl({"action", "0"});
     return true;
+}
+
+void stopSpawnedUnder(const QString& runDir) {
+    // KILL: a dispatcher with no sound server to play into hangs in its own SIGTERM handling.
+    // Its speech modules end with it.
+    QProcess::execute(QStringLiteral("pkill"),
+                      {"-KILL", "-f", "--", QRegularExpression::escape(runDir + u'/')});
 }
 
 QString missingTool(std::initializer_list<const char*> tools) {

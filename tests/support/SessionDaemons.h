@@ -100,4 +100,8 @@ private:
 // Why a test needs skipping when one of `tools` is not installed; empty when all are.
 QString missingTool(std::initializer_list<const char*> tools);
 
+// Ends the daemons that programs under test started on demand in `runDir` (speech-dispatcher
+// spawned by a client): they would outlive the test and its folder.
+void stopSpawnedUnder(const QString& runDir);
+
 } // namespace tavo::test
