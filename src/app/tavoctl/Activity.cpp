@@ -11,7 +11,7 @@ int logs(Context& ctx) {
     TavoStore& store = ctx.store();
     QStringList args = ctx.args;
     int limit = TavoStore::activitySheetLimit;
-    if (const int i = args.indexOf("--limit"); i >= 0) {
+    if (const qsizetype i = args.indexOf("--limit"); i >= 0) {
         bool ok = false;
         limit = args.value(i + 1).toInt(&ok);
         if (!ok || limit < 1) return usage();

@@ -13,7 +13,7 @@ int login(Context& ctx) {
     const QStringList& args = ctx.args;
     if (args.isEmpty()) return usage();
     QString code;
-    if (const int i = args.indexOf("--code"); i >= 0) code = args.value(i + 1);
+    if (const qsizetype i = args.indexOf("--code"); i >= 0) code = args.value(i + 1);
     store.teardownWSTask(); // a restored session's socket is not needed to sign in again
     store.setPhone(args.first());
     store.sendOTP();

@@ -52,7 +52,7 @@ int invite(Context& ctx) {
     TavoStore& store = ctx.store();
     QStringList args = ctx.args;
     QString relays;
-    if (const int i = args.indexOf("--relays"); i >= 0) {
+    if (const qsizetype i = args.indexOf("--relays"); i >= 0) {
         if (i + 1 >= args.size()) return usage();
         relays = args.takeAt(i + 1);
         args.removeAt(i);

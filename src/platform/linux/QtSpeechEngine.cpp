@@ -135,7 +135,7 @@ double QtSpeechEngine::rateFor(double multiplier) {
 // 12 leaves room for punctuation pauses and the synthesizer's start.
 qint64 QtSpeechEngine::expectedMs(const QString& text, double multiplier) {
     constexpr double charsPerSecond = 12;
-    return qint64(1000.0 * text.size() / (charsPerSecond * qMax(0.25, multiplier)));
+    return qint64(1000.0 * double(text.size()) / (charsPerSecond * qMax(0.25, multiplier)));
 }
 
 } // namespace tavo
