@@ -21,7 +21,7 @@ std::optional<QString> readString(const QJsonObject& msg, const char* key) {
 QList<bool> readStates(const QJsonValue& v) {
     if (!v.isArray() || v.toArray().size() > Device::maxRelays) return {};
     QList<bool> out;
-    for (const QJsonValue& item : v.toArray()) {
+    for (const auto& item : v.toArray()) {
         if (!item.isBool()) return {};
         out.append(item.toBool());
     }

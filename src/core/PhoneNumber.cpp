@@ -41,7 +41,7 @@ SplitPhone splitE164(const QString& phone) {
 }
 
 QString formatPhone(const QString& phone) {
-    const QString trimmed = trimSpacesAndTabs(phone);
+    QString trimmed = trimSpacesAndTabs(phone);
     if (!trimmed.startsWith(QLatin1Char('+'))) return trimmed;
     const QString d = Sanitize::digits(trimmed.mid(1));
     if (d.startsWith(QLatin1String("91")) && d.size() == 12) return "+91 " + d.mid(2, 5) + " " + d.right(5);

@@ -217,7 +217,7 @@ QString decodeCover(QByteArray bytes, const QString& name) {
         image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     const QString dir = MusicPlayer::coverCacheDir();
     QDir().mkpath(dir);
-    const QString file = dir + u'/' + name + QStringLiteral(".png");
+    QString file = dir + u'/' + name + QStringLiteral(".png");
     if (!image.save(file, "PNG")) return {};
     // The newest few stay; a long listening session does not fill the disk.
     const QFileInfoList covers = QDir(dir).entryInfoList({QStringLiteral("*.png")}, QDir::Files, QDir::Time);
@@ -228,7 +228,7 @@ QString decodeCover(QByteArray bytes, const QString& name) {
 
 } // namespace
 
-void MusicPlayer::fetchCover(QUrl art, quint64 generation) {
+void MusicPlayer::fetchCover(const QUrl& art, quint64 generation) {
     QNetworkReply* reply = m_network->get(QNetworkRequest(art));
     // Too big, or too slow in all (a trickle never trips an idle time-out): no cover.
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {

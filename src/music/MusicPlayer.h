@@ -69,7 +69,7 @@ private:
     void play();         // the item, or the track again when the desktop stopped it
     void stopPlayback(); // the stop sequence; the track can be played again
     void setStream(const QUrl& url);
-    void fetchCover(QUrl url, quint64 generation);
+    void fetchCover(const QUrl& url, quint64 generation);
     QMediaPlayer& backend();
     void takeCommands() const;
 

@@ -49,7 +49,7 @@ TrayController::~TrayController() {
 // The installed app icon from the theme, else a bolt drawn here; drawing cannot fail, so no
 // letter fallback is needed.
 QIcon TrayController::boltIcon() {
-    const QIcon themed = QIcon::fromTheme(applicationID());
+    QIcon themed = QIcon::fromTheme(applicationID());
     if (!themed.isNull()) return themed;
     QPixmap bolt(64, 64);
     if (bolt.isNull()) return {};

@@ -92,7 +92,7 @@ void CloudLink::fetch() {
             m_view.deviceID = o.value("device_id").toInteger();
             m_view.pairCode = o.value("pair_code").toString();
             m_view.states.clear();
-            for (const QJsonValue& s : o.value("states").toArray())
+            for (const auto& s : o.value("states").toArray())
                 m_view.states.append(s.toBool());
             m_view.names.clear();
             const QJsonObject names = o.value("relay_names").toObject();

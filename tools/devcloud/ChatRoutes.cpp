@@ -79,7 +79,7 @@ private:
 Server::Reply Server::scriptNextChat(const QJsonObject& body) {
     ChatScript script;
     script.status = body.value("status").toInt(200);
-    for (const QJsonValue& c : body.value("chunks").toArray()) {
+    for (const auto& c : body.value("chunks").toArray()) {
         const QJsonValue v = c;
         script.chunks << (v.isObject()
                               ? QByteArray::fromBase64(v.toObject().value("base64").toString().toLatin1())

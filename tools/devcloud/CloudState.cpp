@@ -59,7 +59,7 @@ std::optional<qint64> CloudState::userOfToken(const QString& token) const {
 }
 
 QString CloudState::newSession(qint64 user) {
-    const QString token =
+    QString token =
         QUuid::createUuid().toString(QUuid::WithoutBraces) + QUuid::createUuid().toString(QUuid::Id128);
     m_sessions.insert(token, user);
     save();
@@ -256,7 +256,7 @@ void CloudState::fromJson(const QJsonObject& o) {
     const QJsonObject sessions = o.value("sessions").toObject();
     for (auto it = sessions.constBegin(); it != sessions.constEnd(); ++it)
         m_sessions.insert(it.key(), it->toInteger());
-    for (const QJsonValue& v : o.value("boxes").toArray()) {
+    for (const auto& v : o.value("boxes").toArray()) {
         const QJsonObject j = v.toObject();
         Box b;
         b.id = j.value("id").toInteger();
@@ -267,7 +267,7 @@ void CloudState::fromJson(const QJsonObject& o) {
         const QJsonObject names = j.value("relay_names").toObject();
         for (auto it = names.constBegin(); it != names.constEnd(); ++it)
             b.names.insert(it.key(), it->toString());
-        for (const QJsonValue& s : j.value("states").toArray())
+        for (const auto& s : j.value("states").toArray())
             b.states.append(s.toBool());
         b.online = j.value("online").toBool();
         b.offlineSince = j.value("offline_since").toString();
@@ -280,7 +280,7 @@ void CloudState::fromJson(const QJsonObject& o) {
         b.pairCode = j.value("pair_code").toString();
         m_boxes.insert(b.id, b);
     }
-    for (const QJsonValue& v : o.value("activity").toArray()) {
+    for (const auto& v : o.value("activity").toArray()) {
         const QJsonObject j = v.toObject();
         Activity a{j.value("id").toInteger(),
                    j.value("device_id").toInteger(),
@@ -296,9 +296,9 @@ void CloudState::fromJson(const QJsonObject& o) {
     }
     const QJsonObject skills = o.value("skills").toObject();
     for (auto it = skills.constBegin(); it != skills.constEnd(); ++it)
-        for (const QJsonValue& id : it->toArray())
+        for (const auto& id : it->toArray())
             m_skills[it.key().toLongLong()].insert(id.toString());
-    for (const QJsonValue& code : o.value("used_pair_codes").toArray())
+    for (const auto& code : o.value("used_pair_codes").toArray())
         m_usedPairCodes.insert(code.toString());
     m_nextActivity = o.value("next_activity").toInteger(1);
     m_nextUser = o.value("next_user").toInteger(1001);

@@ -12,7 +12,7 @@ std::span<const Server::DevRoute> Server::devAssistantRoutes() {
          [](Server& s, const DevRequest& r) {
              const qint64 user = s.m_state.userFor(r.body.value("phone").toString(), true);
              const qint64 thread = s.m_chat.threadFor(user, 0, r.body.value("title").toString("Saved chat"));
-             for (const QJsonValue& m : r.body.value("messages").toArray())
+             for (const auto& m : r.body.value("messages").toArray())
                  s.m_chat.addMessage(thread, m.toObject().value("role").toString(),
                                      m.toObject().value("content").toString());
              return json({{"id", thread}});

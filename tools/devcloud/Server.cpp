@@ -209,7 +209,7 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
         if (std::optional<Reply> page = routeSkillPage(parts, QUrlQuery(request.url()))) return *page;
     record(request);
     if (auto it = m_failNext.find(method + ' ' + request.url().path()); it != m_failNext.end()) {
-        const Reply r = *it;
+        Reply r = *it;
         m_failNext.erase(it);
         return r;
     }

@@ -105,8 +105,7 @@ std::optional<Server::Reply> Server::routeSkillPage(const QStringList& parts, co
     }
     const bool allow = parts.value(3) == "allow";
     if (!allow && parts.value(3) != "deny") return std::nullopt;
-    const SkillSignIn done = *signIn;
-    m_skillSignIns.remove(state);
+    const SkillSignIn done = m_skillSignIns.take(state);
     if (allow) m_state.setSkill(done.user, done.skill, true);
     const QString target = QStringLiteral("%1://skills/%2?%3")
                                .arg(done.scheme, done.skill, allow ? "ok=1" : "ok=0&reason=denied");

@@ -42,7 +42,7 @@ bool isToneSize(const QJsonValue& v) {
 bool validFrames(const QJsonValue& frames) {
     if (frames.isUndefined()) return true;
     if (!frames.isArray()) return false;
-    for (const QJsonValue& f : frames.toArray())
+    for (const auto& f : frames.toArray())
         if (!f.isObject() && !f.isString() && !isToneSize(f)) return false;
     return true;
 }
@@ -182,7 +182,7 @@ void VoiceSession::speak(const QString& text) {
 }
 
 void VoiceSession::play(const QString& moment) {
-    for (const QJsonValue& frame : m_script->value("on_" + moment).toArray()) {
+    for (const auto& frame : m_script->value("on_" + moment).toArray()) {
         if (frame.isObject()) {
             m_ready = m_ready || frame.toObject().value("type") == QLatin1String("ready");
             send(frame.toObject());
