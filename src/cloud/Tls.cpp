@@ -65,6 +65,6 @@ std::optional<QString> tlsFailure(const QWebSocket& ws) {
     return std::nullopt;
 }
 
-TlsWarmUp::TlsWarmUp() : m_thread([] { (void)QSslConfiguration::defaultConfiguration(); }) {}
+TlsWarmUp::TlsWarmUp() : m_thread([] { static_cast<void>(QSslConfiguration::defaultConfiguration()); }) {}
 
 } // namespace tavo

@@ -2,6 +2,7 @@
 
 #include <QMetaType>
 #include <QString>
+#include <utility>
 
 namespace tavo {
 
@@ -11,7 +12,7 @@ struct DeviceNotice {
     enum class Kind { WentOffline, CameOnline, Added, Removed, RelaySwitched };
 
     DeviceNotice() = default;
-    DeviceNotice(Kind k, qint64 id, const QString& name) : kind(k), deviceID(id), deviceName(name) {}
+    DeviceNotice(Kind k, qint64 id, QString name) : kind(k), deviceID(id), deviceName(std::move(name)) {}
 
     Kind kind = Kind::Added;
     qint64 deviceID = 0;

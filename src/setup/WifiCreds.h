@@ -7,11 +7,9 @@
 
 #include <qcoro/qcorotask.h>
 
-namespace tavo {
-
 // The last home WiFi given to a box, kept in the keychain to prefill the next set-up.
 // One item: service = the application id, account "home_wifi", value "ssid\npassword".
-namespace WifiCreds {
+namespace tavo::WifiCreds {
 
 struct Pair {
     QString ssid;
@@ -29,5 +27,4 @@ QCoro::Task<std::optional<Pair>> load(Keychain& keychain);
 // Delete, then add; failures are silent.
 QCoro::Task<> save(Keychain& keychain, QString ssid, QString password);
 
-} // namespace WifiCreds
-} // namespace tavo
+} // namespace tavo::WifiCreds

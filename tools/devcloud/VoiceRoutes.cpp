@@ -230,7 +230,7 @@ Server::Reply Server::scriptNextVoice(const QJsonObject& body) {
     const QJsonValue closeAfter = body.value("close_after");
     if (!closeAfter.isUndefined() && closeAfter != QLatin1String("open") &&
         closeAfter != QLatin1String("stop"))
-        return error(400, "close_after must be \"open\" or \"stop\"");
+        return error(400, R"(close_after must be "open" or "stop")");
     m_nextVoice = body;
     return json({{"ok", true}});
 }
