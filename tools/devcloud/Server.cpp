@@ -180,8 +180,30 @@ bool Server::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket
     responder.writeHeader("Content-Type", reply.contentType);
     responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
     if (!reply.location.isEmpty()) responder.writeHeader("Location", reply.location);
+    for (const auto& [name, value] : reply.headers)
+        responder.writeHeader(name, value);
     responder.writeBody(reply.body);
     return true;
+}
+
+// A file as a streaming service serves one: a player that seeks asks for the rest from a byte
+// on ("Range: bytes=N-" or "bytes=N-M"), and gets just that.
+Server::Reply Server::media(const MediaFile& file, const QByteArray& range) {
+    const qsizetype size = file.body.size();
+    static const QRegularExpression bytes(QStringLiteral("^bytes=(\\d+)-(\\d*)$"));
+    const QRegularExpressionMatch m = bytes.match(QString::fromLatin1(range.trimmed()));
+    if (range.isEmpty() || !m.hasMatch())
+        return {200, file.body, file.contentType, {}, {{"Accept-Ranges", "bytes"}}};
+    const qsizetype first = m.captured(1).toLongLong();
+    const qsizetype last = m.captured(2).isEmpty() ? size - 1 : qMin(m.captured(2).toLongLong(), size - 1);
+    if (first >= size || last < first)
+        return {416, {}, file.contentType, {}, {{"Content-Range", "bytes */" + QByteArray::number(size)}}};
+    return {206,
+            file.body.mid(first, last - first + 1),
+            file.contentType,
+            {},
+            {{"Accept-Ranges", "bytes"},
+             {"Content-Range", QStringLiteral("bytes %1-%2/%3").arg(first).arg(last).arg(size).toLatin1()}}};
 }
 
 void Server::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -200,8 +222,7 @@ Server::Reply Server::route(const QHttpServerRequest& request) {
         return routeDev({method, parts, QUrlQuery(request.url()), body});
     // Media are public, as a streaming service's URLs would be.
     if (method == "GET" && parts.size() == 2 && parts.first() == QLatin1String("media")) {
-        if (std::optional<MediaFile> file = mediaFile(parts[1]))
-            return Reply{200, file->body, file->contentType, {}};
+        if (std::optional<MediaFile> file = mediaFile(parts[1])) return media(*file, request.value("Range"));
         return error(404, "Not found");
     }
     // The sign-in page is the outside service's, opened in a browser without our token.

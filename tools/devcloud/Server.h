@@ -3,6 +3,7 @@
 #include "Assistant.h"
 #include "ChatStore.h"
 #include "CloudState.h"
+#include "Media.h"
 #include "Recognizer.h"
 
 #include <QAbstractHttpServer>
@@ -14,6 +15,7 @@
 #include <QUrlQuery>
 #include <memory>
 #include <span>
+#include <utility>
 
 class QWebSocket;
 
@@ -48,6 +50,7 @@ private:
         QByteArray body;
         QByteArray contentType = "application/json";
         QByteArray location; // a redirect's target
+        QList<std::pair<QByteArray, QByteArray>> headers = {};
     };
     static Reply json(const QJsonObject& o, int status = 200);
     static Reply html(int status, QByteArray body) {
@@ -56,6 +59,7 @@ private:
     static Reply error(int status, const QString& text) { return json({{"error", text}}, status); }
 
     Reply route(const QHttpServerRequest& request);
+    static Reply media(const MediaFile& file, const QByteArray& range);
 
     // The development routes under /dev/, for tests and scripts: one table per group, each row
     // answering METHOD (any when null) /dev/PATH, where the parts after PATH are the row's to read.
