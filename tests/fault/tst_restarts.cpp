@@ -108,9 +108,8 @@ private slots:
             const QString name = QStringLiteral("Fan %1").arg(i);
             cloud.post("/dev/device/1/names", {{"names", QJsonObject{{"1", name}}}});
 
-            f.clock.advance(3s);
-            QVERIFY2(QTest::qWaitFor([&] { return store.conn() == Conn::Connected; }, 1000),
-                     qPrintable(QStringLiteral("store not back 1 s after the delay, restart %1").arg(i)));
+            f.clock.advance(3s); // how soon after the delay it is back is bench/'s to measure
+            QTRY_COMPARE(store.conn(), Conn::Connected);
             QTRY_COMPARE(store.devices().value(0).relay_names.value("1"), name);
             QCOMPARE(store.devices(), cloudList(store));
 
