@@ -95,7 +95,9 @@ ScreenCase {
         mouseClick(send)
         compare(view.draft, "")
         verify(Store.chatBusy)
+        view.draft = "and the fan" // a second line while the reply streams waits for it
         verify(!send.enabled)
+        view.draft = ""
         tryVerify(() => !Store.chatBusy, 10000)
         list(view).countChanged.disconnect(counting)
         compare(most, 2) // the user's line and one reply, however many pieces it came in
