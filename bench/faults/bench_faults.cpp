@@ -21,23 +21,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray compact(const QJsonObject& o) {
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
-}
+using json::compact;
 
 QJsonObject box(qint64 id, int relays) {
-    QJsonArray off;
-    for (int i = 0; i < relays; ++i)
-        off.append(false);
-    return {{"id", id},
-            {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
-            {"name", "Flood"},
-            {"relay_count", relays},
-            {"relay_names", QJsonObject{}},
-            {"acl_mask", (qint64(1) << relays) - 1},
-            {"role", "owner"},
-            {"online", true},
-            {"states", off}};
+    return test::deviceRecord(id, "Flood", relays);
 }
 
 // CPU time of the calling thread: between two heartbeat ticks it is the work that held the

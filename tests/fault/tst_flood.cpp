@@ -35,25 +35,6 @@ int numberOf(const QList<bool>& states) {
     return n;
 }
 
-QJsonObject box(qint64 id, const QString& name, int relayCount) {
-    QJsonArray off;
-    for (int i = 0; i < relayCount; ++i)
-        off.append(false);
-    return {{"id", id},
-            {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
-            {"name", name},
-            {"relay_count", relayCount},
-            {"relay_names", QJsonObject{{"1", "First"}}},
-            {"acl_mask", (qint64(1) << relayCount) - 1},
-            {"role", "owner"},
-            {"online", true},
-            {"states", off}};
-}
-
-QByteArray compact(const QJsonObject& o) {
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
-}
-
 } // namespace
 
 class FloodTest : public QObject {
@@ -63,15 +44,16 @@ private slots:
     void statesAtFullSpeed() {
         test::LoopbackPeer peer([](QTcpSocket* socket, test::LoopbackPeer& p) {
             test::RawWebSocketServer::accept(socket, p, [](test::RawWebSocketServer& ws) {
-                ws.send(test::RawWebSocketServer::text(
-                    compact({{"type", "welcome"},
-                             {"devices", QJsonArray{box(1, "Flood", relays), box(2, "Bystander", 2)}}})));
+                ws.send(test::RawWebSocketServer::text(json::compact(
+                    {{"type", "welcome"},
+                     {"devices", QJsonArray{test::deviceRecord(1, "Flood", relays, {{"1", "First"}}),
+                                            test::deviceRecord(2, "Bystander", 2)}}})));
                 // All of it at once: the socket's write buffer holds the whole flood and the
                 // kernel passes it on as fast as the client reads.
                 QByteArray flood;
                 for (int i = 1; i <= floodCount; ++i)
                     flood += test::RawWebSocketServer::text(
-                        compact({{"type", "state"}, {"device_id", 1}, {"states", bitsOf(i)}}));
+                        json::compact({{"type", "state"}, {"device_id", 1}, {"states", bitsOf(i)}}));
                 ws.send(flood);
             });
         });

@@ -23,20 +23,10 @@ using Conn = TavoStore::ConnStatus;
 namespace {
 
 QJsonObject box(qint64 id, const QString& name) {
-    return {{"id", id},
-            {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
-            {"name", name},
-            {"relay_count", 2},
-            {"relay_names", QJsonObject{{"1", "Fan"}}},
-            {"acl_mask", 3},
-            {"role", "owner"},
-            {"online", true},
-            {"states", QJsonArray{false, true}}};
+    return test::deviceRecord(id, name, 2, {{"1", "Fan"}}, {false, true});
 }
 
-QByteArray compact(const QJsonObject& o) {
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
-}
+using json::compact;
 
 const QByteArray welcome =
     compact({{"type", "welcome"}, {"devices", QJsonArray{box(1, "Porch"), box(2, "Den")}}});

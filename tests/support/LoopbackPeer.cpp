@@ -11,6 +11,22 @@
 
 namespace tavo::test {
 
+QJsonObject deviceRecord(qint64 id, const QString& name, int relays, const QJsonObject& names,
+                         QJsonArray states) {
+    if (states.isEmpty())
+        for (int i = 0; i < relays; ++i)
+            states.append(false);
+    return {{"id", id},
+            {"mac", QStringLiteral("AA:BB:CC:00:00:%1").arg(id)},
+            {"name", name},
+            {"relay_count", relays},
+            {"relay_names", names},
+            {"acl_mask", (qint64(1) << relays) - 1},
+            {"role", "owner"},
+            {"online", true},
+            {"states", states}};
+}
+
 class LoopbackPeer::Thread : public QThread {
 public:
     Thread(LoopbackPeer& peer, std::promise<quint16> port) : m_peer(peer), m_port(std::move(port)) {}

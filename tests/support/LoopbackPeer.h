@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -13,6 +15,11 @@
 class QTcpSocket;
 
 namespace tavo::test {
+
+// A complete device record as the cloud sends one, owned, online, every relay open to the
+// owner; `states` empty means every relay off.
+QJsonObject deviceRecord(qint64 id, const QString& name, int relays, const QJsonObject& names = {},
+                         QJsonArray states = {});
 
 // A TCP server on 127.0.0.1 (ephemeral port) with a thread and event loop of its own, so a
 // peer that floods or sends huge pieces never runs on the event loop a test measures.
