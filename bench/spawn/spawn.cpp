@@ -5,7 +5,9 @@
 //   tavo-bench-spawn --name NAME --marker TEXT [--runs N] [--warmup N] [--timeout-ms T] -- PROGRAM ARGS...
 //
 // Prints each run, then "RESULT NAME.ms MEDIAN" and "RESULT NAME.rss_mib MEDIAN" (the runs
-// after the warm-up ones), and min/max beside them.
+// after the warm-up ones), and min/max beside them. Lines "... phase PHASE at NS" the program
+// prints before the marker (NS: the monotonic clock, which the spawn is timed on) give
+// "RESULT NAME.phase.PHASE.ms MEDIAN", each since the spawn.
 
 #include <algorithm>
 #include <cerrno>
@@ -14,9 +16,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -33,7 +37,25 @@ struct Run {
     double ms = 0;     // spawn to marker
     double rssMiB = 0; // peak resident set
     bool ok = false;
+    std::vector<std::pair<std::string, double>> phases; // name, ms since the spawn
 };
+
+// The "phase NAME at NS" lines of `output`, as milliseconds since `start`.
+std::vector<std::pair<std::string, double>> phasesIn(const std::string& output, Clock::time_point start) {
+    std::vector<std::pair<std::string, double>> out;
+    const long long startNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(start.time_since_epoch()).count();
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find(" phase ");
+        if (at == std::string::npos) continue;
+        std::istringstream words(line.substr(at + 7));
+        std::string name, word;
+        long long ns = 0;
+        if (words >> name >> word >> ns && word == "at") out.emplace_back(name, double(ns - startNs) / 1e6);
+    }
+    return out;
+}
 
 int usage() {
     std::fprintf(stderr, "usage: tavo-bench-spawn --name NAME --marker TEXT [--runs N] [--warmup N] "
@@ -94,6 +116,7 @@ Run runOnce(const std::vector<char*>& argv, const std::string& marker, int timeo
         return run;
     }
     run.ms = std::chrono::duration<double, std::milli>(*seen - start).count();
+    run.phases = phasesIn(buffer, start);
     run.rssMiB = double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!run.ok)
@@ -138,6 +161,8 @@ int main(int argc, char* argv[]) {
     program.push_back(nullptr);
 
     std::vector<double> ms, rss;
+    std::vector<std::string> phaseOrder;
+    std::map<std::string, std::vector<double>> phaseMs;
     for (int r = 0; r < warmup + runs; ++r) {
         const Run run = runOnce(program, marker, timeoutMs);
         if (!run.ok) return 1;
@@ -147,11 +172,18 @@ int main(int argc, char* argv[]) {
         if (counted) {
             ms.push_back(run.ms);
             rss.push_back(run.rssMiB);
+            for (const auto& [phase, at] : run.phases) {
+                if (!phaseMs.count(phase)) phaseOrder.push_back(phase);
+                phaseMs[phase].push_back(at);
+            }
         }
     }
     std::printf("RESULT %s.ms %.1f min %.1f max %.1f runs %d\n", name.c_str(), median(ms),
                 *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()), runs);
     std::printf("RESULT %s.rss_mib %.1f min %.1f max %.1f runs %d\n", name.c_str(), median(rss),
                 *std::min_element(rss.begin(), rss.end()), *std::max_element(rss.begin(), rss.end()), runs);
+    for (const std::string& phase : phaseOrder)
+        std::printf("RESULT %s.phase.%s.ms %.1f runs %zu\n", name.c_str(), phase.c_str(),
+                    median(phaseMs[phase]), phaseMs[phase].size());
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ctime>
 
 namespace tavo {
 
@@ -29,11 +30,22 @@ void quitAfterScreenshot(QQuickWindow& window, const QString& file, int delayMs)
     });
 }
 
+bool firstFrameWanted() {
+    static const bool wanted = qgetenv("TAVO_DEVELOPMENT").split(',').contains("first-frame");
+    return wanted;
+}
+
 // Frame signals may come from the render thread, hence the atomic: 1 grid laid out, 2 in the
 // scene graph, 3 presented.
 void quitAfterFirstFrameWithDevices(QQuickWindow& window, const TavoStore& store,
                                     const QElapsedTimer& sinceMain) {
     static std::atomic<int> stage{0};
+    static std::atomic<bool> framed{false};
+    QObject::connect(&store, &TavoStore::devicesChanged, &window, [&store, listed = false]() mutable {
+        if (listed || store.devices().isEmpty()) return;
+        listed = true;
+        markStartupPhase("devices");
+    });
     QObject::connect(&window, &QQuickWindow::afterAnimating, &window, [&window, &store] {
         int none = 0;
         if (stage.load() == 0 && !store.devices().isEmpty() && gridShown(window.contentItem()))
@@ -49,6 +61,7 @@ void quitAfterFirstFrameWithDevices(QQuickWindow& window, const TavoStore& store
     QObject::connect(
         &window, &QQuickWindow::frameSwapped, &window,
         [&sinceMain] {
+            if (!framed.exchange(true)) markStartupPhase("first-frame");
             int synced = 2;
             if (!stage.compare_exchange_strong(synced, 3)) return;
             std::printf("tavo: first frame with devices after %lld ms\n",
@@ -61,6 +74,15 @@ void quitAfterFirstFrameWithDevices(QQuickWindow& window, const TavoStore& store
 }
 
 } // namespace
+
+void markStartupPhase(const char* name) {
+    if (!firstFrameWanted()) return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::printf("tavo: phase %s at %lld\n", name,
+                static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec);
+    std::fflush(stdout);
+}
 
 void installDevelopmentHooks(QQuickWindow& window, const TavoStore& store, const QElapsedTimer& sinceMain) {
     QString shot;

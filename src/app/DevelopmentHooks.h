@@ -17,6 +17,11 @@ class TavoStore;
 //                    once a frame laid out with the device grid showing has been presented,
 //                    then quits.
 // Nothing happens when it is unset.
+// With first-frame on, start-up also prints "tavo: phase NAME at NS" as it passes each phase (NS:
+// the monotonic clock in nanoseconds, the clock the benchmark times the spawn on), so that
+// bench/ can say where a slower start went. installDevelopmentHooks adds "first-frame" (any
+// frame presented) and "devices" (the store has its first device list).
+void markStartupPhase(const char* name);
 void installDevelopmentHooks(QQuickWindow& window, const TavoStore& store, const QElapsedTimer& sinceMain);
 
 } // namespace tavo

@@ -119,8 +119,10 @@ int main(int argc, char* argv[]) {
     if (launch.exitCode) return *launch.exitCode;
     QElapsedTimer sinceMain;
     sinceMain.start();
+    tavo::markStartupPhase("main");
     QApplication app(argc, argv);
     const tavo::TlsWarmUp tlsWarmUp;
+    tavo::markStartupPhase("application");
     QApplication::setOrganizationName(QStringLiteral("Tavo"));
     QApplication::setApplicationName(QStringLiteral("Tavo"));
     QApplication::setDesktopFileName(tavo::applicationID());
@@ -135,6 +137,7 @@ int main(int argc, char* argv[]) {
     tavo::DesktopServices services;
     tavo::TavoStore store(services.forStore());
     store.resumeChatThread(); // the chat shows the thread it continues, or starts afresh
+    tavo::markStartupPhase("store");
 
     // One launch-at-login state for the account tab and the tray alike.
     tavo::XdgAutostart autostart(QCoreApplication::applicationFilePath());
@@ -161,6 +164,7 @@ int main(int argc, char* argv[]) {
 
     QQuickWindow* window = windows.window();
     if (!window) return 1;
+    tavo::markStartupPhase("qml");
     // The tray comes with the first showing of the window. Without a tray on this desktop,
     // closing the last window quits: nothing would be left to bring it back from.
     auto installTray = [&] {
