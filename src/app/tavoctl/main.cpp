@@ -89,7 +89,11 @@ int help(Context& ctx) {
 
 // The client and the command's run against it.
 int runWithClient(const Command& command, Context& ctx) {
-    const TlsWarmUp tlsWarmUp;
+    const CloudConfig config = CloudConfig::fromEnvironment();
+    // Only a cloud over TLS is worth the warm-up: a command ends sooner than the back end loads,
+    // and waits for it at exit. A socket to a plain cloud loads it when it is made.
+    std::optional<TlsWarmUp> tlsWarmUp;
+    if (config.cloudTLS) tlsWarmUp.emplace();
     QCoreApplication::setOrganizationName(QStringLiteral("Tavo"));
     QCoreApplication::setApplicationName(QStringLiteral("Tavo"));
     // Without its CAs the command still runs: the cloud's certificate is then refused as any
@@ -107,7 +111,6 @@ int runWithClient(const Command& command, Context& ctx) {
         SkillsAuth::openInDesktopBrowser(url);
         return true;
     });
-    const CloudConfig config = CloudConfig::fromEnvironment();
     ChatSpeaker speaker;
     MusicPlayer music; // the media back end only if a reply starts a track
     SecretServiceKeychain keychain;
