@@ -20,7 +20,7 @@ namespace {
 class SilentInput final : public AudioInput {
 public:
     bool available() const override { return true; }
-    QAudioFormat format() const override { return captureFormat(); }
+    AudioFormat format() const override { return captureFormat(); }
     void installTap(int, std::function<void(AudioBuffer)>) override {}
     void removeTap() override {}
     std::optional<QString> start() override { return std::nullopt; }
@@ -31,7 +31,7 @@ public:
 class SilentOutput final : public AudioOutput {
 public:
     explicit SilentOutput(qsizetype& scheduled) : m_scheduled(scheduled) {}
-    std::optional<QString> attach(const QAudioFormat&) override { return std::nullopt; }
+    std::optional<QString> attach(const AudioFormat&) override { return std::nullopt; }
     void schedule(std::vector<float> samples, std::function<void()> playedBack) override {
         for (const float s : samples)
             TAVO_FUZZ_REQUIRE(std::isfinite(s) && s >= -1.0f && s <= 1.0f);

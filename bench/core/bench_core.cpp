@@ -210,10 +210,10 @@ BENCHMARK(BM_EventStream)->Arg(64)->Arg(1460)->Arg(16384)->Unit(benchmark::kMill
 void BM_CaptureConvert(benchmark::State& state) {
     const int channels = int(state.range(0));
     const bool int16 = state.range(1) == 1;
-    QAudioFormat input;
+    AudioFormat input;
     input.setSampleRate(48000);
     input.setChannelCount(channels);
-    input.setSampleFormat(int16 ? QAudioFormat::Int16 : QAudioFormat::Float);
+    input.setSampleFormat(int16 ? AudioFormat::Int16 : AudioFormat::Float);
     const int frames = 4096;
     AudioBuffer buffer{input, QByteArray(qsizetype(frames) * input.bytesPerFrame(), Qt::Uninitialized)};
     char* p = buffer.data.data();

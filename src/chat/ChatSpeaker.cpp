@@ -1,13 +1,12 @@
 #include "chat/ChatSpeaker.h"
 
-#include "platform/linux/QtSpeechEngine.h"
+#include "platform/Media.h"
 
 #include <QTextBoundaryFinder>
 
 namespace tavo {
 
-ChatSpeaker::ChatSpeaker(std::unique_ptr<SpeechEngine> engine)
-    : m_engine(engine ? std::move(engine) : std::make_unique<QtSpeechEngine>()) {}
+ChatSpeaker::ChatSpeaker(std::unique_ptr<SpeechEngine> engine) : m_engine(std::move(engine)) {}
 
 ChatSpeaker::~ChatSpeaker() = default;
 
@@ -21,22 +20,18 @@ int ChatSpeaker::perceivedLength(const QString& text) {
 
 void ChatSpeaker::speak(const QString& text) {
     if (text.isEmpty() || perceivedLength(text) > maxLength) return;
+    if (!m_engine) {
+        MediaModule* module = media();
+        if (!module) return;
+        m_engine = module->speech();
+    }
     if (m_engine->isSpeaking()) m_engine->stop();
     m_engine->speak(
         {text, 1.05, 1.0, 0.95, {QStringLiteral("en-US"), QStringLiteral("en-GB"), QStringLiteral("en-IN")}});
 }
 
 bool ChatSpeaker::isSpeaking() const {
-    return m_engine->isSpeaking();
-}
-
-QString pickVoice(const QStringList& preference, const QStringList& available) {
-    for (const QString& want : preference) {
-        const QString norm = QString(want).replace('_', '-');
-        for (const QString& have : available)
-            if (QString(have).replace('_', '-').compare(norm, Qt::CaseInsensitive) == 0) return want;
-    }
-    return {};
+    return m_engine && m_engine->isSpeaking();
 }
 
 } // namespace tavo

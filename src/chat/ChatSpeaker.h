@@ -13,7 +13,8 @@ class ChatSpeaker {
 public:
     static constexpr int maxLength = 280; // user-perceived characters
 
-    explicit ChatSpeaker(std::unique_ptr<SpeechEngine> engine = {}); // empty: the desktop's
+    // Empty: the desktop's, made when there is first something to say.
+    explicit ChatSpeaker(std::unique_ptr<SpeechEngine> engine = {});
     virtual ~ChatSpeaker();
 
     // Returns at once; speech goes on in the background.

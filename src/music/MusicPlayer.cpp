@@ -1,20 +1,14 @@
 #include "music/MusicPlayer.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
-
 #include "cloud/Tls.h"
 #include "core/Logging.h"
+#include "platform/Media.h"
 #include "platform/linux/MprisNowPlaying.h"
 
-#include <QAudioOutput>
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFutureWatcher>
-#include <QImage>
-#include <QImageReader>
-#include <QMediaPlayer>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStandardPaths>
@@ -49,40 +43,27 @@ NowPlayingCenter& MusicPlayer::nowPlaying() const {
 }
 
 // The media back end (GStreamer, the sound server, the device list) is slow to start and
-// large; it comes with the first track.
-QMediaPlayer& MusicPlayer::backend() {
-    if (m_player) return *m_player;
-    m_player = new QMediaPlayer(this);
-    m_output = new QAudioOutput(this);
+// large; it comes with the first track. Without the media module nothing plays.
+StreamPlayer* MusicPlayer::backend() {
+    if (m_player) return m_player.get();
+    MediaModule* module = media();
+    if (!module) return nullptr;
+    m_player = module->streamPlayer();
     m_network = new QNetworkAccessManager(this);
-    m_player->setAudioOutput(m_output);
-    // The back end may report from its own threads; the work is done on ours.
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &MusicPlayer::statusChanged,
-            Qt::QueuedConnection);
-    connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &MusicPlayer::statusChanged,
-            Qt::QueuedConnection);
-    // The bar only stops; why a stream would not play is for the log.
-    connect(m_player, &QMediaPlayer::errorOccurred, this, [](QMediaPlayer::Error, const QString& why) {
-        qCWarning(lcMusic) << "the stream does not play:" << why;
-    });
-    return *m_player;
+    m_player->onChange([this] { statusChanged(); });
+    return m_player.get();
 }
 
-// Playing means sound is coming out: a player that is still loading or buffering waits.
 bool MusicPlayer::isPlaying() const {
-    if (!m_player || m_player->playbackState() != QMediaPlayer::PlayingState) return false;
-    const QMediaPlayer::MediaStatus s = m_player->mediaStatus();
-    return s == QMediaPlayer::LoadedMedia || s == QMediaPlayer::BufferedMedia;
+    return m_player && m_player->isPlaying();
 }
 
 bool MusicPlayer::hasItem() const {
-    return m_player && !m_player->source().isEmpty();
+    return m_player && m_player->hasItem();
 }
 
 bool MusicPlayer::hasEnded() const {
-    if (!m_player) return false;
-    const QMediaPlayer::MediaStatus s = m_player->mediaStatus();
-    return s == QMediaPlayer::EndOfMedia || s == QMediaPlayer::InvalidMedia;
+    return m_player && m_player->hasEnded();
 }
 
 void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> onPlayingChanged) {
@@ -90,26 +71,29 @@ void MusicPlayer::play(const TavoMusicTrack& track, std::function<void(bool)> on
     m_track.reset();
     const QUrl url(track.streamURL, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) return;
+    StreamPlayer* player = backend();
+    if (!player) return;
     m_track = track;
     setStream(url);
-    backend().play();
+    player->play();
     publishNowPlaying(track);
 }
 
 void MusicPlayer::play() {
+    if (!m_player) return; // nothing was ever played
     // After the desktop's stop there is no item left to resume: the track starts over.
     if (!hasItem() && m_track) {
         setStream(QUrl(m_track->streamURL, QUrl::StrictMode));
-        backend().play();
+        m_player->play();
         publishNowPlaying(*m_track);
         return;
     }
-    backend().play();
+    m_player->play();
 }
 
 void MusicPlayer::toggle() {
     if (isPlaying())
-        backend().pause();
+        m_player->pause();
     else
         play();
 }
@@ -135,13 +119,12 @@ void MusicPlayer::stopPlayback() {
 // The media back end fetches a stream over TLS of its own, which knows only the system's CAs;
 // with CAs of our own added, an https stream comes through our network stack instead.
 void MusicPlayer::setStream(const QUrl& url) {
-    QMediaPlayer& player = backend();
     QPointer<QNetworkReply> previous = std::exchange(m_stream, nullptr);
     if (url.scheme() == u"https" && extraCAsTrusted()) {
         m_stream = m_network->get(QNetworkRequest(url));
-        player.setSourceDevice(m_stream, url);
+        m_player->setSourceDevice(m_stream, url);
     } else {
-        player.setSource(url);
+        m_player->setSource(url);
     }
     if (previous) { // the player has let go of it
         previous->abort();
@@ -155,7 +138,7 @@ void MusicPlayer::remote(RemoteCommand c) {
         play();
         break;
     case RemoteCommand::Pause:
-        backend().pause();
+        if (m_player) m_player->pause();
         break;
     case RemoteCommand::TogglePlayPause:
         toggle();
@@ -200,25 +183,12 @@ QCoro::Task<> abortWhenLate(Clock* clock, std::chrono::milliseconds limit, Cance
 }
 
 // On a pool thread: the cover as a small PNG in the cache, or "" when it is not an image
-// worth decoding. The dimensions are read before any pixel is, so a small file claiming a
-// huge image costs nothing.
-QString decodeCover(QByteArray bytes, const QString& name) {
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > qint64(4096) * 4096) return {};
-    const int side = MusicPlayer::coverSide;
-    if (size.isValid() && (size.width() > side || size.height() > side))
-        reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
-    QImage image = reader.read();
-    if (image.isNull()) return {};
-    if (image.width() > side || image.height() > side)
-        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+// worth decoding.
+QString decodeCover(const QByteArray& bytes, const QString& name) {
     const QString dir = MusicPlayer::coverCacheDir();
     QDir().mkpath(dir);
     QString file = dir + u'/' + name + QStringLiteral(".png");
-    if (!image.save(file, "PNG")) return {};
+    if (!media()->saveCover(bytes, MusicPlayer::coverSide, file)) return {};
     // The newest few stay; a long listening session does not fill the disk.
     const QFileInfoList covers = QDir(dir).entryInfoList({QStringLiteral("*.png")}, QDir::Files, QDir::Time);
     for (qsizetype i = MusicPlayer::cachedCovers; i < covers.size(); ++i)
@@ -270,22 +240,20 @@ void MusicPlayer::refreshNowPlayingPlaybackInfo() {
     if (!info) return;
     info->rate = isPlaying() ? 1.0 : 0.0;
     if (hasItem()) {
-        const double seconds = double(m_player->position()) / 1000.0;
+        const double seconds = double(m_player->positionMs()) / 1000.0;
         if (std::isfinite(seconds)) info->elapsedSec = seconds;
     }
     nowPlaying().set(info);
 }
 
 void MusicPlayer::setOutputDevice(const QByteArray& id) {
-    const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
-    const auto it =
-        std::find_if(outputs.cbegin(), outputs.cend(), [&](const QAudioDevice& d) { return d.id() == id; });
-    backend();
-    m_output->setDevice(it != outputs.cend() ? *it : QMediaDevices::defaultAudioOutput());
+    if (StreamPlayer* player = backend()) player->setOutputDevice(id);
 }
 
 QByteArray MusicPlayer::outputDevice() const {
-    return m_output ? m_output->device().id() : QMediaDevices::defaultAudioOutput().id();
+    if (m_player) return m_player->outputDevice();
+    MediaModule* module = media();
+    return module ? module->defaultAudioOutput() : QByteArray();
 }
 
 } // namespace tavo

@@ -11,11 +11,11 @@
 
 class QNetworkReply;
 
-class QMediaPlayer;
-class QAudioOutput;
 class QNetworkAccessManager;
 
 namespace tavo {
+
+class StreamPlayer;
 
 // The one player of music the assistant starts. Callers use the toggle and stop sequences;
 // the playing state comes back through the callback given to play(). Media keys and the
@@ -70,12 +70,11 @@ private:
     void stopPlayback(); // the stop sequence; the track can be played again
     void setStream(const QUrl& url);
     void fetchCover(const QUrl& url, quint64 generation);
-    QMediaPlayer& backend();
+    StreamPlayer* backend(); // null without the media module
     void takeCommands() const;
 
     mutable std::unique_ptr<NowPlayingCenter> m_center; // made when first needed
-    QMediaPlayer* m_player = nullptr;                   // with m_output and m_network, see backend()
-    QAudioOutput* m_output = nullptr;
+    std::unique_ptr<StreamPlayer> m_player;             // with m_network, see backend()
     QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_stream; // an https stream fetched by us, see setStream
     Clock* m_clock = nullptr;

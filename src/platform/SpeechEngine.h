@@ -23,8 +23,4 @@ public:
     virtual void speak(const Utterance& u) = 0;
 };
 
-// The first preferred language that one of `available` (codes like "en-GB" or "en_GB")
-// speaks; empty when none does.
-QString pickVoice(const QStringList& preference, const QStringList& available);
-
 } // namespace tavo

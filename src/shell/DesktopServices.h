@@ -8,6 +8,7 @@
 #include "platform/linux/SettingsPreferences.h"
 #include "skills/SkillsAuth.h"
 
+#include <QDesktopServices>
 #include <QNetworkAccessManager>
 
 namespace tavo {
@@ -21,7 +22,8 @@ struct DesktopServices {
     RealClock clock;
     ChatSpeaker speaker;
     MusicPlayer music;
-    SkillsAuth skillsAuth; // sign-ins in the desktop's browser
+    SkillsAuth skillsAuth{
+        [](const QUrl& url) { return QDesktopServices::openUrl(url); }}; // sign-ins in the desktop's browser
     SecretServiceKeychain keychain;
 
     StoreServices forStore() {

@@ -2,8 +2,6 @@
 
 #include "core/Logging.h"
 
-#include <QDesktopServices>
-#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QProcess>
 
@@ -17,9 +15,8 @@ SkillsAuth::SkillsAuth(Opener open, QObject* parent)
 SkillsAuth::~SkillsAuth() = default;
 
 bool SkillsAuth::openInDesktopBrowser(const QUrl& url) {
-    // QDesktopServices needs a GUI application (portals, the desktop's own handler);
-    // the command-line client asks xdg-open.
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return QDesktopServices::openUrl(url);
+    // The window app opens pages through its GUI (portals, the desktop's own handler), see
+    // DesktopServices; without one, xdg-open is the desktop's handler.
     return QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
 }
 

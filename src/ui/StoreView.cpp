@@ -2,12 +2,11 @@
 
 #include "core/TavoStore.h"
 #include "music/MusicPlayer.h"
+#include "platform/Media.h"
 #include "platform/Preferences.h"
 
-#include <QAudioDevice>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QMediaDevices>
 #include <QUrl>
 
 namespace tavo {
@@ -100,8 +99,9 @@ MusicPlayer& StoreView::music() const {
 
 QVariantList StoreView::audioOutputs() const {
     QVariantList rows;
-    for (const QAudioDevice& d : QMediaDevices::audioOutputs())
-        rows.append(QVariantMap{{"id", QString::fromUtf8(d.id())}, {"name", d.description()}});
+    if (MediaModule* module = media())
+        for (const AudioDevice& d : module->audioOutputs())
+            rows.append(QVariantMap{{"id", QString::fromUtf8(d.id)}, {"name", d.name}});
     return rows;
 }
 

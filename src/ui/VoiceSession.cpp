@@ -1,7 +1,7 @@
 #include "ui/VoiceSession.h"
 
 #include "core/TavoStore.h"
-#include "platform/linux/QtAudio.h"
+#include "platform/Media.h"
 #include "voice/VoiceService.h"
 
 namespace tavo {
@@ -23,9 +23,8 @@ void VoiceSession::setStore(TavoStore* s) {
     if (s) {
         QPointer<TavoStore> weak(s);
         m_voice = std::make_unique<VoiceService>([weak] { return weak ? weak->sessionToken() : QString(); },
-                                                 s->services().config.socketBase(false),
-                                                 std::make_unique<QtAudioInput>(),
-                                                 std::make_unique<QtAudioOutput>());
+                                                 s->services().config.socketBase(false), desktopMicrophone(),
+                                                 desktopSpeaker());
         connect(m_voice.get(), &VoiceService::stateChanged, this, &VoiceSession::stateChanged);
         connect(m_voice.get(), &VoiceService::heardChanged, this, &VoiceSession::heardChanged);
         connect(m_voice.get(), &VoiceService::spokenChanged, this, &VoiceSession::spokenChanged);

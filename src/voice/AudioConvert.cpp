@@ -14,19 +14,19 @@ constexpr float sampleScale = 1.0f / 32768.0f;
 
 } // namespace
 
-QAudioFormat captureFormat() {
-    QAudioFormat f;
+AudioFormat captureFormat() {
+    AudioFormat f;
     f.setSampleRate(wireRate);
     f.setChannelCount(1);
-    f.setSampleFormat(QAudioFormat::Int16);
+    f.setSampleFormat(AudioFormat::Int16);
     return f;
 }
 
-QAudioFormat speechFormat() {
-    QAudioFormat f;
+AudioFormat speechFormat() {
+    AudioFormat f;
     f.setSampleRate(speechRate);
     f.setChannelCount(1);
-    f.setSampleFormat(QAudioFormat::Float);
+    f.setSampleFormat(AudioFormat::Float);
     return f;
 }
 
@@ -36,8 +36,8 @@ int captureCapacity(int frames, int inputRate) {
     return int(double(frames) * ratio) + capacityHeadroom;
 }
 
-std::unique_ptr<CaptureConverter> CaptureConverter::create(const QAudioFormat& input) {
-    if (input.sampleRate() <= 0 || input.channelCount() <= 0 || input.sampleFormat() == QAudioFormat::Unknown)
+std::unique_ptr<CaptureConverter> CaptureConverter::create(const AudioFormat& input) {
+    if (input.sampleRate() <= 0 || input.channelCount() <= 0 || input.sampleFormat() == AudioFormat::Unknown)
         return nullptr;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_INT16_I);
     soxr_io_spec_t spec = io;
@@ -49,7 +49,7 @@ std::unique_ptr<CaptureConverter> CaptureConverter::create(const QAudioFormat& i
     return std::unique_ptr<CaptureConverter>(new CaptureConverter(input, resampler));
 }
 
-CaptureConverter::CaptureConverter(const QAudioFormat& input, soxr* resampler)
+CaptureConverter::CaptureConverter(const AudioFormat& input, soxr* resampler)
     : m_input(input), m_resampler(resampler) {}
 
 CaptureConverter::~CaptureConverter() {

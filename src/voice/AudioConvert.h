@@ -2,7 +2,6 @@
 
 #include "platform/Audio.h"
 
-#include <QAudioFormat>
 #include <QByteArray>
 #include <memory>
 #include <vector>
@@ -12,9 +11,9 @@ struct soxr;
 namespace tavo {
 
 // The voice socket's microphone format: 16 kHz, signed 16-bit, mono.
-QAudioFormat captureFormat();
+AudioFormat captureFormat();
 // The assistant's speech as it is played: 24 kHz, 32-bit float, mono.
-QAudioFormat speechFormat();
+AudioFormat speechFormat();
 
 // Output room for one converted buffer: the exact rate-converted length plus headroom, so
 // the resampler never runs out of space.
@@ -25,7 +24,7 @@ int captureCapacity(int frames, int inputRate);
 class CaptureConverter {
 public:
     // Nothing when the input cannot be converted (no rate, unknown sample type).
-    static std::unique_ptr<CaptureConverter> create(const QAudioFormat& input);
+    static std::unique_ptr<CaptureConverter> create(const AudioFormat& input);
     ~CaptureConverter();
     CaptureConverter(const CaptureConverter&) = delete;
     CaptureConverter& operator=(const CaptureConverter&) = delete;
@@ -35,9 +34,9 @@ public:
     QByteArray convert(const AudioBuffer& buffer);
 
 private:
-    CaptureConverter(const QAudioFormat& input, soxr* resampler);
+    CaptureConverter(const AudioFormat& input, soxr* resampler);
 
-    QAudioFormat m_input;
+    AudioFormat m_input;
     soxr* m_resampler;
     std::vector<float> m_mono;
     std::vector<qint16> m_out;

@@ -207,7 +207,7 @@ std::optional<QString> VoiceService::wireEngine() {
         if (auto error = m_player->attach(m_ttsFmt)) return error;
         m_engineWired = true;
     }
-    const QAudioFormat input = m_input->format();
+    const AudioFormat input = m_input->format();
     if (input.sampleRate() <= 0) return QStringLiteral("input sample rate is 0");
     m_converter = CaptureConverter::create(input);
     m_input->removeTap();

@@ -111,8 +111,8 @@ private:
 
     std::unique_ptr<AudioInput> m_input;   // the engine's input node
     std::unique_ptr<AudioOutput> m_player; // the speech player
-    const QAudioFormat m_captureFmt = captureFormat();
-    const QAudioFormat m_ttsFmt = speechFormat();
+    const AudioFormat m_captureFmt = captureFormat();
+    const AudioFormat m_ttsFmt = speechFormat();
     std::unique_ptr<CaptureConverter> m_converter;
     bool m_engineWired = false;
     bool m_serverReady = false;

@@ -19,18 +19,18 @@ quint32 u32(const char* p) {
     return qFromLittleEndian<quint32>(p);
 }
 
-QAudioFormat::SampleFormat sampleFormat(quint16 tag, quint16 bits) {
-    if (tag == floatFormat) return bits == 32 ? QAudioFormat::Float : QAudioFormat::Unknown;
-    if (tag != pcmFormat) return QAudioFormat::Unknown;
+AudioFormat::SampleFormat sampleFormat(quint16 tag, quint16 bits) {
+    if (tag == floatFormat) return bits == 32 ? AudioFormat::Float : AudioFormat::Unknown;
+    if (tag != pcmFormat) return AudioFormat::Unknown;
     switch (bits) {
     case 8:
-        return QAudioFormat::UInt8;
+        return AudioFormat::UInt8;
     case 16:
-        return QAudioFormat::Int16;
+        return AudioFormat::Int16;
     case 32:
-        return QAudioFormat::Int32;
+        return AudioFormat::Int32;
     default:
-        return QAudioFormat::Unknown;
+        return AudioFormat::Unknown;
     }
 }
 
@@ -41,7 +41,7 @@ std::variant<WavSound, QString> parseWav(const QByteArray& bytes) {
     const qsizetype size = bytes.size();
     if (size < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0)
         return QStringLiteral("not a WAV file");
-    std::optional<QAudioFormat> format;
+    std::optional<AudioFormat> format;
     for (qsizetype at = 12; at + 8 <= size;) {
         const quint32 length = u32(p + at + 4);
         const char* body = p + at + 8;
@@ -52,11 +52,11 @@ std::variant<WavSound, QString> parseWav(const QByteArray& bytes) {
             const quint16 bits = u16(body + 14);
             if (tag == extensibleFormat && available >= 26)
                 tag = u16(body + 24); // the sub-format's first field
-            QAudioFormat f;
+            AudioFormat f;
             f.setChannelCount(u16(body + 2));
             f.setSampleRate(int(std::min<quint32>(u32(body + 4), 1'000'000)));
             f.setSampleFormat(sampleFormat(tag, bits));
-            if (f.sampleFormat() == QAudioFormat::Unknown || f.channelCount() == 0)
+            if (f.sampleFormat() == AudioFormat::Unknown || f.channelCount() == 0)
                 return QStringLiteral("unsupported WAV sample format");
             format = f;
         } else if (std::memcmp(p + at, "data", 4) == 0) {

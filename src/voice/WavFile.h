@@ -10,7 +10,7 @@ namespace tavo {
 
 // A PCM WAV file's sound: 8-bit unsigned, 16/32-bit signed or 32-bit float samples.
 struct WavSound {
-    QAudioFormat format;
+    AudioFormat format;
     QByteArray data; // interleaved frames, whole frames only
 };
 
@@ -27,7 +27,7 @@ public:
     explicit WavFileInput(WavSound sound, QObject* parent = nullptr);
 
     bool available() const override { return true; }
-    QAudioFormat format() const override { return m_sound.format; }
+    AudioFormat format() const override { return m_sound.format; }
     void installTap(int frames, std::function<void(AudioBuffer)> onBuffer) override;
     void removeTap() override;
     std::optional<QString> start() override;

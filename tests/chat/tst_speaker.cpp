@@ -2,7 +2,7 @@
 // asked of the synthesizer, then the desktop's real engine when speech-dispatcher is there.
 #include "chat/ChatSpeaker.h"
 #include "fakes/RecordingSpeechEngine.h"
-#include "platform/linux/QtSpeechEngine.h"
+#include "media/QtSpeechEngine.h"
 #include "support/DataRows.h"
 #include "support/SessionDaemons.h"
 

@@ -3,7 +3,7 @@
 // the CA file, everything works; a certificate that must not be trusted, or no TLS at all, is
 // refused with Qt's words for it before anything is sent.
 #include "cloud/Tls.h"
-#include "platform/linux/QtAudio.h"
+#include "platform/Media.h"
 #include "support/ChildProcess.h"
 #include "support/DataRows.h"
 #include "support/SessionDaemons.h"
@@ -49,7 +49,7 @@ class TlsTest : public QObject {
         auto input = std::make_unique<WavFileInput>(test::tone());
         WavFileInput* file = input.get();
         auto v = std::make_unique<VoiceService>([token] { return token; }, socketBase, std::move(input),
-                                                std::make_unique<QtAudioOutput>());
+                                                desktopSpeaker());
         connect(file, &WavFileInput::finished, v.get(), &VoiceService::stop);
         return v;
     }

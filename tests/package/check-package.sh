@@ -28,6 +28,10 @@ for program in tavo tavoctl; do
   file -b "$root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
   [ -s "$share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
+# The media module where the programs look for it: the private folder beside their own.
+module="$(find "$root/usr/lib" -path "*/tavo-desktop/libtavomedia.so" | head -n 1)"
+[ -n "$module" ] || fail "no media module"
+file -b "$module" | grep -q ', stripped' || fail "the media module is not stripped"
 [ -s "$share/icons/hicolor/scalable/apps/app.tavo.Desktop.svg" ] || fail "no scalable icon"
 for size in 48 128 256; do
   file -b "$share/icons/hicolor/${size}x${size}/apps/app.tavo.Desktop.png" | grep -q "PNG image data, $size x $size," ||

@@ -27,10 +27,10 @@ QString espeakWav(const QString& text, const QString& path, const QStringList& e
 }
 
 WavSound tone(int rate, int ms) {
-    QAudioFormat f;
+    AudioFormat f;
     f.setSampleRate(rate);
     f.setChannelCount(1);
-    f.setSampleFormat(QAudioFormat::Int16);
+    f.setSampleFormat(AudioFormat::Int16);
     const int frames = rate * ms / 1000;
     QByteArray data(frames * 2, '\0');
     for (int i = 0; i < frames; ++i)

@@ -11,8 +11,8 @@ using test::rms;
 
 namespace {
 
-QAudioFormat format(int rate, int channels, QAudioFormat::SampleFormat sample) {
-    QAudioFormat f;
+AudioFormat format(int rate, int channels, AudioFormat::SampleFormat sample) {
+    AudioFormat f;
     f.setSampleRate(rate);
     f.setChannelCount(channels);
     f.setSampleFormat(sample);
@@ -21,23 +21,23 @@ QAudioFormat format(int rate, int channels, QAudioFormat::SampleFormat sample) {
 
 // `frames` frames of a 440 Hz sine at half scale, the same on every channel, starting at
 // frame `offset` so consecutive buffers join up.
-AudioBuffer sine(const QAudioFormat& f, int frames, int offset = 0) {
+AudioBuffer sine(const AudioFormat& f, int frames, int offset = 0) {
     QByteArray data(qsizetype(frames) * f.bytesPerFrame(), '\0');
     char* p = data.data();
     for (int i = 0; i < frames; ++i) {
         const double v = 0.5 * std::sin(2 * M_PI * 440.0 * (offset + i) / f.sampleRate());
         for (int c = 0; c < f.channelCount(); ++c, p += f.bytesPerSample()) {
             switch (f.sampleFormat()) {
-            case QAudioFormat::Int16:
+            case AudioFormat::Int16:
                 qToLittleEndian<qint16>(qint16(v * 32767), p);
                 break;
-            case QAudioFormat::Int32:
+            case AudioFormat::Int32:
                 qToLittleEndian<qint32>(qint32(v * 2147483647.0), p);
                 break;
-            case QAudioFormat::Float:
+            case AudioFormat::Float:
                 qToLittleEndian<float>(float(v), p);
                 break;
-            case QAudioFormat::UInt8:
+            case AudioFormat::UInt8:
                 *reinterpret_cast<quint8*>(p) = quint8(128 + v * 127);
                 break;
             default:
@@ -80,15 +80,15 @@ private slots:
     // Each tap buffer becomes one wire payload of the rate-converted length, in any input
     // format, and the sound survives the trip (downmix and scaling included).
     void convertsTapBuffers_data() {
-        QTest::addColumn<QAudioFormat>("input");
-        QTest::newRow("48 kHz mono s16") << format(48000, 1, QAudioFormat::Int16);
-        QTest::newRow("44.1 kHz stereo s16") << format(44100, 2, QAudioFormat::Int16);
-        QTest::newRow("48 kHz stereo float") << format(48000, 2, QAudioFormat::Float);
-        QTest::newRow("32 kHz mono s32") << format(32000, 1, QAudioFormat::Int32);
-        QTest::newRow("16 kHz mono u8") << format(16000, 1, QAudioFormat::UInt8);
+        QTest::addColumn<AudioFormat>("input");
+        QTest::newRow("48 kHz mono s16") << format(48000, 1, AudioFormat::Int16);
+        QTest::newRow("44.1 kHz stereo s16") << format(44100, 2, AudioFormat::Int16);
+        QTest::newRow("48 kHz stereo float") << format(48000, 2, AudioFormat::Float);
+        QTest::newRow("32 kHz mono s32") << format(32000, 1, AudioFormat::Int32);
+        QTest::newRow("16 kHz mono u8") << format(16000, 1, AudioFormat::UInt8);
     }
     void convertsTapBuffers() {
-        QFETCH(QAudioFormat, input);
+        QFETCH(AudioFormat, input);
         auto converter = CaptureConverter::create(input);
         QVERIFY(converter);
         const double exact = 4096.0 * 16000 / input.sampleRate();
@@ -111,13 +111,13 @@ private slots:
     }
 
     void refusesWhatItCannotConvert() {
-        QVERIFY(!CaptureConverter::create(format(0, 1, QAudioFormat::Int16)));
-        QVERIFY(!CaptureConverter::create(format(48000, 1, QAudioFormat::Unknown)));
-        auto converter = CaptureConverter::create(format(48000, 1, QAudioFormat::Int16));
+        QVERIFY(!CaptureConverter::create(format(0, 1, AudioFormat::Int16)));
+        QVERIFY(!CaptureConverter::create(format(48000, 1, AudioFormat::Unknown)));
+        auto converter = CaptureConverter::create(format(48000, 1, AudioFormat::Int16));
         QVERIFY(converter);
         // A buffer in another format than the one it was made for is dropped, not misread.
-        QVERIFY(converter->convert(sine(format(44100, 2, QAudioFormat::Int16), 4096)).isEmpty());
-        QVERIFY(converter->convert({format(48000, 1, QAudioFormat::Int16), {}}).isEmpty());
+        QVERIFY(converter->convert(sine(format(44100, 2, AudioFormat::Int16), 4096)).isEmpty());
+        QVERIFY(converter->convert({format(48000, 1, AudioFormat::Int16), {}}).isEmpty());
     }
 
     void speechFrames_data() {

@@ -1,4 +1,4 @@
-#include "platform/linux/QtAudio.h"
+#include "media/QtAudio.h"
 #include "support/ChildProcess.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
@@ -130,6 +130,7 @@ private slots:
         env.insert("TAVO_CLOUD_HOST", cloud.host());
         env.insert("TAVO_CLOUD_TLS", "0");
         env.insert("XDG_CONFIG_HOME", home.path());
+        env.remove("TAVO_MEDIA_DIR"); // the sound module found beside the program, as installed
         const auto tavoctl = [&](const QStringList& args) {
             const test::Run run = test::runProgram(TAVOCTL_PATH, args, env);
             return std::pair{run.code, run.out};

@@ -1,4 +1,4 @@
-#include "platform/linux/QtAudio.h"
+#include "media/QtAudio.h"
 #include "support/DataRows.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
@@ -35,7 +35,7 @@ const char* const kCancel = "{\"type\":\"cancel\"}";
 struct CountingOutput final : AudioOutput {
     QtAudioOutput real;
     int waiting = 0, played = 0;
-    std::optional<QString> attach(const QAudioFormat& format) override { return real.attach(format); }
+    std::optional<QString> attach(const AudioFormat& format) override { return real.attach(format); }
     void schedule(std::vector<float> samples, std::function<void()> playedBack) override {
         if (!playedBack) return real.schedule(std::move(samples), {});
         ++waiting;

@@ -3,7 +3,7 @@
 #include "Commands.h"
 #include "Context.h"
 
-#include "platform/linux/QtAudio.h"
+#include "platform/Media.h"
 #include "voice/VoiceService.h"
 #include "voice/WavFile.h"
 
@@ -32,10 +32,10 @@ int voice(Context& ctx) {
     } else if (!args.isEmpty()) {
         return usage();
     } else {
-        input = std::make_unique<QtAudioInput>();
+        input = desktopMicrophone();
     }
     VoiceService service([&store] { return store.sessionToken(); }, ctx.client->config.socketBase(false),
-                         std::move(input), std::make_unique<QtAudioOutput>());
+                         std::move(input), desktopSpeaker());
     QSocketNotifier enter(fileno(stdin), QSocketNotifier::Read);
     enter.setEnabled(false);
     if (file) {

@@ -44,4 +44,8 @@ private:
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };
 
+// The first preferred language that one of `available` (codes like "en-GB" or "en_GB")
+// speaks; empty when none does.
+QString pickVoice(const QStringList& preference, const QStringList& available);
+
 } // namespace tavo

@@ -1,4 +1,4 @@
-#include "platform/linux/QtAudio.h"
+#include "media/QtAudio.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>
@@ -13,6 +13,40 @@ namespace {
 
 constexpr int playedCheckMs = 20;
 
+AudioFormat fromQt(const QAudioFormat& f) {
+    AudioFormat out;
+    out.setSampleRate(f.sampleRate());
+    out.setChannelCount(f.channelCount());
+    switch (f.sampleFormat()) {
+    case QAudioFormat::UInt8:
+        out.setSampleFormat(AudioFormat::UInt8);
+        break;
+    case QAudioFormat::Int16:
+        out.setSampleFormat(AudioFormat::Int16);
+        break;
+    case QAudioFormat::Int32:
+        out.setSampleFormat(AudioFormat::Int32);
+        break;
+    case QAudioFormat::Float:
+        out.setSampleFormat(AudioFormat::Float);
+        break;
+    default:
+        break;
+    }
+    return out;
+}
+
+QAudioFormat toQt(const AudioFormat& f) {
+    static constexpr QAudioFormat::SampleFormat samples[] = {QAudioFormat::Unknown, QAudioFormat::UInt8,
+                                                             QAudioFormat::Int16, QAudioFormat::Int32,
+                                                             QAudioFormat::Float};
+    QAudioFormat out;
+    out.setSampleRate(f.sampleRate());
+    out.setChannelCount(f.channelCount());
+    out.setSampleFormat(samples[f.sampleFormat()]);
+    return out;
+}
+
 } // namespace
 
 QtAudioInput::QtAudioInput(QObject* parent) : QObject(parent) {}
@@ -25,9 +59,9 @@ bool QtAudioInput::available() const {
     return !QMediaDevices::defaultAudioInput().isNull();
 }
 
-QAudioFormat QtAudioInput::format() const {
+AudioFormat QtAudioInput::format() const {
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
-    return device.isNull() ? QAudioFormat() : device.preferredFormat();
+    return device.isNull() ? AudioFormat() : fromQt(device.preferredFormat());
 }
 
 void QtAudioInput::installTap(int frames, std::function<void(AudioBuffer)> onBuffer) {
@@ -45,8 +79,9 @@ std::optional<QString> QtAudioInput::start() {
     stop();
     const QAudioDevice device = QMediaDevices::defaultAudioInput();
     if (device.isNull()) return QStringLiteral("no microphone");
-    m_format = device.preferredFormat();
-    m_source = std::make_unique<QAudioSource>(device, m_format);
+    const QAudioFormat preferred = device.preferredFormat();
+    m_format = fromQt(preferred);
+    m_source = std::make_unique<QAudioSource>(device, preferred);
     m_io = m_source->start();
     if (!m_io || m_source->error() != QAudio::NoError) {
         stop();
@@ -113,13 +148,13 @@ QtAudioOutput::~QtAudioOutput() {
     stop();
 }
 
-std::optional<QString> QtAudioOutput::attach(const QAudioFormat& format) {
+std::optional<QString> QtAudioOutput::attach(const AudioFormat& format) {
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) return QStringLiteral("no audio output");
     if (m_sink && format == m_format) return std::nullopt;
     stop();
     m_format = format;
-    m_sink = std::make_unique<QAudioSink>(device, format);
+    m_sink = std::make_unique<QAudioSink>(device, toQt(format));
     return std::nullopt;
 }
 

@@ -21,7 +21,7 @@ public:
     ~QtAudioInput() override;
 
     bool available() const override;
-    QAudioFormat format() const override;
+    AudioFormat format() const override;
     void installTap(int frames, std::function<void(AudioBuffer)> onBuffer) override;
     void removeTap() override;
     std::optional<QString> start() override;
@@ -32,7 +32,7 @@ private:
 
     std::unique_ptr<QAudioSource> m_source;
     QIODevice* m_io = nullptr;
-    QAudioFormat m_format;
+    AudioFormat m_format;
     int m_tapFrames = 0;
     std::function<void(AudioBuffer)> m_onBuffer;
     QByteArray m_pending;
@@ -67,7 +67,7 @@ public:
     explicit QtAudioOutput(QObject* parent = nullptr);
     ~QtAudioOutput() override;
 
-    std::optional<QString> attach(const QAudioFormat& format) override;
+    std::optional<QString> attach(const AudioFormat& format) override;
     void schedule(std::vector<float> samples, std::function<void()> playedBack) override;
     bool isPlaying() const override { return m_playing; }
     void play() override;
@@ -76,7 +76,7 @@ public:
 private:
     void checkPlayed();
 
-    QAudioFormat m_format;
+    AudioFormat m_format;
     std::unique_ptr<QAudioSink> m_sink;
     SampleQueue m_queue;
     bool m_playing = false;

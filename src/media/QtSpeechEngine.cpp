@@ -1,4 +1,4 @@
-#include "platform/linux/QtSpeechEngine.h"
+#include "media/QtSpeechEngine.h"
 
 #include "core/Logging.h"
 
@@ -136,6 +136,15 @@ double QtSpeechEngine::rateFor(double multiplier) {
 qint64 QtSpeechEngine::expectedMs(const QString& text, double multiplier) {
     constexpr double charsPerSecond = 12;
     return qint64(1000.0 * double(text.size()) / (charsPerSecond * qMax(0.25, multiplier)));
+}
+
+QString pickVoice(const QStringList& preference, const QStringList& available) {
+    for (const QString& want : preference) {
+        const QString norm = QString(want).replace('_', '-');
+        for (const QString& have : available)
+            if (QString(have).replace('_', '-').compare(norm, Qt::CaseInsensitive) == 0) return want;
+    }
+    return {};
 }
 
 } // namespace tavo
