@@ -17,7 +17,7 @@
 #include "shell/DesktopNotifier.h"
 #include "shell/DesktopServices.h"
 #include "shell/LoginItem.h"
-#include "ui/App.h"
+#include "ui/store/App.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -133,6 +133,7 @@ int main(int argc, char* argv[]) {
     const App screens(store, loginItem, notifier);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml")); // the screens' modules (not a default in Qt 6.4)
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tavo/Main.qml")));
     auto* window =
         engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(engine.rootObjects().first());

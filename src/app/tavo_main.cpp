@@ -11,7 +11,7 @@
 #include "shell/LoginItem.h"
 #include "shell/SingleInstance.h"
 #include "shell/TrayController.h"
-#include "ui/App.h"
+#include "ui/store/App.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -150,6 +150,7 @@ int main(int argc, char* argv[]) {
     const tavo::App screens(store, loginItem, notifier); // what the screens read, built once
     QQuickStyle::setStyle(QStringLiteral("Basic"));      // the screens draw their own look on it
     QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml")); // the screens' modules (not a default in Qt 6.4)
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);

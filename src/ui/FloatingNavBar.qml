@@ -1,5 +1,5 @@
 import QtQuick
-import Tavo
+import Tavo.Kit
 
 // A capsule of four pills, two each side of the voice orb floating above the middle.
 Item {

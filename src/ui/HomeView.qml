@@ -1,4 +1,7 @@
 import QtQuick
+import Tavo.Store
+import Tavo.Kit
+import Tavo.Devices
 import Tavo
 
 // The signed-in shell: the tab, the chat drawer over it, the music bar and nav bar at the
@@ -25,7 +28,7 @@ Item {
     Loader {
         id: tabContent
         anchors.fill: parent
-        source: ["DevicesTab.qml", "ChatView.qml", "HistoryTab.qml", "AccountTab.qml"][home.tab]
+        source: ["Devices/DevicesTab.qml", "Chat/ChatView.qml", "Devices/HistoryTab.qml", "Account/AccountTab.qml"][home.tab]
         onLoaded: if (home.tab === 1) item.bottomInset = Qt.binding(() => home.barsInset)
     }
 
@@ -72,7 +75,7 @@ Item {
         // Where the drawer reaches over the bars (windows narrower than about 1180 px), its
         // composer sits above them.
         readonly property bool overBars: x < Math.max(nav.x + nav.width, musicBar.visible ? musicBar.x + musicBar.width : 0)
-        source: "ChatDrawerOverlay.qml"
+        source: "Chat/ChatDrawerOverlay.qml"
         onLoaded: item.bottomInset = Qt.binding(() => drawer.overBars ? home.barsInset : Theme.s4)
         Connections { target: drawer.item; function onCloseRequested() { home.chatDrawerOpen = false } }
     }
@@ -83,7 +86,7 @@ Item {
         id: musicBar
         active: App.view.hasMusic
         visible: active
-        source: "MusicPlayerBar.qml"
+        source: "Chat/MusicPlayerBar.qml"
         width: Math.min(parent.width - 2 * Theme.s4, 460)
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: nav.top
@@ -109,7 +112,7 @@ Item {
         objectName: "voiceOverlay"
         anchors.fill: parent
         active: home.voiceOpen
-        source: "VoiceOverlayView.qml"
+        source: "Chat/VoiceOverlayView.qml"
         Connections { target: voice.item; function onCloseRequested() { home.voiceOpen = false } }
     }
 }

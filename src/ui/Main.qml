@@ -1,5 +1,8 @@
 import QtQuick
 import QtQuick.Window
+import Tavo.Store
+import Tavo.Kit
+import Tavo.Chat
 import Tavo
 
 // The one window.

@@ -1,5 +1,6 @@
 import QtQuick
-import Tavo
+import Tavo.Store
+import Tavo.Kit
 
 // The window's content: background, dot grid, the screen the store is on, the toast on top.
 Rectangle {
@@ -13,11 +14,11 @@ Rectangle {
         anchors.fill: parent
         source: {
             switch (Store.screenKind) {
-            case ScreenKind.Auth: return "AuthView.qml"
-            case ScreenKind.Otp: return "OTPView.qml"
+            case ScreenKind.Auth: return "SignIn/AuthView.qml"
+            case ScreenKind.Otp: return "SignIn/OTPView.qml"
             case ScreenKind.Home: return "HomeView.qml"
-            case ScreenKind.Add: return "AddView.qml"
-            case ScreenKind.Members: return "MembersView.qml"
+            case ScreenKind.Add: return "Setup/AddView.qml"
+            case ScreenKind.Members: return "Devices/MembersView.qml"
             }
         }
     }

@@ -1,7 +1,7 @@
 #include "support/DataRows.h"
-#include "ui/ChatModel.h"
-#include "ui/DeviceModel.h"
-#include "ui/InputHelpers.h"
+#include "ui/kit/InputHelpers.h"
+#include "ui/store/ChatModel.h"
+#include "ui/store/DeviceModel.h"
 
 #include <QJSEngine>
 #include <QJSValue>

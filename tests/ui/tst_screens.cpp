@@ -10,7 +10,7 @@
 #include "support/SessionDaemons.h"
 #include "support/SpeechWav.h"
 #include "support/StoreFixture.h"
-#include "ui/App.h"
+#include "ui/store/App.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 import QtQuick
 import QtTest
-import Tavo
+import Tavo.Kit
 
 // A screen test's window: the app's background, the size scripts/screenshots asks for (or
 // 900×640), and shot(), which saves a state the test has built when screenshots are wanted.

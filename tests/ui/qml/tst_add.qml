@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
-import Tavo
+import Tavo.Store
+import Tavo.Setup
 
 ScreenCase {
     id: tc

@@ -1,5 +1,7 @@
 import QtQuick
 import QtTest
+import Tavo.Store
+import Tavo.Chat
 import Tavo
 
 // The chat against the development cloud: the greeting and chips on the demo account, a turn

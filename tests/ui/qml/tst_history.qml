@@ -1,5 +1,7 @@
 import QtQuick
 import QtTest
+import Tavo.Store
+import Tavo.Devices
 import Tavo
 
 // The merged history and one box's activity sheet, on the demo account's seeded log.

@@ -1,5 +1,8 @@
 import QtQuick
 import QtTest
+import Tavo.Store
+import Tavo.Devices
+import Tavo.Chat
 import Tavo
 
 ScreenCase {

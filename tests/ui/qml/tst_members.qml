@@ -1,5 +1,7 @@
 import QtQuick
 import QtTest
+import Tavo.Store
+import Tavo.Kit
 import Tavo
 
 // Sharing a box from its members screen: the roles, the relay chips, the refusal of an

@@ -1,5 +1,8 @@
 import QtQuick
 import QtTest
+import Tavo.Store
+import Tavo.Kit
+import Tavo.SignIn
 import Tavo
 
 ScreenCase {

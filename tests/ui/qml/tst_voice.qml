@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
-import Tavo
+import Tavo.Kit
+import Tavo.Chat
 
 // The voice overlay: each state from a scripted voice socket, and one real spoken exchange
 // through a virtual microphone and a null sink that ends by closing the overlay.
