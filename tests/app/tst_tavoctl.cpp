@@ -113,17 +113,11 @@ private slots:
 
     // A token the cloud no longer knows ends the session, found out by a request or by the
     // device socket, with one line saying what to do.
-    void sessionExpired_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("request") << QStringList{"devices"};
-        QTest::newRow("socket") << QStringList{"watch"};
-        QTest::newRow("operation") << QStringList{"members", "1"};
-    }
-
+    void sessionExpired_data() { TAVO_JSON_ROWS("tavoctl-expired.json"); }
     void sessionExpired() {
-        QFETCH(QStringList, args);
+        QFETCH(QJsonObject, row);
         signIn("revoked");
-        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env(), 20'000);
+        const test::Run run = test::runProgram(TAVOCTL_PATH, row["args"].toVariant().toStringList(), env(), 20'000);
         QCOMPARE(run.err, QString("Session expired. Run: tavoctl login PHONE\n"));
         QCOMPARE(run.code, 1);
         const test::Run after = test::runProgram(TAVOCTL_PATH, {"devices"}, env());

@@ -59,10 +59,7 @@ private slots:
         });
 
         test::StoreFixture f;
-        f.prefs->setValue(PrefKey::session, "tok");
-        f.prefs->setValue(PrefKey::phone, "+15550000001");
-        f.useCloud(peer.host());
-        TavoStore& store = f.make();
+        TavoStore& store = f.makeWithSession(peer.host());
 
         int applied = 0, outOfOrder = 0, last = 0;
         QList<Device> bystanderSeen;

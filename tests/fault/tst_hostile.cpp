@@ -168,12 +168,9 @@ void HostileTest::socketFrames() {
     });
 
     test::StoreFixture f;
-    f.prefs->setValue(PrefKey::session, "tok");
-    f.prefs->setValue(PrefKey::phone, "+15550000001");
-    f.useCloud(peer.host());
     QVERIFY(test::resetPeakResident());
     const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
-    TavoStore& store = f.make();
+    TavoStore& store = f.makeWithSession(peer.host());
 
     if (closeCode == 0) {
         // Read on: the marker after the hostile frame arrives on the same socket.
@@ -231,12 +228,8 @@ void HostileTest::httpReplies() {
                                              {"Decode", Failure::Kind::Decode}};
 
     test::StoreFixture f;
-    f.prefs->setValue(PrefKey::session, "tok");
-    f.prefs->setValue(PrefKey::phone, "+15550000001");
-    f.useCloud(peer->host());
     QuickTimeouts network;
-    f.store = std::make_unique<TavoStore>(f.services(&network));
-    TavoStore& store = *f.store;
+    TavoStore& store = f.makeWithSession(peer->host(), &network);
     QTRY_COMPARE(store.devices().size(), 2);
     const QList<Device> before = store.devices();
 
@@ -263,10 +256,7 @@ void HostileTest::eventStreamWithoutLineEnds() {
         {false, "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nConnection: close\r\n\r\ndata: ",
          16 * MiB, "\n\ndata: {\"type\":\"text\",\"delta\":\"after\"}\n\n"});
     test::StoreFixture f;
-    f.prefs->setValue(PrefKey::session, "tok");
-    f.prefs->setValue(PrefKey::phone, "+15550000001");
-    f.useCloud(peer->host());
-    TavoStore& store = f.make();
+    TavoStore& store = f.makeWithSession(peer->host());
     QTRY_COMPARE(store.devices().size(), 2);
     QVERIFY(test::resetPeakResident());
     const qint64 before = test::residentKiB(QCoreApplication::applicationPid());

@@ -47,8 +47,6 @@ QCoro::Task<> loadInto(Keychain& keychain, std::shared_ptr<bool> answered) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(tavo::ProvisionStep::Kind)
-
 class TestProvisioning : public QObject {
     Q_OBJECT
     test::SecretService m_keyring;
@@ -265,16 +263,10 @@ private slots:
 
     // Searches that overlap ("Retry scan" while one runs): the latest started decides, and one
     // the user has left never does, whatever order they end in.
-    void overlappingSearches_data() {
-        QTest::addColumn<QString>("meanwhile");
-        QTest::addColumn<Kind>("kind");
-        QTest::newRow("searched again, the first ends first and empty") << "again" << Kind::OnAP;
-        QTest::newRow("left for the pair code") << "pair code" << Kind::ManualPair;
-        QTest::newRow("cancelled") << "cancel" << Kind::Idle;
-    }
+    void overlappingSearches_data() { TAVO_JSON_ROWS("provisioning-overlaps.json"); }
     void overlappingSearches() {
-        QFETCH(QString, meanwhile);
-        QFETCH(Kind, kind);
+        QFETCH(QJsonObject, row);
+        const QString meanwhile = row["meanwhile"].toString();
         auto r = rig({"--delay-ms", "300"});
         TavoStore& s = *r->store;
         // Searched again: the first search asks a closed port, refused at once; the second the
@@ -290,7 +282,7 @@ private slots:
         if (meanwhile == "cancel") s.cancelProvision();
         QTRY_VERIFY(r->box->sim()["requests"].toInt() >= 2); // the box was asked (and this read)
         QTest::qWait(400);                                   // and has answered
-        QCOMPARE(s.prov().kind, kind);
+        QCOMPARE(s.prov().name(), row["kind"].toString());
     }
 
     // An auto-claim that cannot reach the cloud keeps the code the box showed: the manual card

@@ -1,6 +1,7 @@
 // The window app as a user runs it: a real `tavo` under Xvfb on a private session bus where
 // a small status-notifier watcher plays the desktop's tray, against the development cloud.
 
+#include "support/ChildProcess.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
 
@@ -279,10 +280,7 @@ private slots:
         if (const QString missing = test::missingTool({"xdotool", "Xvfb"}); !missing.isEmpty())
             QSKIP(qPrintable(missing));
         cleanupTestCase(); // the first app goes: this one has a display of its own
-        int n = 90;
-        while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-               QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-            ++n;
+        const int n = test::freeDisplay(90);
         const QString display = QStringLiteral(":%1").arg(n);
         QProcess app;
         app.setProcessEnvironment(env());

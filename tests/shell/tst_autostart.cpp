@@ -1,4 +1,5 @@
 #include "platform/linux/XdgAutostart.h"
+#include "support/ChildProcess.h"
 #include "support/DataRows.h"
 
 #include <QDir>
@@ -55,12 +56,7 @@ private slots:
         QTemporaryDir dir;
         // GLib takes an entry only when its program exists.
         const QString program = dir.filePath(folder + "/tavo");
-        QVERIFY(QDir().mkpath(dir.filePath(folder)));
-        QFile exe(program);
-        QVERIFY(exe.open(QIODevice::WriteOnly));
-        exe.write("#!/bin/sh\n");
-        exe.close();
-        QVERIFY(exe.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        QVERIFY(test::writeExecutable(program, "#!/bin/sh\n"));
         const QString path = dir.filePath("autostart/app.tavo.Desktop.desktop");
         XdgAutostart login(program, path);
         QVERIFY(login.setEnabled(true));

@@ -1,3 +1,4 @@
+#include "support/ChildProcess.h"
 #include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
@@ -192,11 +193,7 @@ private slots:
         QTemporaryDir home;
         cloud.writeSession(home.path(), demo);
         // The command opens the sign-in page with xdg-open: here one that opens nothing.
-        QFile opener(home.filePath("bin/xdg-open"));
-        QVERIFY(QDir().mkpath(home.filePath("bin")) && opener.open(QIODevice::WriteOnly));
-        opener.write("#!/bin/sh\nexit 0\n");
-        opener.close();
-        opener.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(test::writeExecutable(home.filePath("bin/xdg-open"), "#!/bin/sh\nexit 0\n"));
         QProcess p;
         QProcessEnvironment env = cloud.clientEnv(home.path());
         env.insert("PATH", home.filePath("bin") + ":" + env.value("PATH"));

@@ -1,6 +1,9 @@
 #include "support/ChildProcess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace tavo::test {
 
@@ -39,6 +42,20 @@ Run runProgram(const QString& program, const QStringList& args, const QProcessEn
     p.waitForFinished();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+bool writeExecutable(const QString& path, const QByteArray& script) {
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+           file.write(script) == script.size() &&
+           file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+int freeDisplay(int from) {
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(from)) ||
+           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(from)))
+        ++from;
+    return from;
 }
 
 } // namespace tavo::test

@@ -22,4 +22,10 @@ struct Run {
 Run runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,
                int timeoutMs = 60'000, const QByteArray& input = {});
 
+// Writes `script` as a program only its owner may run, making its folder; false on failure.
+bool writeExecutable(const QString& path, const QByteArray& script);
+
+// The first X display number from `from` on that no server holds (socket or lock file).
+int freeDisplay(int from);
+
 } // namespace tavo::test

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,5 +24,8 @@ inline void addJsonRows(const QString& path) {
 
 } // namespace tavo::test
 
-// Finds the file beside the test's source, as QFINDTESTDATA does.
-#define TAVO_JSON_ROWS(name) ::tavo::test::addJsonRows(QFINDTESTDATA(name))
+// The file beside the test's source (tests/FOLDER/). Not QFINDTESTDATA: a compiler cache with a
+// base folder makes __FILE__ relative to the build folder, where Qt does not look for it.
+#define TAVO_JSON_ROWS(name)                                                                                 \
+    ::tavo::test::addJsonRows(QStringLiteral(QT_TESTCASE_SOURCEDIR "/%1/" name)                              \
+                                  .arg(QFileInfo(QStringLiteral(__FILE__)).dir().dirName()))

@@ -1,4 +1,5 @@
 #include "support/SessionDaemons.h"
+#include "support/ChildProcess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -177,10 +178,7 @@ NotificationServer::~NotificationServer() {
 
 bool NotificationServer::start(const QString& iconDir) {
     if (!m_dir.isValid() || !m_bus.start()) return false;
-    int n = 120;
-    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-        ++n;
+    const int n = freeDisplay(120);
     m_display.start(QStringLiteral("Xvfb"),
                     {QStringLiteral(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"});
     for (QDeadlineTimer deadline(10'000); !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n));

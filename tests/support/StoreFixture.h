@@ -63,9 +63,17 @@ struct StoreFixture {
         return {net ? net : &network, prefs.get(), &clock,     config,          &speaker, music,
                 skillsAuth,           keychain,    boxNetwork, connectOnRestore};
     }
-    TavoStore& make() {
-        store = std::make_unique<TavoStore>(services());
+    TavoStore& make(QNetworkAccessManager* net = nullptr) {
+        store = std::make_unique<TavoStore>(services(net));
         return *store;
+    }
+
+    // A store restored with a made-up session on a peer that takes any token.
+    TavoStore& makeWithSession(const QString& host, QNetworkAccessManager* net = nullptr) {
+        prefs->setValue(PrefKey::session, QStringLiteral("tok"));
+        prefs->setValue(PrefKey::phone, QStringLiteral("+15550000001"));
+        useCloud(host);
+        return make(net);
     }
 
     // A store that starts with a session of `phone` on `cloud`, as if restored after sign-in.
