@@ -117,7 +117,8 @@ private slots:
     void sessionExpired() {
         QFETCH(QJsonObject, row);
         signIn("revoked");
-        const test::Run run = test::runProgram(TAVOCTL_PATH, row["args"].toVariant().toStringList(), env(), 20'000);
+        const test::Run run =
+            test::runProgram(TAVOCTL_PATH, row["args"].toVariant().toStringList(), env(), 20'000);
         QCOMPARE(run.err, QString("Session expired. Run: tavoctl login PHONE\n"));
         QCOMPARE(run.code, 1);
         const test::Run after = test::runProgram(TAVOCTL_PATH, {"devices"}, env());
