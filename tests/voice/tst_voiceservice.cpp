@@ -9,8 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
-#include <QtEndian>
-#include <cmath>
 
 using namespace tavo;
 using test::tone;
@@ -169,10 +167,9 @@ private slots:
         QTest::addColumn<QString>("token");
         QTest::addColumn<QString>("error");
         QTest::newRow("no input rate") << tone(0) << token << "Audio setup failed: input sample rate is 0";
-        QTest::newRow("no token") << tone() << ""
-                                  << "Not signed in.";
-        QTest::newRow("token breaks the address") << tone() << "a b#c"
-                                                  << "Not signed in.";
+        for (const char* bad : {"", "a b#c"}) // none, or one that breaks the address
+            QTest::newRow(*bad ? "token breaks the address" : "no token")
+                << tone() << bad << "Not signed in.";
     }
     void startFailures() {
         QFETCH(WavSound, mic);
