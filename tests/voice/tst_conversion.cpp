@@ -48,15 +48,16 @@ AudioBuffer sine(const AudioFormat& f, int frames, int offset = 0) {
     return {f, data};
 }
 
-QByteArray le16(quint16 v) {
-    QByteArray b(2, '\0');
+template <typename T> QByteArray le(T v) {
+    QByteArray b(sizeof(T), '\0');
     qToLittleEndian(v, b.data());
     return b;
 }
+QByteArray le16(quint16 v) {
+    return le(v);
+}
 QByteArray le32(quint32 v) {
-    QByteArray b(4, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
+    return le(v);
 }
 QByteArray chunk(const char* id, const QByteArray& body) {
     QByteArray c = QByteArray(id, 4) + le32(quint32(body.size())) + body;

@@ -13,13 +13,29 @@ TestCase {
 
     Rectangle { anchors.fill: parent; color: Theme.bg }
 
+    // A screen from `component`, laid out: layouts (Flow, Grid) place their children on the
+    // next polish, so click only after it.
+    function shown(component, props) {
+        const view = createTemporaryObject(component, screenCase, props || {})
+        waitForRendering(view)
+        return view
+    }
+    // Types `text` over what the field holds, a key at a time.
+    function typeInto(field, text) {
+        field.forceActiveFocus()
+        field.selectAll()
+        for (const c of text) keyClick(c)
+    }
+    // The children of `item` that `keep` accepts, in order.
+    function kids(item, keep) {
+        const out = []
+        for (let i = 0; i < item.children.length; ++i) if (keep(item.children[i])) out.push(item.children[i])
+        return out
+    }
     // The device grid's card for a box, by name; null before the grid exists.
     function deviceCard(view, name) {
         const grid = findChild(view, "deviceGrid")
-        if (!grid) return null
-        for (let i = 0; i < grid.children.length; ++i)
-            if (grid.children[i].name === name) return grid.children[i]
-        return null
+        return grid ? kids(grid, c => c.name === name)[0] || null : null
     }
     // The relay tile under `item` showing that relay name.
     function relayTile(item, name) {

@@ -13,23 +13,13 @@ ScreenCase {
     function init() { Hub.clearToast(); Hub.stopBox(); Store.endProvision(); Store.showAdd() }
     function cleanup() { Hub.stopBox() }
 
-    function shown() {
-        const view = createTemporaryObject(add, tc)
-        waitForRendering(view)
-        return view
-    }
-    function card(view, name) { return findChild(view, name) }
-    function type(field, text) {
-        field.forceActiveFocus()
-        for (let i = 0; i < text.length; ++i) keyClick(text[i])
-    }
 
     function test_noHotspotOffersRetryAndThePairCode() {
-        const view = shown()
-        verify(card(view, "searchingCard") || Store.provKind === "needsAP")
+        const view = shown(add)
+        verify(findChild(view, "searchingCard") || Store.provKind === "needsAP")
         shot(view, "add-searching")
-        tryVerify(() => card(view, "needsAPCard") !== null)
-        compare(card(view, "searchingCard"), null)
+        tryVerify(() => findChild(view, "needsAPCard") !== null)
+        compare(findChild(view, "searchingCard"), null)
         shot(view, "add-needs-hotspot")
         // No daemon here: the browser fails and the section says so, with its note.
         tryCompare(findChild(view, "discoveryTitle"), "text", "Nothing found yet")
@@ -37,16 +27,16 @@ ScreenCase {
         verify(findChild(view, "mdnsNote").visible)
         mouseClick(findChild(view, "pairCode"))
         compare(Store.provKind, "manualPair")
-        verify(card(view, "manualPairCard"))
+        verify(findChild(view, "manualPairCard"))
     }
 
     function test_pairCodeIsShapedAndGatesTheClaim() {
-        const view = shown()
+        const view = shown(add)
         tryVerify(() => Store.provKind === "needsAP")
         Store.showManualPair()
         const field = findChild(view, "pairCodeField")
         const claim = findChild(view, "claimBox")
-        type(field, "abcd1234")
+        typeInto(field, "abcd1234")
         compare(field.text, "ABCD-1234")
         verify(claim.enabled)
         shot(view, "add-manual-pair")
@@ -57,10 +47,10 @@ ScreenCase {
 
     // A refused code shows its error and the set-up card goes; the screen stays.
     function test_failedManualClaimEndsTheSteps() {
-        const view = shown()
+        const view = shown(add)
         tryVerify(() => Store.provKind === "needsAP")
         Store.showManualPair()
-        type(findChild(view, "pairCodeField"), "zzzz9999")
+        typeInto(findChild(view, "pairCodeField"), "zzzz9999")
         mouseClick(findChild(view, "claimBox"))
         tryCompare(Store, "provKind", "idle")
         compare(findChild(view, "manualPairCard"), null)
@@ -72,22 +62,20 @@ ScreenCase {
     // A box on its hotspot, found: the portal with the home network typed in.
     function atPortal(name) {
         verify(Hub.startBox(["--name", name, "--join-delay-ms", "200"]))
-        const view = shown()
-        tryVerify(() => card(view, "portalCard") !== null, 5000)
+        const view = shown(add)
+        tryVerify(() => findChild(view, "portalCard") !== null, 5000)
         compare(findChild(view, "foundAt").text, "Found box at 127.0.0.1")
-        const ssid = findChild(view, "ssidField")
-        ssid.selectAll()
-        type(ssid, "Home Net")
+        typeInto(findChild(view, "ssidField"), "Home Net")
         return view
     }
 
     function test_hotspotRoadClaimsTheBox() {
         const view = atPortal("Tavo-9F00")
-        type(findChild(view, "passField"), "secret")
+        typeInto(findChild(view, "passField"), "secret")
         shot(view, "add-portal")
         const before = Store.devices.length
         mouseClick(findChild(view, "connectBox"))
-        tryVerify(() => card(view, "busyCard") !== null)
+        tryVerify(() => findChild(view, "busyCard") !== null)
         shot(view, "add-sending")
         tryCompare(Store, "provKind", "waitingForCloud", 5000)
         compare(findChild(view, "busyText").text, "Waiting for the box to reach the cloud…")
@@ -118,7 +106,7 @@ ScreenCase {
     }
 
     function test_cancelGoesHome() {
-        const view = shown()
+        const view = shown(add)
         mouseClick(findChild(view, "cancel"))
         compare(Store.screenName, "home")
         compare(Store.provKind, "idle")

@@ -17,59 +17,34 @@ ScreenCase {
     function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
     function init() { Store.newChatThread() }
 
-    function shown(props) {
-        const view = createTemporaryObject(chatTab, tc, props || {})
-        waitForRendering(view)
-        return view
-    }
     function list(view) { return findChild(view, "messageList") }
     function bubbles(view) {
-        const l = list(view), out = []
-        for (let i = 0; i < l.contentItem.children.length; ++i) {
-            const b = l.contentItem.children[i]
-            if (b.content !== undefined && b.objectName !== "greeting") out.push(b)
-        }
-        return out.sort((a, b) => a.y - b.y)
+        return kids(list(view).contentItem, b => b.content !== undefined && b.objectName !== "greeting")
+            .sort((a, b) => a.y - b.y)
     }
-    function chipLabels(view) {
-        const flow = findChild(view, "quickChips"), out = []
-        for (let i = 0; i < flow.children.length; ++i)
-            if (flow.children[i].text !== undefined) out.push(flow.children[i].text)
-        return out
-    }
-    // The food skill connected (or not) on the cloud's next skills list, and reloaded.
-    function setFood(on) {
-        if (on) {
-            Hub.post("/dev/answer-next", { method: "GET", path: "/v1/skills", status: 200,
-                body: JSON.stringify({ ok: true, skills: [
-                    { id: "swiggy", name: "Swiggy", description: "Order food and groceries", provider: "Swiggy", connected: true },
-                    { id: "reminders", name: "Reminders", description: "Timers and reminders", provider: "Tavo", connected: false }] }) })
-        }
+    function chipLabels(view) { return kids(findChild(view, "quickChips"), c => c.text !== undefined).map(c => c.text) }
+    // The food skill connected on the cloud's next skills list, and reloaded.
+    function connectFood() {
+        Hub.post("/dev/answer-next", { method: "GET", path: "/v1/skills", status: 200,
+            body: JSON.stringify({ ok: true, skills: [
+                { id: "swiggy", name: "Swiggy", description: "Order food and groceries", provider: "Swiggy", connected: true },
+                { id: "reminders", name: "Reminders", description: "Timers and reminders", provider: "Tavo", connected: false }] }) })
         Store.loadSkills()
         tryVerify(() => !Store.skillsLoading, 5000)
     }
-    function rowsOf(rows) {
-        const out = []
-        for (let i = 0; i < rows.contentItem.children.length; ++i)
-            if (rows.contentItem.children[i].thread) out.push(rows.contentItem.children[i])
-        return out
-    }
+    function rowsOf(rows) { return kids(rows.contentItem, r => r.thread) }
     function overlaps(a, b, within) {
         const p = a.mapToItem(within, 0, 0), q = b.mapToItem(within, 0, 0)
         return p.x < q.x + b.width && q.x < p.x + a.width && p.y < q.y + b.height && q.y < p.y + a.height
-    }
-    function typeInto(field, text) {
-        field.forceActiveFocus()
-        for (const c of text) keyClick(c)
     }
 
     // The rules are tested in C++; this proves the screen shows them, with food on.
     function test_greetingAndChips() {
         const hour = App.chat.hour
         App.chat.hour = 13
-        const view = shown()
+        const view = shown(chatTab)
         tryVerify(() => !Store.skillsLoading, 5000) // the chat loads the skills when it shows
-        setFood(true)
+        connectFood()
         waitForRendering(view)
         const greeting = findChild(view, "greeting").content
         compare(greeting, "Good afternoon.\n\nI can control your 3 boxes, order food/groceries. Tap a chip below or just ask.")
@@ -81,7 +56,7 @@ ScreenCase {
 
     // What a person does: types, sends, and the reply streams into one bubble and switches the lamp.
     function test_turnFromComposer() {
-        const view = shown()
+        const view = shown(chatTab)
         const composer = findChild(view, "composer")
         const send = findChild(view, "sendButton")
         verify(!send.enabled)
@@ -124,7 +99,7 @@ ScreenCase {
     // A tool running shows its caption instead of the typing dots; the reply then grows in
     // one bubble, piece by piece. A refused turn's bubble is marked as an error.
     function test_streamingReplyWithCaption() {
-        const view = shown()
+        const view = shown(chatTab)
         Hub.post("/dev/chat/next", { pause_ms: 700, chunks: [
             "data: {\"type\":\"tool\",\"tool\":\"swiggy_food_search\"}\n\n",
             "data: {\"type\":\"text\",\"delta\":\"Found three biryani places near you: \"}\n\n",
@@ -159,7 +134,7 @@ ScreenCase {
         Hub.post("/dev/chat/thread", { phone: "+919876543210", title: "Evening lights", messages: [
             { role: "user", content: "dim the lamp at sunset" },
             { role: "assistant", content: "I'll remind you at sunset." }] })
-        const view = shown()
+        const view = shown(chatTab)
         Store.sendChat("hi")
         tryVerify(() => !Store.chatBusy, 10000)
         compare(list(view).count, 2)
@@ -190,7 +165,7 @@ ScreenCase {
     function test_deleteAsksFirst() {
         Hub.post("/dev/chat/thread", { phone: "+919876543210", title: "To delete", messages: [
             { role: "user", content: "x" }, { role: "assistant", content: "y" }] })
-        const view = shown({ showThreadsList: true })
+        const view = shown(chatTab, { showThreadsList: true })
         const rows = findChild(findChild(view, "threadsPanel"), "threadsList")
         tryVerify(() => rows.visible && rowsOf(rows).some(r => r.thread.title === "To delete"), 5000)
         const before = rows.count
@@ -217,8 +192,7 @@ ScreenCase {
                  { tag: "minimum width", width: 380, name: "chat-drawer-narrow" } ]
     }
     function test_drawer(data) {
-        const view = createTemporaryObject(sizedHome, tc, { width: data.width, height: tc.height })
-        waitForRendering(view)
+        const view = shown(sizedHome, { width: data.width, height: tc.height })
         mouseClick(findChild(view, "pill_Chat"))
         verify(view.chatDrawerOpen)
         tryCompare(view, "drawerProgress", 1, 3000)
@@ -228,13 +202,11 @@ ScreenCase {
         typeInto(composer, "dim the lamp")
         compare(composer.text, "dim the lamp")
         const nav = findChild(view, "navBar")
-        const navAt = nav.mapToItem(view, 0, 0)
-        verify(navAt.x >= 0 && navAt.x + nav.width <= view.width, "the nav bar is cut off at " + view.width + " px")
         verify(!overlaps(composer, nav, view), "the composer lies under the nav bar")
         verify(!overlaps(findChild(drawer.item, "sendButton"), nav, view), "the send button lies under the nav bar")
-        for (const name of ["sendButton", "closeChat", "conversationsButton"]) {
-            const item = findChild(drawer.item, name), at = item.mapToItem(view, 0, 0)
-            verify(at.x >= 0 && at.x + item.width <= view.width, name + " is cut off at " + view.width + " px")
+        for (const item of [nav].concat(["sendButton", "closeChat", "conversationsButton"].map(n => findChild(drawer.item, n)))) {
+            const at = item.mapToItem(view, 0, 0)
+            verify(at.x >= 0 && at.x + item.width <= view.width, item.objectName + " is cut off at " + view.width + " px")
         }
         waitForRendering(view)
         shot(view, data.name)
@@ -247,8 +219,7 @@ ScreenCase {
     // "play some jazz": the bar over the devices shows the track and where it plays, pauses
     // and resumes it, moves out of the way when dragged, and closing it stops the music.
     function test_musicBar() {
-        const view = createTemporaryObject(home, tc)
-        waitForRendering(view)
+        const view = shown(home)
         verify(!findChild(view, "musicBar"))
         Store.sendChat("play some jazz")
         tryVerify(() => findChild(view, "musicBar"), 10000)

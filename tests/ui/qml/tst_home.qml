@@ -16,16 +16,10 @@ ScreenCase {
     function initTestCase() { Hub.reset(); verify(Hub.signInDemo()) }
     function init() { Hub.clearToast() }
 
-    // Layouts (Flow, Grid) place their children on the next polish; click only after it.
-    function shown() {
-        const view = createTemporaryObject(home, tc)
-        waitForRendering(view)
-        return view
-    }
     function pill(view, label) { return findChild(view, "pill_" + label) }
 
     function test_chatPillTogglesTheDrawerOverTheTab() {
-        const view = shown()
+        const view = shown(home)
         mouseClick(pill(view, "Chat"))
         verify(view.chatDrawerOpen)
         compare(view.tab, 0)
@@ -42,7 +36,7 @@ ScreenCase {
 
     // Without a mouse: Escape closes the drawer, Return picks a pill, Space taps a tile, Tab moves on.
     function test_keyboard() {
-        const view = shown()
+        const view = shown(home)
         mouseClick(pill(view, "Chat"))
         verify(view.chatDrawerOpen)
         keyClick(Qt.Key_Escape)
@@ -74,7 +68,7 @@ ScreenCase {
         ]
     }
     function test_actionsByRole(data) {
-        const view = shown()
+        const view = shown(home)
         const c = deviceCard(view, data.box)
         verify(c)
         if (data.tag === "owner") shot(view, "devices-with-boxes")
@@ -87,7 +81,7 @@ ScreenCase {
     // Leaving asks first, in a dialog made for the question: Cancel keeps the box, the
     // button removes it.
     function test_leaveAsksFirst() {
-        const view = shown()
+        const view = shown(home)
         const c = deviceCard(view, "Guest House")
         mouseClick(findChild(c, "action_remove"))
         let dialog = null
@@ -111,7 +105,7 @@ ScreenCase {
     // Pushes change rows in place: a rename being typed survives another box switching and a
     // box being added, and a state push switches the tiles that are there, not new ones.
     function test_pushesKeepEditorsAndTiles() {
-        const view = shown()
+        const view = shown(home)
         const card = deviceCard(view, "Living Room")
         const fan = relayTile(card, "Fan")
         const fanWasOn = fan.relay.on
@@ -148,7 +142,7 @@ ScreenCase {
     // history and the saved conversations say so instead of showing empty lists.
     function test_emptyAccountIsQuiet() {
         verify(Hub.signInAs("+919800000777", 0))
-        const view = shown()
+        const view = shown(home)
         verify(findChild(view, "emptyCard").visible)
         verify(!findChild(view, "skeleton").visible)
         shot(view, "devices-empty")
@@ -166,7 +160,7 @@ ScreenCase {
     }
 
     function test_savingUnchangedNamesSendsNothing() {
-        const view = shown()
+        const view = shown(home)
         const c = deviceCard(view, "Living Room")
         const rename = findChild(c, "action_rename")
         mouseClick(rename)
@@ -183,7 +177,7 @@ ScreenCase {
     // Skills load when the account tab shows. Swiggy's Connect goes to the sign-in (which has
     // no browser here, so it says so) and frees the button again; another skill only flickers.
     function test_accountSkills() {
-        const view = shown()
+        const view = shown(home)
         mouseClick(pill(view, "Account"))
         tryVerify(() => findChild(view, "skill_swiggy") !== null, 5000)
         // Rows from an earlier load show at once and are rebuilt when this load ends; click after it.
@@ -206,7 +200,7 @@ ScreenCase {
     }
 
     function accountTab() {
-        const view = shown()
+        const view = shown(home)
         mouseClick(pill(view, "Account"))
         const tab = findChild(view, "accountTab")
         tryVerify(() => !Store.skillsLoading && tab.contentHeight > tab.height, 5000)

@@ -13,13 +13,6 @@ ScreenCase {
     Component { id: otp; OTPView { anchors.fill: parent } }
     Component { id: sheet; CountryPickerSheet {} }
 
-    function type(field, text) {
-        field.forceActiveFocus()
-        field.selectAll()
-        keyClick(Qt.Key_Backspace)
-        for (let i = 0; i < text.length; ++i) keyClick(text[i])
-    }
-
     function init() { Hub.signOut(); Store.phone = "" }
 
     function test_numberKeepsDigitsAndEnablesFromFour() {
@@ -27,10 +20,10 @@ ScreenCase {
         view.country = Input.country("IN")
         const field = findChild(view, "nationalField")
         const send = findChild(view, "sendCode")
-        type(field, "987")
+        typeInto(field, "987")
         compare(field.text, "987")
         verify(!send.enabled, "three digits are not enough")
-        type(field, "98 765-43210")
+        typeInto(field, "98 765-43210")
         compare(field.text, "9876543210")
         compare(view.national, "9876543210")
         verify(send.enabled)
@@ -45,10 +38,10 @@ ScreenCase {
         const view = createTemporaryObject(otp, tc)
         const field = findChild(view, "codeField")
         const verifyButton = findChild(view, "verify")
-        type(field, "12a34")
+        typeInto(field, "12a34")
         compare(view.code, "1234")
         verify(!verifyButton.enabled)
-        type(field, "1234567890")
+        typeInto(field, "1234567890")
         compare(view.code, "123456")
         compare(field.text, "123456")
         verify(verifyButton.enabled)
@@ -81,7 +74,7 @@ ScreenCase {
         const picker = createTemporaryObject(sheet, tc, { selectedIso: "CA", open_: true })
         tryVerify(() => picker.opened)
         const search = findChild(picker.contentItem, "countrySearch")
-        type(search, "+1")
+        typeInto(search, "+1")
         const list = findChild(picker.contentItem, "countryList")
         tryVerify(() => list.count >= 2)
         waitForRendering(list)
@@ -105,11 +98,11 @@ ScreenCase {
         tryCompare(Store, "screenName", "auth")
         const screen = findChild(view, "rootScreen")
         screen.item.country = Input.country("IN")
-        type(findChild(screen.item, "nationalField"), "9876543210")
+        typeInto(findChild(screen.item, "nationalField"), "9876543210")
         mouseClick(findChild(screen.item, "sendCode"))
         tryCompare(Store, "screenName", "otp")
         tryVerify(() => screen.item && findChild(screen.item, "codeField") !== null)
-        type(findChild(screen.item, "codeField"), Hub.otp("+919876543210"))
+        typeInto(findChild(screen.item, "codeField"), Hub.otp("+919876543210"))
         mouseClick(findChild(screen.item, "verify"))
         tryCompare(Store, "screenName", "home", 5000)
         tryVerify(() => findChild(screen.item, "deviceGrid") !== null && findChild(screen.item, "deviceGrid").visible, 5000)

@@ -29,9 +29,8 @@ ScreenCase {
 
     function opened(script) {
         if (script) Hub.post("/dev/voice/script", script)
-        const view = createTemporaryObject(overlay, tc)
+        const view = shown(overlay)
         closed.target = view
-        waitForRendering(view)
         return view
     }
     function session(view) { return findChild(view, "voiceSession") }
@@ -101,8 +100,7 @@ ScreenCase {
     // Nothing of the screen underneath shows through the overlay.
     function test_opaque() {
         Hub.post("/dev/voice/script", { on_open: [ready] })
-        const view = createTemporaryObject(overBrightTab, tc)
-        waitForRendering(view)
+        const view = shown(overBrightTab)
         const image = grabImage(view)
         compare(String(image.pixel(5, view.height - 5)), String(Theme.bg))
     }
