@@ -1,14 +1,12 @@
 #include "music/MusicPlayer.h"
 
 #include "cloud/Tls.h"
-#include "core/Logging.h"
 #include "platform/Media.h"
 #include "platform/linux/MprisNowPlaying.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFutureWatcher>
-#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QStandardPaths>

@@ -65,8 +65,3 @@ std::unique_ptr<AudioInput> desktopMicrophone();
 std::unique_ptr<AudioOutput> desktopSpeaker();
 
 } // namespace tavo
-
-// The module's one exported function.
-extern "C" {
-using TavoMediaEntry = tavo::MediaModule* (*)();
-}

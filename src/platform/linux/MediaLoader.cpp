@@ -29,7 +29,9 @@ MediaModule* load() {
         QLibrary library(path);
         // Kept loaded for the process's life: objects it made may outlive any owner.
         library.setLoadHints(QLibrary::PreventUnloadHint);
-        const auto entry = reinterpret_cast<TavoMediaEntry>(library.resolve("tavo_media_module"));
+        // The module's one export (src/media/Module.cpp).
+        using Entry = MediaModule* (*)();
+        const auto entry = reinterpret_cast<Entry>(library.resolve("tavo_media_module"));
         if (entry) return entry();
         errors << library.errorString();
     }
