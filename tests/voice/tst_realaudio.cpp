@@ -8,15 +8,16 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+#include <cmath>
 
 using namespace tavo;
 using State = VoiceService::State;
 using test::rms;
 
-// Real audio at the edges of the voice pipeline: the microphone QtMultimedia opens is closed
-// again however an exchange fails, and tavoctl's exchange from espeak-ng speech is answered
-// into a null sink whose monitor is recorded. (A spoken exchange through the real microphone
-// is the voice overlay's screen test.)
+// A spoken request through the whole pipeline: espeak-ng speech played into a PulseAudio
+// virtual microphone, captured by QtMultimedia, recognised by the development cloud, and the
+// spoken answer played into a null sink whose monitor is recorded.
 class RealAudioTest : public QObject {
     Q_OBJECT
 
@@ -49,6 +50,43 @@ private slots:
             QSKIP(qPrintable(missing));
         QVERIFY(sound.start(true));
         QVERIFY(cloud.start());
+    }
+
+    void spokenRequestSwitchesRelay() {
+        const QString phone = "+15550003333";
+        const qint64 id = boxWithFan(phone);
+        QVERIFY(id > 0);
+        QVERIFY(!fanIsOn(id));
+        const QString token = cloud.signIn(phone).value("session_token").toString();
+        const QString wav = dir.filePath("request.wav");
+        QCOMPARE(test::espeakWav("turn on the fan", wav), QString());
+
+        auto input = std::make_unique<QtAudioInput>();
+        QtAudioInput* mic = input.get();
+        VoiceService voice([token] { return token; }, "ws://" + cloud.host(), std::move(input),
+                           std::make_unique<QtAudioOutput>());
+        QVERIFY(mic->available());
+        voice.start();
+        QCOMPARE(voice.state(), State::Listening);
+        // Audio flows once the server is ready; then the user speaks and stops.
+        QTRY_VERIFY_WITH_TIMEOUT(cloud.get("/dev/voice/last").value("binary_frames").toInt() > 0, 10'000);
+        QVERIFY(sound.speakIntoMicrophone(wav));
+        QTest::qWait(400); // the last of it reaches the tap
+        QVERIFY(sound.startRecordingOutput());
+        voice.stop();
+
+        QTRY_COMPARE_WITH_TIMEOUT(voice.state(), State::Speaking, 15'000);
+        QTRY_COMPARE_WITH_TIMEOUT(voice.state(), State::Idle, 15'000);
+        const QByteArray played = sound.stopRecordingOutput();
+        QVERIFY(!voice.errorText());
+        QVERIFY2(voice.heard().contains("fan"), qPrintable(voice.heard()));
+        QVERIFY(voice.heardIsFinal());
+        QCOMPARE(voice.fired(), qint64(1));
+        QVERIFY(!voice.spoken().isEmpty());
+        QVERIFY(fanIsOn(id));
+        // The answer was heard: the sink's monitor carried sound, not silence.
+        QVERIFY2(played.size() > 16000, qPrintable(QString::number(played.size())));
+        QVERIFY2(rms(played) > 0.01, qPrintable(QString::number(rms(played))));
     }
 
     // However the exchange fails, the microphone is closed: PulseAudio lists no recording
