@@ -44,15 +44,33 @@ std::optional<Device> Device::fromJson(json::Reader& r) {
     return d;
 }
 
+namespace {
+
+// A channel's key as the cloud writes it: 1 to maxRelays in plain decimal, no sign, no zeros in
+// front. Checked by hand: a welcome carries thousands of names, and this runs for each.
+static_assert(Device::maxRelays < 100, "channel keys have at most two digits");
+bool isChannelKey(QStringView key) {
+    if (key.isEmpty() || key.size() > 2 || key.front() == u'0') return false;
+    int ch = 0;
+    for (const QChar c : key) {
+        if (c < u'0' || c > u'9') return false;
+        ch = ch * 10 + (c.unicode() - u'0');
+    }
+    return ch <= Device::maxRelays;
+}
+
+} // namespace
+
 std::optional<QMap<QString, QString>> Device::channelNames(const QMap<QString, QString>& names) {
-    QMap<QString, QString> kept;
+    bool allChannels = true;
     for (auto it = names.constBegin(); it != names.constEnd(); ++it) {
         if (it.value().size() > maxTextLength) return std::nullopt;
-        bool number = false;
-        const int ch = it.key().toInt(&number);
-        if (number && ch >= 1 && ch <= maxRelays && it.key() == QString::number(ch))
-            kept.insert(it.key(), it.value());
+        allChannels = allChannels && isChannelKey(it.key());
     }
+    if (allChannels) return names; // the usual case: shared, not copied
+    QMap<QString, QString> kept;
+    for (auto it = names.constBegin(); it != names.constEnd(); ++it)
+        if (isChannelKey(it.key())) kept.insert(it.key(), it.value());
     return kept;
 }
 
