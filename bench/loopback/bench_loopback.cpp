@@ -27,7 +27,6 @@
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,7 +130,6 @@ int main(int argc, char* argv[]) {
     LoginItem loginItem(autostart);
     DesktopNotifier notifier(store, services.preferences, QDBusConnection::sessionBus(), [] { return true; });
     const App screens(store, loginItem, notifier);
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml")); // the screens' modules (not a default in Qt 6.4)
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Tavo/Main.qml")));

@@ -20,7 +20,6 @@
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlEngine>
-#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
@@ -148,7 +147,6 @@ int main(int argc, char* argv[]) {
                                    [] { return QGuiApplication::focusWindow() != nullptr; });
 
     const tavo::App screens(store, loginItem, notifier); // what the screens read, built once
-    QQuickStyle::setStyle(QStringLiteral("Basic"));      // the screens draw their own look on it
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml")); // the screens' modules (not a default in Qt 6.4)
     QObject::connect(

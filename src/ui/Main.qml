@@ -2,7 +2,6 @@ import QtQuick
 import QtQuick.Window
 import Tavo.Store
 import Tavo.Kit
-import Tavo.Chat
 import Tavo
 
 // The one window.
@@ -22,6 +21,6 @@ Window {
     // tray the app stays there).
     Shortcut { objectName: "quitShortcut"; sequences: [StandardKey.Quit]; context: Qt.ApplicationShortcut; onActivated: Qt.quit() }
     Shortcut { objectName: "closeShortcut"; sequences: [StandardKey.Close]; onActivated: window.close() }
-    // Built for each skill sign-in, so a start-up without one never pays for it.
-    Loader { active: Store.skillsAuth.waiting; sourceComponent: SkillSignInWindow {} }
+    // Built for each skill sign-in, and loaded by URL, so a start-up never even compiles it.
+    Loader { active: Store.skillsAuth.waiting; source: "Chat/SkillSignInWindow.qml" }
 }

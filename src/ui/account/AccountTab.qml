@@ -68,7 +68,7 @@ Flickable {
         TavoGhostButton {
             Layout.fillWidth: true
             text: "+ Add a new Tavo box"
-            background: Rectangle { radius: Theme.radiusField; color: "transparent"; border.width: 1; border.color: Theme.strokeStrong }
+            outlined: true
             onClicked: Store.showAdd()
         }
 

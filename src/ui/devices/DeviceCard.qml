@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Tavo.Store
 import Tavo.Kit
 import Tavo.Devices
@@ -30,6 +29,15 @@ TavoCard {
         draftRelayNames = devices.relayNameDrafts(index)
         editing = true
     }
+    onEditingChanged: {
+        if (editing) {
+            nameEditor.setSource("DeviceNameEditor.qml", { card: card })
+            relayEditor.setSource("RelayNamesEditor.qml", { card: card })
+        } else {
+            nameEditor.source = ""
+            relayEditor.source = ""
+        }
+    }
     function save() {
         devices.save(index, draftDeviceName, draftRelayNames)
         editing = false
@@ -38,7 +46,15 @@ TavoCard {
         switch (id) {
         case "allOn": devices.allRelays(index, true); break
         case "allOff": devices.allRelays(index, false); break
-        case "activity": activity.active = true; (activity.item as ActivityLogSheet).open(); break
+        case "activity":
+            if (!activity.item) {
+                activity.setSource("ActivityLogSheet.qml", { objectName: "activitySheet" })
+                const sheet = activity.item as ActivityLogSheet
+                sheet.deviceID = Qt.binding(() => Number(card.idText))
+                sheet.deviceName = Qt.binding(() => card.name)
+            }
+            (activity.item as ActivityLogSheet).open()
+            break
         case "rename": startEditing(); break
         case "members": devices.openMembers(index); break
         case "remove": removeConfirm = true; break
@@ -68,15 +84,14 @@ TavoCard {
                 font.pixelSize: Theme.fontHeading - 1
                 font.weight: Font.DemiBold
             }
-            TavoField {
-                visible: card.editing
-                objectName: "nameEditor"
+            // The editors (and the sheets below) are loaded by URL when needed: they are made of
+            // Qt Quick Controls, which a home screen of cards then never loads.
+            Loader {
+                id: nameEditor
                 anchors.left: dot.right; anchors.leftMargin: Theme.s2
                 anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
                 height: 36
-                text: card.draftDeviceName
-                onTextEdited: card.draftDeviceName = text
-                inputMethodHints: Qt.ImhNoPredictiveText
             }
             Rectangle {
                 id: badge
@@ -128,24 +143,10 @@ TavoCard {
             }
         }
 
-        Column {
-            visible: card.editing
+        Loader {
+            id: relayEditor
             width: parent.width
-            spacing: Theme.s2
-            TavoLabel { text: "Rename relays" }
-            Repeater {
-                model: card.editing ? card.relayCount : 0
-                delegate: TavoField {
-                    required property int index
-                    readonly property string key: String(index + 1)
-                    objectName: "relayNameField_" + key
-                    width: parent.width
-                    height: 38
-                    placeholderText: "Relay " + key
-                    text: card.draftRelayNames[key] !== undefined ? card.draftRelayNames[key] : ""
-                    onTextEdited: { const d = card.draftRelayNames; d[key] = text; card.draftRelayNames = d }
-                }
-            }
+            visible: card.editing
         }
 
         Flow {
@@ -166,58 +167,11 @@ TavoCard {
     }
 
     // The sheets are made on first use: a home screen of many boxes starts without them.
-    Loader {
-        active: card.removeConfirm
-        sourceComponent: Dialog {
-            id: confirm
-            objectName: "confirmDialog"
-            parent: Overlay.overlay
-            anchors.centerIn: parent
-            width: Math.min(parent ? parent.width - 48 : 400, 400)
-            modal: true
-            visible: true
-            onClosed: card.removeConfirm = false
-            title: card.removal.title
-            padding: Theme.s5
-            Overlay.modal: Rectangle { color: "#99000000" }
-            background: Rectangle { radius: Theme.radiusCard; color: Theme.surface; border.color: Theme.stroke }
-            header: Text {
-                text: confirm.title
-                padding: Theme.s5
-                bottomPadding: 0
-                color: Theme.text
-                font.pixelSize: Theme.fontHeading
-                font.weight: Font.DemiBold
-                elide: Text.ElideRight
-            }
-            contentItem: Text {
-                text: card.removal.message
-                wrapMode: Text.Wrap
-                color: Theme.textDim
-                font.pixelSize: Theme.fontBody
-            }
-            footer: Row {
-                layoutDirection: Qt.RightToLeft
-                padding: Theme.s4
-                spacing: Theme.s2
-                TavoGhostButton {
-                    objectName: "confirmRemove"
-                    text: card.removal.button
-                    danger: true
-                    onClicked: { card.devices.remove(card.index); confirm.close() }
-                }
-                TavoGhostButton { objectName: "confirmCancel"; text: "Cancel"; onClicked: confirm.close() }
-            }
-        }
+    Loader { id: removeDialog }
+    onRemoveConfirmChanged: {
+        if (removeConfirm) removeDialog.setSource("RemoveBoxDialog.qml", { card: card })
+        else removeDialog.source = ""
     }
 
-    Loader {
-        id: activity
-        active: false
-        sourceComponent: ActivityLogSheet {
-            objectName: "activitySheet"
-            deviceID: Number(card.idText)
-            deviceName: card.name
-        }
-    }
+    Loader { id: activity }
 }

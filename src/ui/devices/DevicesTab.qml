@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls
 import Tavo.Store
 import Tavo.Kit
 import Tavo.Devices
@@ -10,10 +9,9 @@ Flickable {
     contentHeight: content.height + 120
     clip: true
     boundsBehavior: Flickable.StopAtBounds
-    ScrollBar.vertical: ScrollBar {}
+    TavoScrollBar { flickable: tab }
     readonly property string state_: App.devices.state
     readonly property int columns: Math.max(1, Math.min(4, Math.floor(content.width / 340)))
-
 
     // Scrolls a box's card into view and gives it the focus.
     function reveal(idText) {
