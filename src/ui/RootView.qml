@@ -8,9 +8,14 @@ Rectangle {
 
     DotGridBackground { anchors.fill: parent }
 
-    // Loaded by URL: only the screen on show is compiled and built.
+    // Loaded by URL: only the screen on show is compiled and built. The first one is built a
+    // piece at a time between events, so that the device socket opens while the home screen is
+    // being made, not after; later ones replace the screen on show at once, with no empty frame.
     Loader {
         objectName: "rootScreen"
+        property bool first: true
+        asynchronous: first
+        onLoaded: first = false
         anchors.fill: parent
         source: {
             switch (Store.screenKind) {

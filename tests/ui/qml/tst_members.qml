@@ -18,7 +18,7 @@ ScreenCase {
         const view = createTemporaryObject(root, tc)
         const loader = findChild(view, "rootScreen")
         let c = null
-        tryVerify(() => { c = deviceCard(loader.item, name); return c !== null }, 5000)
+        tryVerify(() => { c = loader.item && deviceCard(loader.item, name); return c !== null }, 5000)
         waitForRendering(view)
         mouseClick(findChild(c, "action_members"))
         tryCompare(Store, "screenName", "members(1)")

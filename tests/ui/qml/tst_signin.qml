@@ -97,6 +97,7 @@ ScreenCase {
         const view = createTemporaryObject(root, tc)
         tryCompare(Store, "screenName", "auth")
         const screen = findChild(view, "rootScreen")
+        tryVerify(() => screen.item !== null) // the first screen is built asynchronously
         screen.item.country = Input.country("IN")
         typeInto(findChild(screen.item, "nationalField"), "9876543210")
         mouseClick(findChild(screen.item, "sendCode"))
