@@ -90,7 +90,6 @@ TavoCard {
                 id: nameEditor
                 anchors.left: dot.right; anchors.leftMargin: Theme.s2
                 anchors.right: parent.right
-                anchors.verticalCenter: parent.verticalCenter
                 height: 36
             }
             Rectangle {

@@ -74,7 +74,7 @@ Item {
     MouseArea {
         id: area
         anchors.fill: parent
-        hoverEnabled: true
+        hoverEnabled: Qt.styleHints.useHoverEffects // as Controls decide it
         onClicked: control.clicked()
     }
     FocusRing { shown: control.activeFocus }
