@@ -29,6 +29,7 @@ Item {
         id: area
         anchors.fill: parent
         hoverEnabled: true
+        preventStealing: true // a drag on the bar moves the handle, not a flick of the view
         property real grab: 0
         onPressed: mouse => grab = mouse.y - handle.y
         onPositionChanged: mouse => {
