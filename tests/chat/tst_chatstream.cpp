@@ -81,59 +81,60 @@ private slots:
     }
 
     // flushRecord's outcomes, fed through a real socket in the chunks given (text, or
-    // {"base64": bytes} to split inside a character).
+    // {"base64": bytes} to split inside a character), and replies the cloud refused or that
+    // broke off ("script"): an error bubble, the turn over (the transport's own words where the
+    // conversation ends in "*"). "thread": the one the next line continues; "caption": the
+    // last a tool showed; "music": the track the store holds after it ("title|artist|duration").
     void streamOutcomes_data() { TAVO_JSON_ROWS("stream-outcomes.json"); }
     void streamOutcomes() {
         QFETCH(QJsonObject, row);
-        const QJsonArray chunks = row["chunks"].toArray();
-        const QString conversation = row["conversation"].toString();
-        const qint64 thread = row["thread"].toInteger();
-        const QStringList spoken = row["spoken"].toVariant().toStringList();
+        const QString conversation = row.value("conversation").toString();
         test::StoreFixture f;
         TavoStore& store = f.makeSignedIn(cloud, "+15550000001"); // no boxes: nothing answers locally
-        cloud.post("/dev/chat/next", {{"chunks", chunks}});
-        QVERIFY(turn(store, "  hi \n"));
-        QCOMPARE(bubbles(store.chatMessages()), conversation);
-        QCOMPARE(store.currentThreadID(), thread);
-        QCOMPARE(f.prefs->int64(PrefKey::threadID), thread);
-        QCOMPARE(f.speaker.spoken, spoken);
-        QVERIFY(!store.chatTyping());
-        QCOMPARE(store.chatLiveStatus(), std::nullopt);
-    }
-
-    void captionsWhileToolsRun();
-
-    // Replies the cloud refused or that broke off: an error bubble, the turn over (the
-    // transport's own words where the conversation ends in "*").
-    void refusedReplies_data() { TAVO_JSON_ROWS("stream-refusals.json"); }
-    void refusedReplies() {
-        QFETCH(QJsonObject, row);
-        const QJsonObject script = row["script"].toObject();
-        const QString conversation = row["conversation"].toString();
-        test::StoreFixture f;
-        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
-        cloud.post("/dev/chat/next", script);
-        QVERIFY(turn(store, "hi"));
+        cloud.post("/dev/chat/next", row.contains("script") ? row["script"].toObject()
+                                                            : QJsonObject{{"chunks", row["chunks"]}});
+        // A tool's caption takes the typing dots' place while it runs.
+        QString caption;
+        bool typingWithCaption = false;
+        connect(&store, &TavoStore::chatLiveStatusChanged, this, [&] {
+            if (!store.chatLiveStatus()) return;
+            caption = *store.chatLiveStatus();
+            typingWithCaption |= store.chatTyping();
+        });
+        store.sendChat("  hi \n");
+        QVERIFY(store.chatBusy() && store.chatTyping());
+        QTRY_VERIFY_WITH_TIMEOUT(!store.chatBusy(), 10'000);
+        QCOMPARE(caption, row["caption"].toString());
+        QVERIFY(!typingWithCaption);
         if (conversation.endsWith("A!:*")) {
             QVERIFY(bubbles(store.chatMessages()).startsWith(conversation.chopped(1)));
             QVERIFY(store.chatMessages().last().content.size() > 3);
-        } else {
+        } else if (row.contains("conversation")) {
             QCOMPARE(bubbles(store.chatMessages()), conversation);
         }
+        if (const qint64 thread = row.value("thread").toInteger(-1); thread >= 0) {
+            QCOMPARE(store.currentThreadID(), thread);
+            QCOMPARE(f.prefs->int64(PrefKey::threadID), thread);
+        }
+        QCOMPARE(f.speaker.spoken, row["spoken"].toVariant().toStringList());
         QVERIFY(!store.chatTyping());
         QCOMPARE(store.chatLiveStatus(), std::nullopt);
-        QVERIFY(f.speaker.spoken.isEmpty());
+        const std::optional<TavoMusicTrack>& m = store.music();
+        const QString music = m ? QStringLiteral("%1|%2|%3")
+                                      .arg(m->title, m->artist.value_or("-"),
+                                           m->durationMs ? QString::number(*m->durationMs) : "-")
+                                : "-";
+        QCOMPARE(music, row["music"].toString("-"));
     }
 
-    // New chat or Open while a reply streams: the turn's later pieces, captions and "done"
-    // stay out of the conversation now shown, which the next line continues as it should.
-    void turnBelongsToItsConversation_data() {
-        QTest::addColumn<bool>("openSaved"); // false: New chat
-        QTest::newRow("new chat mid-reply") << false;
-        QTest::newRow("a saved conversation opened mid-reply") << true;
-    }
+    // New chat, Open or quitting while a reply streams: the turn's later pieces, captions and
+    // "done" stay out of the conversation now shown, which the next line continues as it
+    // should; a store that goes stops the transfer, and nothing else runs.
+    void turnBelongsToItsConversation_data() { TAVO_JSON_ROWS("stream-moves.json"); }
     void turnBelongsToItsConversation() {
-        QFETCH(bool, openSaved);
+        QFETCH(QJsonObject, row);
+        const QString move = row["move"].toString();
+        const bool openSaved = move == "open";
         const QString phone = "+15550000001";
         const qint64 saved =
             cloud
@@ -155,14 +156,22 @@ private slots:
         // The user moves on as soon as the first piece shows.
         connect(&store, &TavoStore::chatMessagesChanged, this, [&] {
             if (bubbles(store.chatMessages()) != "U:hi|A:Hel") return;
-            QTimer::singleShot(0, &store, [&] {
-                if (openSaved)
+            QTimer::singleShot(0, this, [&] {
+                if (move == "quit")
+                    f.store.reset();
+                else if (openSaved)
                     store.openChatThread(saved);
                 else
                     store.newChatThread();
             });
         });
         store.sendChat("hi");
+        if (move == "quit") {
+            QTRY_VERIFY_WITH_TIMEOUT(!f.store, 10'000);
+            QTest::qWait(700);                              // past the rest of the reply
+            QCOMPARE(f.prefs->int64(PrefKey::threadID), 0); // its "done" never arrived
+            return;
+        }
         QVERIFY(ended.wait(10'000));
         const QString shown = openSaved ? "U:old|A:kept" : "";
         const qint64 thread = openSaved ? saved : 0;
@@ -177,24 +186,6 @@ private slots:
         const QJsonObject body = lastChatBody();
         QCOMPARE(body.value("thread_id").toInteger(0), thread);
         QCOMPARE(body.value("history").toArray().size(), openSaved ? 2 : 0);
-    }
-
-    // Quitting while a reply streams: the store goes, the transfer stops, nothing else runs.
-    void storeGoesMidReply() {
-        test::StoreFixture f;
-        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
-        cloud.post("/dev/chat/next", {{"pause_ms", 300},
-                                      {"chunks", QJsonArray{rec(R"({"type":"text","delta":"Hel"})"),
-                                                            rec(R"({"type":"text","delta":"lo"})"),
-                                                            rec(R"({"type":"done","thread_id":777})")}}});
-        connect(&store, &TavoStore::chatMessagesChanged, this, [&] {
-            if (bubbles(store.chatMessages()) == "U:hi|A:Hel")
-                QTimer::singleShot(0, this, [&] { f.store.reset(); });
-        });
-        store.sendChat("hi");
-        QTRY_VERIFY_WITH_TIMEOUT(!f.store, 10'000);
-        QTest::qWait(700);                              // past the rest of the reply
-        QCOMPARE(f.prefs->int64(PrefKey::threadID), 0); // its "done" never arrived
     }
 
     void blankAndSignedOut() {
@@ -227,22 +218,6 @@ private slots:
         TavoStore& empty = g.makeSignedIn(cloud, "+15550000002");
         QVERIFY(turn(empty, "what's on"));
         QCOMPARE(cloud.requestCount("POST", "/v1/chat/stream"), 1);
-    }
-
-    // Music records of a turn, as the track the store holds after it ("title|artist|duration").
-    void musicRecords_data() { TAVO_JSON_ROWS("stream-music.json"); }
-    void musicRecords() {
-        QFETCH(QJsonObject, row);
-        test::StoreFixture f;
-        TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
-        cloud.post("/dev/chat/next", {{"chunks", row["chunks"]}});
-        QVERIFY(turn(store, "play"));
-        const std::optional<TavoMusicTrack>& m = store.music();
-        const QString got = m ? QStringLiteral("%1|%2|%3")
-                                    .arg(m->title, m->artist.value_or("-"),
-                                         m->durationMs ? QString::number(*m->durationMs) : "-")
-                              : "-";
-        QCOMPARE(got, row["music"].toString());
     }
 
     void currentlyPlayingGoesWithTheNextTurn() {
@@ -279,27 +254,6 @@ private slots:
         QCOMPARE(history.at(1).toObject(), (QJsonObject{{"role", "user"}, {"content", "line 13"}}));
     }
 };
-
-void ChatStreamTest::captionsWhileToolsRun() {
-    test::StoreFixture f;
-    TavoStore& store = f.makeSignedIn(cloud, "+15550000001");
-    cloud.post("/dev/chat/next", {{"chunks", QJsonArray{rec(R"({"type":"tool","tool":"swiggy_food_search"})"),
-                                                        rec(R"({"type":"text","delta":"Found"})")}}});
-    std::optional<QString> caption;
-    bool typingWithCaption = true;
-    connect(&store, &TavoStore::chatLiveStatusChanged, this, [&] {
-        if (store.chatLiveStatus()) {
-            caption = store.chatLiveStatus();
-            typingWithCaption = store.chatTyping();
-        }
-    });
-    store.sendChat("find biryani");
-    QVERIFY(store.chatBusy() && store.chatTyping());
-    QTRY_VERIFY(!store.chatBusy());
-    QCOMPARE(caption, std::optional<QString>("Searching Swiggy Food…"));
-    QVERIFY(!typingWithCaption);
-    QCOMPARE(store.chatLiveStatus(), std::nullopt); // cleared by the first text piece
-}
 
 QTEST_MAIN(ChatStreamTest)
 #include "tst_chatstream.moc"

@@ -99,20 +99,12 @@ private slots:
         QVERIFY(store.toastIsError());
     }
 
-    void toastTiming_data() {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        QTest::addColumn<int>("goneAtMs"); // after the first call; the second comes at 1000 ms
-        QTest::newRow("a different toast lives its own 2.5 s") << "Saved"
-                                                               << "Box removed" << 3500;
-        QTest::newRow("the same text expires with the first timer") << "Saved"
-                                                                    << "Saved" << 2500;
-    }
-
+    // "goneAtMs" after the first toast; the second comes at 1000 ms.
+    void toastTiming_data() { TAVO_JSON_ROWS("store-toasts.json"); }
     void toastTiming() {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        QFETCH(int, goneAtMs);
+        QFETCH(QJsonObject, row);
+        const QString first = row["first"].toString(), second = row["second"].toString();
+        const int goneAtMs = row["goneAtMs"].toInt();
         test::StoreFixture f;
         TavoStore& store = f.make();
 

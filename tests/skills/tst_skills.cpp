@@ -20,7 +20,6 @@ public:
     QString press; // "allow", "deny", or empty: the user never finishes
     QList<QUrl> opened;
     QString runtimeDir;
-    QByteArray secondInstanceLog;
 
     bool open(const QUrl& url) {
         opened << url;
@@ -52,7 +51,6 @@ private:
         [[maybe_unused]] const bool exited = QTest::qWaitFor(
             [&] { return second.waitForFinished(5) || second.state() == QProcess::NotRunning; }, 10'000);
         if (second.state() != QProcess::NotRunning) second.kill();
-        secondInstanceLog = second.readAllStandardError();
     }
     QNetworkAccessManager nam;
 };

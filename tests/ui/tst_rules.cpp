@@ -15,26 +15,16 @@ class RulesTest : public QObject {
 
 private slots:
     // A box of three relays, the first and last named: what the editor's save sends.
-    void relayNameChanges_data() {
-        QTest::addColumn<QVariantMap>("drafts");
-        QTest::addColumn<SentNames>("sent");
-        QTest::newRow("the default name of an unnamed relay is no change")
-            << QVariantMap{{"1", "Fan"}, {"2", "Relay 2"}, {"3", "Lamp"}} << SentNames{};
-        QTest::newRow("a cleared field keeps the old name")
-            << QVariantMap{{"1", "  "}, {"2", "Heater"}} << SentNames{{"2", "Heater"}};
-        QTest::newRow("trimmed before comparing and sending")
-            << QVariantMap{{"1", " Fan \n"}, {"3", " Desk lamp "}} << SentNames{{"3", "Desk lamp"}};
-        QTest::newRow("channels beyond the box are ignored")
-            << QVariantMap{{"4", "Ghost"}, {"0", "Zero"}, {"x", "Y"}} << SentNames{};
-    }
-
+    void relayNameChanges_data() { TAVO_JSON_ROWS("rules-relay-names.json"); }
     void relayNameChanges() {
-        QFETCH(QVariantMap, drafts);
-        QFETCH(SentNames, sent);
+        QFETCH(QJsonObject, row);
         Device box;
         box.relay_count = 3;
         box.relay_names = {{"1", "Fan"}, {"3", "Lamp"}};
-        QCOMPARE(DeviceModel::relayNameChanges(box, drafts), sent);
+        SentNames sent;
+        for (const QString& key : row["sent"].toObject().keys())
+            sent.insert(key, row["sent"][key].toString());
+        QCOMPARE(DeviceModel::relayNameChanges(box, row["drafts"].toObject().toVariantMap()), sent);
     }
 
     // A box renamed from "Hall": what is sent, "" for nothing.

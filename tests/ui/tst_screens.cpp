@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickStyle>
@@ -29,8 +30,7 @@ using namespace tavo;
 class Hub : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString shotDir READ shotDir CONSTANT)
-    Q_PROPERTY(int shotWidth READ shotWidth CONSTANT)
-    Q_PROPERTY(int shotHeight READ shotHeight CONSTANT)
+    Q_PROPERTY(QSize shotSize READ shotSize CONSTANT)
 public:
     test::DevCloud cloud{{"--seed", "demo"}};
     test::StoreFixture fixture;
@@ -109,8 +109,6 @@ public:
     // scripts/screenshots sets TAVO_SHOT_DIR; the tests then save the states they build.
     // TAVO_SHOT_SIZE=WxH sizes the test windows (900×640 otherwise).
     QString shotDir() const { return qEnvironmentVariable("TAVO_SHOT_DIR"); }
-    int shotWidth() const { return shotSize().width(); }
-    int shotHeight() const { return shotSize().height(); }
     static QSize shotSize() {
         const QStringList parts = qEnvironmentVariable("TAVO_SHOT_SIZE").split(u'x');
         const int w = parts.value(0).toInt(), h = parts.value(1).toInt();
@@ -119,13 +117,6 @@ public:
     Q_INVOKABLE void clearToast() {
         fixture.clock.advance(std::chrono::milliseconds(3000));
     } // toasts last 2.5 s
-    Q_INVOKABLE int requestCount(const QString& method, const QString& pathPrefix) {
-        int n = 0;
-        for (const QJsonValue& r : cloud.get("/dev/requests").value("requests").toArray())
-            n += r.toObject().value("method") == method &&
-                 r.toObject().value("path").toString().startsWith(pathPrefix);
-        return n;
-    }
     // The desktop's autostart folder lives here (XDG_CONFIG_HOME), never in the real home.
     QTemporaryDir configHome;
     Q_INVOKABLE bool autostartEntryExists() const {
@@ -153,11 +144,14 @@ public:
             if (d.name == name) return QString::number(d.id);
         return {};
     }
-    Q_INVOKABLE bool relayOnInCloud(int box, int ch) {
-        for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
-            if (b.toObject().value("id").toInt() == box)
-                return b.toObject().value("states").toArray().at(ch - 1).toBool();
-        return false;
+    // The rows of a data-driven screen test, from a JSON file beside it.
+    Q_INVOKABLE QVariantList rows(const QString& name) const {
+        QFile file(QStringLiteral(QUICK_TEST_SOURCE_DIR "/") + name);
+        const QVariantList rows = file.open(QIODevice::ReadOnly)
+                                      ? QJsonDocument::fromJson(file.readAll()).array().toVariantList()
+                                      : QVariantList();
+        if (rows.isEmpty()) qFatal("no rows in %s", qPrintable(file.fileName())); // a missing file is no pass
+        return rows;
     }
 };
 

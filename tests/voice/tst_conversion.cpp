@@ -1,7 +1,9 @@
+#include "support/DataRows.h"
 #include "support/SpeechWav.h"
 #include "voice/AudioConvert.h"
 #include "voice/WavFile.h"
 
+#include <QJsonArray>
 #include <QTest>
 #include <QtEndian>
 #include <cmath>
@@ -53,23 +55,30 @@ template <typename T> QByteArray le(T v) {
     qToLittleEndian(v, b.data());
     return b;
 }
-QByteArray le16(quint16 v) {
-    return le(v);
-}
-QByteArray le32(quint32 v) {
-    return le(v);
-}
-QByteArray chunk(const char* id, const QByteArray& body) {
-    QByteArray c = QByteArray(id, 4) + le32(quint32(body.size())) + body;
+QByteArray chunk(const QString& id, const QByteArray& body) {
+    QByteArray c = id.toLatin1() + le<quint32>(body.size()) + body;
     if (body.size() % 2) c += '\0';
     return c;
 }
-QByteArray fmtBody(quint16 tag, quint16 channels, quint32 rate, quint16 bits) {
-    const quint16 block = quint16(channels * bits / 8);
-    return le16(tag) + le16(channels) + le32(rate) + le32(rate * block) + le16(block) + le16(bits);
-}
-QByteArray riff(const QByteArray& chunks) {
-    return "RIFF" + le32(quint32(4 + chunks.size())) + "WAVE" + chunks;
+// A file as a row builds it: "text" as it is, or a RIFF/WAVE file of "chunks", each [id, hex
+// body] or, for a format chunk, [id, tag, channels, rate, bits, hex extension]; then "tail"
+// (hex) after the RIFF's declared end.
+QByteArray wavOf(const QJsonObject& row) {
+    if (row.contains("text")) return row["text"].toString().toUtf8();
+    QByteArray chunks;
+    for (const QJsonValue& c : row["chunks"].toArray()) {
+        const QJsonArray a = c.toArray();
+        QByteArray body = QByteArray::fromHex(a.last().toString().toLatin1());
+        if (a.size() == 6) {
+            const quint16 channels = a[2].toInt(), bits = a[4].toInt(), block = channels * bits / 8;
+            const quint32 rate = a[3].toInt();
+            body = le<quint16>(a[1].toInt()) + le(channels) + le(rate) + le(rate * block) + le(block) +
+                   le(bits) + body;
+        }
+        chunks += chunk(a[0].toString(), body);
+    }
+    return "RIFF" + le<quint32>(4 + chunks.size()) + "WAVE" + chunks +
+           QByteArray::fromHex(row["tail"].toString().toLatin1());
 }
 
 } // namespace
@@ -80,16 +89,13 @@ class ConversionTest : public QObject {
 private slots:
     // Each tap buffer becomes one wire payload of the rate-converted length, in any input
     // format, and the sound survives the trip (downmix and scaling included).
-    void convertsTapBuffers_data() {
-        QTest::addColumn<AudioFormat>("input");
-        QTest::newRow("48 kHz mono s16") << format(48000, 1, AudioFormat::Int16);
-        QTest::newRow("44.1 kHz stereo s16") << format(44100, 2, AudioFormat::Int16);
-        QTest::newRow("48 kHz stereo float") << format(48000, 2, AudioFormat::Float);
-        QTest::newRow("32 kHz mono s32") << format(32000, 1, AudioFormat::Int32);
-        QTest::newRow("16 kHz mono u8") << format(16000, 1, AudioFormat::UInt8);
-    }
+    void convertsTapBuffers_data() { TAVO_JSON_ROWS("tap-formats.json"); }
     void convertsTapBuffers() {
-        QFETCH(AudioFormat, input);
+        QFETCH(QJsonObject, row);
+        const auto sample =
+            QStringList{"Unknown", "UInt8", "Int16", "Int32", "Float"}.indexOf(row["sample"].toString());
+        const AudioFormat input =
+            format(row["rate"].toInt(), row["channels"].toInt(), AudioFormat::SampleFormat(sample));
         auto converter = CaptureConverter::create(input);
         QVERIFY(converter);
         const double exact = 4096.0 * 16000 / input.sampleRate();
@@ -121,74 +127,29 @@ private slots:
         QVERIFY(converter->convert({format(48000, 1, AudioFormat::Int16), {}}).isEmpty());
     }
 
-    void speechFrames_data() {
-        QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<QList<float>>("samples");
-        QTest::newRow("one byte is nothing") << QByteArray(1, '\x7F') << QList<float>{};
-        QTest::newRow("extremes") << QByteArray::fromHex("0080ff7f0000")
-                                  << QList<float>{-1.0f, 32767.0f / 32768.0f, 0.0f};
-        QTest::newRow("odd trailing byte ignored") << QByteArray::fromHex("0040ff") << QList<float>{0.5f};
-        QTest::newRow("little endian") << QByteArray::fromHex("00c0") << QList<float>{-0.5f};
-    }
+    void speechFrames_data() { TAVO_JSON_ROWS("speech-frames.json"); }
     void speechFrames() {
-        QFETCH(QByteArray, frame);
-        QFETCH(QList<float>, samples);
-        const std::vector<float> got = speechSamples(frame);
+        QFETCH(QJsonObject, row);
+        const std::vector<float> got = speechSamples(QByteArray::fromHex(row["frame"].toString().toLatin1()));
+        QList<float> samples;
+        for (const QJsonValue& v : row["samples"].toArray())
+            samples << float(v.toDouble());
         QCOMPARE(QList<float>(got.begin(), got.end()), samples);
     }
 
-    void wavFiles_data() {
-        const QByteArray pcm = QByteArray::fromHex("01000200030004000500");
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<QByteArray>("data");
-        QTest::newRow("plain") << riff(chunk("fmt ", fmtBody(1, 1, 22050, 16)) + chunk("data", pcm)) << ""
-                               << 22050 << 1 << pcm;
-        QTest::newRow("odd chunk before data")
-            << riff(chunk("fmt ", fmtBody(1, 1, 16000, 16)) + chunk("LIST", "abc") + chunk("data", pcm)) << ""
-            << 16000 << 1 << pcm;
-        QTest::newRow("extensible float stereo")
-            << riff(chunk("fmt ", fmtBody(0xFFFE, 2, 48000, 32) + le16(22) + le16(32) + le32(3) + le16(3) +
-                                      QByteArray(14, '\0')) +
-                    chunk("data", QByteArray(16, '\0')))
-            << "" << 48000 << 2 << QByteArray(16, '\0');
-        QTest::newRow("partial last frame trimmed")
-            << riff(chunk("fmt ", fmtBody(1, 2, 8000, 16)) + chunk("data", pcm)) << "" << 8000 << 2
-            << pcm.left(8);
-        QTest::newRow("data cut short")
-            << riff(chunk("fmt ", fmtBody(1, 1, 8000, 16))) + "data" + le32(1000) + pcm << "" << 8000 << 1
-            << pcm;
-        QTest::newRow("rate of zero is kept")
-            << riff(chunk("fmt ", fmtBody(1, 1, 0, 16)) + chunk("data", pcm)) << "" << 0 << 1 << pcm;
-        QTest::newRow("not a WAV") << QByteArray("hello world, not audio") << "not a WAV file" << 0 << 0
-                                   << QByteArray();
-        QTest::newRow("24-bit") << riff(chunk("fmt ", fmtBody(1, 1, 8000, 24)) + chunk("data", pcm))
-                                << "unsupported WAV sample format" << 0 << 0 << QByteArray();
-        QTest::newRow("data first") << riff(chunk("data", pcm) + chunk("fmt ", fmtBody(1, 1, 8000, 16)))
-                                    << "WAV data before its format" << 0 << 0 << QByteArray();
-        QTest::newRow("no data") << riff(chunk("fmt ", fmtBody(1, 1, 8000, 16)))
-                                 << "WAV file has no sound data" << 0 << 0 << QByteArray();
-        QTest::newRow("short fmt") << riff(chunk("fmt ", "abcd")) << "WAV format chunk is too short" << 0 << 0
-                                   << QByteArray();
-    }
+    void wavFiles_data() { TAVO_JSON_ROWS("wav-files.json"); }
     void wavFiles() {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, error);
-        QFETCH(int, rate);
-        QFETCH(int, channels);
-        QFETCH(QByteArray, data);
-        const auto parsed = parseWav(file);
-        if (!error.isEmpty()) {
+        QFETCH(QJsonObject, row);
+        const auto parsed = parseWav(wavOf(row));
+        if (const QString error = row["error"].toString(); !error.isEmpty()) {
             QCOMPARE(std::get<QString>(parsed), error);
             return;
         }
         QVERIFY(std::holds_alternative<WavSound>(parsed));
         const WavSound& sound = std::get<WavSound>(parsed);
-        QCOMPARE(sound.format.sampleRate(), rate);
-        QCOMPARE(sound.format.channelCount(), channels);
-        QCOMPARE(sound.data, data);
+        QCOMPARE(sound.format.sampleRate(), row["rate"].toInt());
+        QCOMPARE(sound.format.channelCount(), row["channels"].toInt());
+        QCOMPARE(sound.data, QByteArray::fromHex(row["data"].toString().toLatin1()));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "media/QtAudio.h"
 #include "support/ChildProcess.h"
+#include "support/DataRows.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
 #include "support/SpeechWav.h"
@@ -35,11 +36,10 @@ class RealAudioTest : public QObject {
             .value("device")["id"]
             .toInteger();
     }
-    bool fanIsOn(qint64 id) { return box(id)["states"].toArray().at(0).toBool(); }
-    QJsonObject box(qint64 id) {
+    bool fanIsOn(qint64 id) {
         for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
-            if (b["id"].toInteger() == id) return b.toObject();
-        return {};
+            if (b["id"].toInteger() == id) return b["states"][0].toBool();
+        return false;
     }
 
 private slots:
@@ -91,15 +91,12 @@ private slots:
 
     // However the exchange fails, the microphone is closed: PulseAudio lists no recording
     // stream of ours afterwards.
-    void failureClosesMicrophone_data() {
-        QTest::addColumn<QString>("closeAfter"); // "": the server falls silent
-        QTest::addColumn<bool>("userStops");
-        QTest::newRow("server silent past the limit while listening") << "" << false;
-        QTest::newRow("socket lost after the user stopped") << "stop" << true;
-    }
+    // "closeAfter" empty: the server falls silent.
+    void failureClosesMicrophone_data() { TAVO_JSON_ROWS("mic-failures.json"); }
     void failureClosesMicrophone() {
-        QFETCH(QString, closeAfter);
-        QFETCH(bool, userStops);
+        QFETCH(QJsonObject, row);
+        const QString closeAfter = row["closeAfter"].toString();
+        const bool userStops = row["userStops"].toBool();
         const auto recordings = [this] { return sound.clientStreams("source-outputs").join('\n'); };
         const QString token = cloud.signIn("+15550005555").value("session_token").toString();
         QJsonObject script{{"on_open", QJsonArray{QJsonObject{{"type", "ready"}}}},

@@ -6,8 +6,8 @@ import Tavo.Kit
 // 900×640), and shot(), which saves a state the test has built when screenshots are wanted.
 TestCase {
     id: screenCase
-    width: Hub.shotWidth
-    height: Hub.shotHeight
+    width: Hub.shotSize.width
+    height: Hub.shotSize.height
     visible: true
     when: windowShown
 
@@ -46,6 +46,12 @@ TestCase {
         }
         return null
     }
+
+    // What the cloud has seen: requests of a method under a path, and a relay's state.
+    function requestCount(method, prefix) {
+        return Hub.get("/dev/requests").requests.filter(r => r.method === method && r.path.startsWith(prefix)).length
+    }
+    function relayOnInCloud(box, ch) { return Hub.get("/dev/state").boxes.find(b => b.id === box).states[ch - 1] }
 
     function shot(item, name) {
         if (!Hub.shotDir) return

@@ -63,7 +63,7 @@ ScreenCase {
         typeInto(composer, "   ")
         verify(!send.enabled) // blank text is not a message
         composer.text = ""; view.draft = ""
-        verify(!Hub.relayOnInCloud(1, 2))
+        verify(!relayOnInCloud(1, 2))
         typeInto(composer, "turn on the lamp")
         verify(send.enabled)
         let most = 0
@@ -79,7 +79,7 @@ ScreenCase {
         list(view).countChanged.disconnect(counting)
         compare(most, 2) // the user's line and one reply, however many pieces it came in
         compare(list(view).count, 2)
-        verify(Hub.relayOnInCloud(1, 2))
+        verify(relayOnInCloud(1, 2))
         waitForRendering(view)
         const [mine, reply] = bubbles(view)
         verify(mine.isUser)

@@ -18,24 +18,8 @@ ScreenCase {
 
     function pill(view, label) { return findChild(view, "pill_" + label) }
 
-    function test_chatPillTogglesTheDrawerOverTheTab() {
-        const view = shown(home)
-        mouseClick(pill(view, "Chat"))
-        verify(view.chatDrawerOpen)
-        compare(view.tab, 0)
-        compare(findChild(view, "navBar").selection, 1)
-        mouseClick(pill(view, "Chat"))
-        verify(!view.chatDrawerOpen)
-        compare(view.tab, 0)
-        mouseClick(pill(view, "Chat"))
-        mouseClick(pill(view, "History"))
-        verify(!view.chatDrawerOpen)
-        compare(view.tab, 2)
-        compare(findChild(view, "navBar").selection, 2)
-    }
-
     // Without a mouse: Escape closes the drawer, Return picks a pill, Space taps a tile, Tab moves on.
-    function test_keyboard() {
+    function test_pillsAndKeyboard() {
         const view = shown(home)
         mouseClick(pill(view, "Chat"))
         verify(view.chatDrawerOpen)
@@ -59,14 +43,24 @@ ScreenCase {
         verify(Store.toastIsError)
         compare(area.Accessible.name, "Relay 2, off")
         shot(view, "devices-keyboard-focus")
+
+        // The Chat pill opens and closes the drawer over the tab; another pill closes it.
+        mouseClick(pill(view, "Chat"))
+        verify(view.chatDrawerOpen)
+        compare(view.tab, 0)
+        compare(findChild(view, "navBar").selection, 1)
+        mouseClick(pill(view, "Chat"))
+        verify(!view.chatDrawerOpen)
+        compare(view.tab, 0)
+        mouseClick(pill(view, "Chat"))
+        mouseClick(pill(view, "History"))
+        verify(!view.chatDrawerOpen)
+        compare(view.tab, 2)
+        compare(findChild(view, "navBar").selection, 2)
     }
 
-    function test_actionsByRole_data() {
-        return [
-            { tag: "owner", box: "Living Room", actions: { allOn: "All on", allOff: "All off", activity: "Activity", rename: "Rename", members: "Members", remove: "Forget" } },
-            { tag: "member", box: "Guest House", actions: { allOn: "All on", allOff: "All off", activity: "Activity", remove: "Leave" } },
-        ]
-    }
+    // A card's actions by the account's role on the box.
+    function test_actionsByRole_data() { return Hub.rows("home-actions.json") }
     function test_actionsByRole(data) {
         const view = shown(home)
         const c = deviceCard(view, data.box)
@@ -102,11 +96,22 @@ ScreenCase {
         verify(Hub.signInDemo())
     }
 
-    // Pushes change rows in place: a rename being typed survives another box switching and a
-    // box being added, and a state push switches the tiles that are there, not new ones.
-    function test_pushesKeepEditorsAndTiles() {
+    // Saving names unchanged sends nothing. Pushes change rows in place: a rename being typed
+    // survives another box switching and a box being added, and a state push switches the
+    // tiles that are there, not new ones.
+    function test_renameEditorAndPushes() {
         const view = shown(home)
         const card = deviceCard(view, "Living Room")
+        mouseClick(findChild(card, "action_rename"))
+        verify(card.editing)
+        shot(view, "devices-editing")
+        const before = requestCount("PUT", "/v1/device/")
+        mouseClick(findChild(card, "action_save"))
+        verify(!card.editing)
+        wait(150)
+        compare(requestCount("PUT", "/v1/device/"), before)
+        compare(Store.hasToast, false)
+
         const fan = relayTile(card, "Fan")
         const fanWasOn = fan.relay.on
         mouseClick(findChild(card, "action_rename"))
@@ -159,21 +164,6 @@ ScreenCase {
         verify(Hub.signInDemo())
     }
 
-    function test_savingUnchangedNamesSendsNothing() {
-        const view = shown(home)
-        const c = deviceCard(view, "Living Room")
-        const rename = findChild(c, "action_rename")
-        mouseClick(rename)
-        verify(c.editing)
-        shot(view, "devices-editing")
-        const before = Hub.requestCount("PUT", "/v1/device/")
-        mouseClick(findChild(c, "action_save"))
-        verify(!c.editing)
-        wait(150)
-        compare(Hub.requestCount("PUT", "/v1/device/"), before)
-        compare(Store.hasToast, false)
-    }
-
     // Skills load when the account tab shows. Swiggy's Connect goes to the sign-in (which has
     // no browser here, so it says so) and frees the button again; another skill only flickers.
     function test_accountSkills() {
@@ -189,12 +179,12 @@ ScreenCase {
         mouseClick(connect)
         tryCompare(Store, "toast", "Could not start auth session", 5000)
         tryVerify(() => connect.enabled)
-        const before = Hub.requestCount("POST", "/v1/skills/")
+        const before = requestCount("POST", "/v1/skills/")
         const reminders = findChild(view, "skill_reminders")
         mouseClick(findChild(reminders, "skillButton"))
         verify(reminders.busy)
         tryVerify(() => !reminders.busy)
-        compare(Hub.requestCount("POST", "/v1/skills/"), before)
+        compare(requestCount("POST", "/v1/skills/"), before)
         compare(findChild(view, "accountConn").text, "Connected to cloud")
         shot(view, "account-skills")
     }

@@ -44,12 +44,12 @@ ScreenCase {
         compare(all.label, "All")
         screen.invCountry = Input.country("IN")
         screen.invNational = "9800000555"
-        const before = Hub.requestCount("POST", "/v1/device/1/invite")
+        const before = requestCount("POST", "/v1/device/1/invite")
         mouseClick(findChild(screen, "inviteButton"))
         compare(Store.toast, "Invalid relay list")
         verify(Store.toastIsError)
         wait(150)
-        compare(Hub.requestCount("POST", "/v1/device/1/invite"), before)
+        compare(requestCount("POST", "/v1/device/1/invite"), before)
         Hub.clearToast()
 
         // Lamp only, to someone who never wrote to Tavo: added, with a link to send by hand.
