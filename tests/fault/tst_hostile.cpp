@@ -169,7 +169,7 @@ void HostileTest::socketFrames() {
 
     test::StoreFixture f;
     QVERIFY(test::resetPeakResident());
-    const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
+    const qint64 before = test::residentKiB();
     TavoStore& store = f.makeWithSession(peer.host());
 
     if (closeCode == 0) {
@@ -259,7 +259,7 @@ void HostileTest::eventStreamWithoutLineEnds() {
     TavoStore& store = f.makeWithSession(peer->host());
     QTRY_COMPARE(store.devices().size(), 2);
     QVERIFY(test::resetPeakResident());
-    const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
+    const qint64 before = test::residentKiB();
     store.sendChat("hi");
     QTRY_VERIFY_WITH_TIMEOUT(!store.chatBusy(), 60'000);
     QCOMPARE(bubbles(store.chatMessages()), QString("U:hi|A:after"));
