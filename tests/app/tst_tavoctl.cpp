@@ -1,29 +1,56 @@
 // tavoctl as a user runs it, against the development cloud: each command's words and exit
-// status, and nothing else on stderr (no Qt warnings).
+// status, and nothing else on stderr (no Qt warnings). And a settings file that is damaged or
+// cannot be written: tavoctl and the window app still start, with an empty session, and a
+// sign-in that cannot be kept says so instead of reporting success.
 
 #include "support/ChildProcess.h"
 #include "support/DataRows.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
 
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tavo;
+
+namespace {
+
+int mode(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+} // namespace
 
 class TavoctlTest : public QObject {
     Q_OBJECT
 
-    test::DevCloud cloud{{"--seed", "demo"}};
+    test::DevCloud cloud{{"--seed", "demo", "--otp-code", "123456"}};
     QTemporaryDir home;
     const QString demo = "+919876543210";
 
     QProcessEnvironment env() const { return cloud.clientEnv(home.path()); }
     // The demo account signed in, as `tavoctl login` leaves it; `token` instead of a real one.
     void signIn(const QString& token = {}) { cloud.writeSession(home.path(), demo, token); }
+
+    // The program as a user starts it, with config and runtime folders under `folder` and no
+    // desktop (no tray, no keyring).
+    test::Run runIn(const QString& folder, const QString& program, const QStringList& args,
+                    const QMap<QString, QString>& extra = {}) {
+        QProcessEnvironment e = cloud.clientEnv(folder);
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        e.insert("QT_QUICK_BACKEND", "software");
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            e.insert(it.key(), it.value());
+        return test::runProgram(program, args, e);
+    }
 
 private slots:
     void initTestCase() { QVERIFY(cloud.start()); }
@@ -34,21 +61,37 @@ private slots:
         signIn();
     }
 
-    // What a command prints and how it exits (the whole of stdout and stderr), for commands
-    // that report success or failure.
+    // What a command prints and how it exits (the whole of stderr, and of stdout unless "out"
+    // is absent). "script": the assistant's next reply; "session": the token it runs with
+    // ("revoked" is one the cloud no longer knows: the session ends, with one line saying what
+    // to do); "key": stdout is one JSON document of the cloud's records, for scripts, with "key"
+    // in the first. A chat turn runs in a pipe, on a machine with no sound server: a spoken
+    // relay reply ends the command soon, not after the 60 s speech cap.
     void commands_data() { TAVO_JSON_ROWS("tavoctl-commands.json"); }
     void commands() {
         QFETCH(QJsonObject, row);
         const QStringList args = row["args"].toVariant().toStringList();
-        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env());
+        if (row.contains("script")) cloud.post("/dev/chat/next", row["script"].toObject());
+        if (row.contains("session")) signIn(row["session"].toString());
+        const test::Run run = test::runProgram(TAVOCTL_PATH, args, env(), 20'000);
         QCOMPARE(run.err, row["err"].toString());
-        QCOMPARE(run.out, row["out"].toString());
+        if (row.contains("key")) {
+            const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8());
+            QVERIFY2(doc.isArray() && !doc.array().isEmpty(), qPrintable(run.out));
+            QVERIFY2(doc.array().first().toObject().contains(row["key"].toString()), qPrintable(run.out));
+        } else if (row.contains("out")) {
+            QCOMPARE(run.out, row["out"].toString());
+        }
         QCOMPARE(run.code, row["code"].toInt());
         if (args.first() == "rename") { // what was sent, not what our cloud made of it
             QStringList names;
             for (const QJsonObject& body : cloud.requestBodies("/v1/device/2/name"))
                 names << body.value("name").toString();
             QCOMPARE(names, run.code == 0 ? QStringList{"Den"} : QStringList());
+        }
+        if (row.contains("session")) {
+            const test::Run after = test::runProgram(TAVOCTL_PATH, {"devices"}, env());
+            QCOMPARE(after.err, QString("tavoctl: Not signed in. Run: tavoctl login PHONE\n"));
         }
     }
 
@@ -74,55 +117,12 @@ private slots:
         QCOMPARE(run.code, row["code"].toInt());
     }
 
-    // Every listing as one JSON document of the cloud's records, for scripts; "key" is in the
-    // first record.
-    void listingsAsJson_data() { TAVO_JSON_ROWS("tavoctl-listings.json"); }
-    void listingsAsJson() {
-        QFETCH(QJsonObject, row);
-        const QString key = row["key"].toString();
-        const test::Run run = test::runProgram(TAVOCTL_PATH, row["args"].toVariant().toStringList(), env());
-        QCOMPARE(run.err, QString());
-        QCOMPARE(run.code, 0);
-        const QJsonDocument doc = QJsonDocument::fromJson(run.out.toUtf8());
-        QVERIFY2(doc.isArray() && !doc.array().isEmpty(), qPrintable(run.out));
-        QVERIFY2(doc.array().first().toObject().contains(key), qPrintable(run.out));
-    }
-
-    // One chat turn in a pipe, on a machine with no sound server: an error record said once,
-    // and a spoken relay reply that ends the command soon (not after the 60 s speech cap).
-    // "script": the next reply, empty for the assistant's own.
-    void chat_data() { TAVO_JSON_ROWS("tavoctl-chats.json"); }
-    void chat() {
-        QFETCH(QJsonObject, row);
-        const QJsonObject script = row["script"].toObject();
-        const QString words = row["words"].toString();
-        if (!script.isEmpty()) cloud.post("/dev/chat/next", script);
-        const test::Run run = test::runProgram(TAVOCTL_PATH, {"chat", words}, env(), 20'000);
-        QCOMPARE(run.err, row["err"].toString());
-        QCOMPARE(run.out, row["out"].toString());
-        QCOMPARE(run.code, row["code"].toInt());
-    }
-
-    // On a terminal the same turn shows its caption while the assistant works.
+    // On a terminal a chat turn shows its caption while the assistant works.
     void chatOnATerminal() {
         const QString command = QStringLiteral("'%1' chat 'turn on the fan'").arg(TAVOCTL_PATH);
         const test::Run run = test::runProgram("script", {"-qec", command, "/dev/null"}, env(), 20'000);
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.contains("Toggling relay…\r\nTurned on Fan in Living Room."), qPrintable(run.out));
-    }
-
-    // A token the cloud no longer knows ends the session, found out by a request or by the
-    // device socket, with one line saying what to do.
-    void sessionExpired_data() { TAVO_JSON_ROWS("tavoctl-expired.json"); }
-    void sessionExpired() {
-        QFETCH(QJsonObject, row);
-        signIn("revoked");
-        const test::Run run =
-            test::runProgram(TAVOCTL_PATH, row["args"].toVariant().toStringList(), env(), 20'000);
-        QCOMPARE(run.err, QString("Session expired. Run: tavoctl login PHONE\n"));
-        QCOMPARE(run.code, 1);
-        const test::Run after = test::runProgram(TAVOCTL_PATH, {"devices"}, env());
-        QCOMPARE(after.err, QString("tavoctl: Not signed in. Run: tavoctl login PHONE\n"));
     }
 
     // `watch` takes hostile records in its stride, stays responsive and ends at SIGTERM.
@@ -150,6 +150,70 @@ private slots:
         QVERIFY(watch.waitForFinished(5000));
         QCOMPARE(watch.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(watch.readAllStandardError()), QString());
+    }
+
+    // A settings file of these "file" contents ("hex" for bytes), or a "setup" of the folder;
+    // "writable": whether a sign-in can be kept.
+    void damagedOrUnwritable_data() { TAVO_JSON_ROWS("tavoctl-settings-files.json"); }
+
+    void damagedOrUnwritable() {
+        QFETCH(QJsonObject, row);
+        const QString setup = row["setup"].toString();
+        const bool writable = row["writable"].toBool();
+        if (setup == "read-only" && geteuid() == 0) QSKIP("root writes into read-only folders");
+
+        ::umask(022); // as on most desktops: new files 0644, folders 0755
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("config")));
+        const QString folder = dir.filePath("config/Tavo");
+        const QString file = folder + "/Tavo.json";
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        const QByteArray contents = row.contains("hex")
+                                        ? QByteArray::fromHex(row["hex"].toString().toLatin1())
+                                        : row["file"].toString().toUtf8();
+        if (setup == "folder-is-file") {
+            QVERIFY(write(folder, "not a folder"));
+        } else {
+            QVERIFY(QDir().mkpath(folder));
+            if (!contents.isEmpty()) QVERIFY(write(file, contents));
+            if (setup == "file-is-folder") QVERIFY(QDir().mkpath(file));
+            if (setup == "read-only")
+                QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+
+        // Start-up: an empty session, told plainly, no crash.
+        const test::Run devices = runIn(dir.path(), TAVOCTL_PATH, {"devices"});
+        QCOMPARE(devices.code, 1);
+        QCOMPARE(devices.err, QString("tavoctl: Not signed in. Run: tavoctl login PHONE\n"));
+
+        // The window app starts on sign-in and quits after its screenshot.
+        const QString shot = dir.filePath("shot.png");
+        const test::Run app =
+            runIn(dir.path(), TAVO_APP_PATH, {}, {{"TAVO_DEVELOPMENT", "screenshot=" + shot + ",delay=300"}});
+        QVERIFY2(app.code == 0, qPrintable(app.err));
+        QVERIFY(QFile::exists(shot));
+
+        // A sign-in is kept where it can be, and where it cannot the command fails.
+        const test::Run login =
+            runIn(dir.path(), TAVOCTL_PATH, {"login", "+15550001234", "--code", "123456"});
+        const test::Run after = runIn(dir.path(), TAVOCTL_PATH, {"devices"});
+        if (writable) {
+            QVERIFY2(login.code == 0, qPrintable(login.err));
+            QCOMPARE(login.out, QString("Signed in as +15550001234\n"));
+            QVERIFY2(after.code == 0, qPrintable(after.err));
+            // The file holds the bearer token: the owner's alone, whatever the umask made.
+            QCOMPARE(mode(file), 0600);
+            QCOMPARE(mode(folder), 0700);
+        } else {
+            QCOMPARE(login.code, 1);
+            QVERIFY2(login.err.contains("couldn't be saved"), qPrintable(login.err));
+            QCOMPARE(after.code, 1);
+        }
+        QFile::setPermissions(folder,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 };
 

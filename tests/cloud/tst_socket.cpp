@@ -1,20 +1,116 @@
+#include "cloud/Api.h"
+#include "cloud/Endpoints.h"
+#include "cloud/Json.h"
 #include "platform/Preferences.h"
+#include "platform/linux/SettingsPreferences.h"
+#include "support/DataRows.h"
 #include "support/DevCloud.h"
 #include "support/StoreFixture.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrlQuery>
+#include <QWebSocket>
 
 using namespace tavo;
 using namespace std::chrono_literals;
 using Conn = TavoStore::ConnStatus;
 
-// The device socket's life against a real development cloud.
+namespace {
+
+// One socket and the text frames that came back on it.
+struct Socket {
+    explicit Socket(const QString& url) {
+        QObject::connect(&ws, &QWebSocket::textMessageReceived, [this](const QString& t) {
+            frames << QJsonDocument::fromJson(t.toUtf8()).object();
+        });
+        QObject::connect(&ws, &QWebSocket::disconnected, [this] { ++disconnects; });
+        ws.open(QUrl(url));
+    }
+    int ofType(const QString& type) const {
+        return int(std::count_if(frames.begin(), frames.end(),
+                                 [&](const QJsonObject& f) { return f["type"] == type; }));
+    }
+    QWebSocket ws;
+    QList<QJsonObject> frames;
+    int disconnects = 0;
+};
+
+QJsonObject obj(const char* text) {
+    return QJsonDocument::fromJson(QByteArray(text)).object();
+}
+
+// Two boxes: 1 "Hall" (3 relays, named 1 and 3, online on HomeNet) and 2 "Shed" (offline).
+const char* twoBoxes = R"({"type":"welcome","devices":[
+  {"id":1,"mac":"m1","name":"Hall","relay_count":3,"relay_names":{"1":"Fan","3":"Lamp"},"acl_mask":7,
+   "role":"owner","online":true,"states":[true,false,true],"wifi_ssid":"HomeNet","wifi_rssi":-50},
+  {"id":2,"mac":"m2","name":"Shed","relay_count":2,"relay_names":{},"acl_mask":1,"role":"member",
+   "online":false,"offline_since":"2026-01-05T08:00:00Z"}]})";
+
+QString bits(const QList<bool>& states) {
+    QStringList out;
+    for (bool b : states)
+        out << (b ? "1" : "0");
+    return out.join(',');
+}
+
+// What `check` names in the list, as text: "ids", or "ID.states", ".online", ".wifi",
+// ".offline" (online|since|hint|ssid|rssi) or ".names".
+QString field(const QList<Device>& devices, const QString& check) {
+    QStringList out;
+    if (check == "ids") {
+        for (const Device& d : devices)
+            out << QString::number(d.id);
+        return out.join(',');
+    }
+    const qint64 id = check.section('.', 0, 0).toLongLong();
+    const auto d = std::find_if(devices.begin(), devices.end(), [id](const Device& d) { return d.id == id; });
+    if (d == devices.end()) return "no box";
+    const QString what = check.section('.', 1), rssi = d->wifi_rssi ? QString::number(*d->wifi_rssi) : "-";
+    if (what == "states") return d->states ? bits(*d->states) : "absent";
+    if (what == "online") return d->online ? "1" : "0";
+    if (what == "wifi") return d->wifi_ssid.value_or("-") + "/" + rssi;
+    if (what == "offline")
+        return QStringList{d->online ? "1" : "0", d->offline_since.value_or("-"),
+                           d->offline_hint.value_or("-"), d->wifi_ssid.value_or("-"), rssi}
+            .join('|');
+    for (auto it = d->relay_names.cbegin(); it != d->relay_names.cend(); ++it)
+        out << it.key() + "=" + it.value();
+    return out.join(';');
+}
+
+} // namespace
+
+// The client and real development clouds: API::send over real HTTP, the device socket's life,
+// the cloud's own sockets, and the store's handling of each message the socket brings.
 class SocketTest : public QObject {
     Q_OBJECT
 
     test::DevCloud cloud{{"--seed", "demo"}};
     const QString phone = "+919876543210";
+    test::DevCloud local; // the local server the API may be switched to
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsPreferences> prefs;
+    QNetworkAccessManager nam;
+    CloudConfig config;
+
+    API api(const QString& token = {}) { return API(nam, config, *prefs, token); }
+
+    // What the given cloud saw of our last request.
+    QJsonObject lastRequest(test::DevCloud& c) {
+        const QJsonArray all = c.get("/dev/requests").value("requests").toArray();
+        return all.isEmpty() ? QJsonObject() : all.last().toObject();
+    }
+
+    static QString respond(int status, const QString& body) {
+        QUrlQuery q;
+        q.addQueryItem("status", QString::number(status));
+        q.addQueryItem("body", QString::fromLatin1(QUrl::toPercentEncoding(body)));
+        return "/dev/respond?" + q.toString(QUrl::FullyEncoded);
+    }
 
     int openSockets() { return cloud.get("/dev/sockets").value("total").toInt(); }
     int socketsOpened() { return cloud.get("/dev/sockets").value("opened").toInt(); }
@@ -27,8 +123,18 @@ class SocketTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY(cloud.start()); }
-    void init() { cloud.post("/dev/reset"); }
+    void initTestCase() {
+        QVERIFY(cloud.start());
+        QVERIFY(local.start());
+        prefs = std::make_unique<SettingsPreferences>(dir.filePath("Tavo.json"));
+        config = CloudConfig{cloud.host(), false, "127.0.0.1", local.port()};
+    }
+    void init() {
+        cloud.post("/dev/reset");
+        prefs->remove(PrefKey::useLocalServer);
+        cloud.post("/dev/requests/clear");
+        local.post("/dev/requests/clear");
+    }
 
     void lostSocketReopensAfterThreeSeconds() {
         auto f = restored();
@@ -100,9 +206,7 @@ private slots:
 
         store.reconnectIfStale();
         QTRY_COMPARE(cloud.get("/dev/requests").value("requests").toArray().size(), 1);
-        QCOMPARE(
-            cloud.get("/dev/requests").value("requests").toArray().at(0).toObject().value("path").toString(),
-            QString("/v1/devices"));
+        QCOMPARE(lastRequest(cloud).value("path").toString(), QString("/v1/devices"));
         QTest::qWait(100);
         QCOMPARE(socketsOpened(), opened);
         f->clock.advance(3s);
@@ -174,6 +278,159 @@ private slots:
         QTRY_COMPARE(store.toast(), std::optional<QString>("From binary"));
         QCOMPARE(store.conn(), Conn::Connected);
         QCOMPARE(store.devices().size(), 3);
+    }
+
+    // The development cloud itself: it refuses a voice socket without a session, a box claimed
+    // by pair code reaches the claimer's socket, and silence gets its answer. Its other rules
+    // are what the client's own tests in voice/ and setup/ stand on, and fail there when they
+    // break.
+    void devCloudSmoke() {
+        Socket refused("ws://" + cloud.host() + "/v1/voice/stream?token=not-a-session");
+        QTRY_COMPARE(refused.disconnects, 1);
+        QCOMPARE(refused.frames,
+                 QList<QJsonObject>{QJsonObject({{"type", "error"}, {"error", "Unauthorized"}})});
+
+        const QString token = cloud.signIn("+919800000511").value("session_token").toString();
+        Socket mine("ws://" + cloud.host() + "/ws/client?token=" + token);
+        QTRY_COMPARE(mine.ofType("welcome"), 1);
+        const QString code =
+            cloud.post("/dev/boxes/register", {{"mac", "02:00:00:00:0E:11"}, {"relays", 3}})["pair_code"]
+                .toString();
+        QVERIFY(!code.isEmpty());
+        QNetworkAccessManager nam;
+        QNetworkRequest req(QUrl(cloud.httpBase() + "/v1/device/claim"));
+        req.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        req.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        std::unique_ptr<QNetworkReply> r(nam.post(req, json::compact({{"pair_code", code}})));
+        QTRY_VERIFY(r->isFinished());
+        QCOMPARE(r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+        QTRY_COMPARE(mine.ofType("device_added"), 1);
+        QCOMPARE(mine.frames.last().value("device").toObject().value("acl_mask").toInteger(),
+                 0b111); // every relay the claimer's
+        QVERIFY(cloud.post("/dev/voice/script", {{"close_after", "later"}}).contains("error"));
+
+        // Unscripted, it listens, and answers silence as such.
+        Socket voice("ws://" + cloud.host() + "/v1/voice/stream?token=" + token);
+        QTRY_COMPARE_WITH_TIMEOUT(voice.ofType("ready"), 1, 15'000);
+        voice.ws.sendBinaryMessage(QByteArray(32'000, '\0'));
+        voice.ws.sendTextMessage(R"({"type":"stop"})");
+        QTRY_COMPARE_WITH_TIMEOUT(voice.ofType("tts.end"), 1, 15'000);
+        const auto response = std::find_if(voice.frames.begin(), voice.frames.end(),
+                                           [](const QJsonObject& f) { return f["type"] == "response"; });
+        QVERIFY(response != voice.frames.end());
+        QCOMPARE((*response)["text"].toString(), "Sorry, I didn't catch that.");
+    }
+
+    // A frame applied to the two-box list gives this list and this toast ("!" for an error).
+    void messages_data() { TAVO_JSON_ROWS("socket-messages.json"); }
+
+    void messages() {
+        QFETCH(QJsonObject, row);
+        const QString toast = row["toast"].toString();
+        test::StoreFixture f;
+        TavoStore& store = f.make();
+        store.handleWS(obj(twoBoxes));
+        QCOMPARE(store.devices().size(), 2);
+        store.handleWS(row["frame"].toObject());
+        QCOMPARE(field(store.devices(), row["check"].toString()), row["expect"].toString());
+        QCOMPARE(store.toast(),
+                 toast.isEmpty() ? std::nullopt : std::optional(toast.mid(toast.startsWith('!') ? 1 : 0)));
+        if (!toast.isEmpty()) QCOMPARE(store.toastIsError(), toast.startsWith('!'));
+    }
+
+    void relayCommandsAreOptimistic_data() { TAVO_JSON_ROWS("socket-optimistic.json"); }
+    void relayCommandsAreOptimistic() {
+        QFETCH(QJsonObject, row);
+        test::StoreFixture f;
+        TavoStore& store = f.make();
+        store.handleWS(obj(R"({"type":"welcome","devices":[{"id":8,"mac":"m","name":"n","relay_count":4,
+            "relay_names":{},"acl_mask":1,"role":"member","online":true}]})"));
+        QVERIFY(!store.devices().at(0).states);
+        // No socket: the message is dropped silently, the local change stays.
+        if (row["op"] == "set")
+            store.setRelay(8, row["ch"].toInt(), row["on"].toBool());
+        else
+            store.allRelays(8, row["on"].toBool());
+        store.setRelay(99, 1, true); // an unknown box changes nothing here
+        QCOMPARE(bits(*store.devices().at(0).states), row["states"].toString());
+        QCOMPARE(store.toast(), std::nullopt);
+    }
+
+    // "authorization" null: the header is absent.
+    void headers_data() { TAVO_JSON_ROWS("socket-api-headers.json"); }
+    void headers() {
+        QFETCH(QJsonObject, row);
+        const QString token = row["token"].toString(), method = row["method"].toString();
+        const QJsonValue authorization = row["authorization"];
+        auto result = QCoro::waitFor(api(token).send<EmptyOK>(method, Endpoints::devices()));
+        QVERIFY(!result.ok()); // unsigned-in tokens are refused; the request still arrived
+
+        const QJsonObject seen = lastRequest(cloud);
+        QCOMPARE(seen.value("method").toString(), method);
+        QCOMPARE(seen.value("path").toString(), QString("/v1/devices"));
+        const QJsonObject headers = seen.value("headers").toObject();
+        QCOMPARE(headers.value("content-type").toString(), QString("application/json"));
+        if (!authorization.isNull())
+            QCOMPARE(headers.value("authorization").toString(), authorization.toString());
+        else
+            QVERIFY2(!headers.contains("authorization"),
+                     qPrintable(headers.value("authorization").toString()));
+    }
+
+    void localServerSwitchIsReadPerCall() {
+        prefs->setValue(PrefKey::useLocalServer, true);
+        const API request = api("tok");
+        QCOMPARE(request.request("/v1/devices")->url().toString(),
+                 QString("http://127.0.0.1:%1/v1/devices").arg(local.port()));
+        QCoro::waitFor(request.send<EmptyOK>("GET", "/v1/devices"));
+        QCOMPARE(lastRequest(local).value("path").toString(), QString("/v1/devices"));
+        QVERIFY(lastRequest(cloud).isEmpty());
+
+        // The same API value follows the switch at the moment of the next call.
+        prefs->setValue(PrefKey::useLocalServer, false);
+        QCoro::waitFor(request.send<EmptyOK>("GET", "/v1/devices"));
+        QCOMPARE(lastRequest(cloud).value("path").toString(), QString("/v1/devices"));
+    }
+
+    void errorText_data() { TAVO_JSON_ROWS("socket-api-errors.json"); }
+
+    void errorText() {
+        QFETCH(QJsonObject, row);
+        const int status = row["status"].toInt();
+        const QString body = row["body"].toString();
+        auto result = QCoro::waitFor(api().send<EmptyOK>("POST", respond(status, body), QByteArray("{}")));
+        QVERIFY(!result.ok());
+        QCOMPARE(result.failure().kind, Failure::Kind::Api);
+        QCOMPARE(result.failure().status, status);
+        QCOMPARE(result.failure().body, body);
+        QCOMPARE(result.failure().description(), row["text"].toString());
+    }
+
+    void decoding_data() { TAVO_JSON_ROWS("socket-api-decoding.json"); }
+
+    void decoding() {
+        QFETCH(QJsonObject, row);
+        auto result = QCoro::waitFor(
+            api().send<EmptyOK>("GET", respond(row["status"].toInt(), row["body"].toString())));
+        QCOMPARE(result.ok(), row["decodes"].toBool());
+        if (!result.ok()) {
+            QCOMPARE(result.failure().kind, Failure::Kind::Decode);
+            QVERIFY(!result.failure().description().isEmpty());
+            return;
+        }
+        QCOMPARE(result->ok.has_value(), !row["ok"].isNull()); // null = absent
+        if (result->ok) QCOMPARE(*result->ok, row["ok"].toBool());
+    }
+
+    void addressThatIsNotAUrlFails_data() { TAVO_JSON_ROWS("socket-api-addresses.json"); }
+
+    void addressThatIsNotAUrlFails() {
+        QFETCH(QJsonObject, row);
+        const QString path = row["path"].toString();
+        auto result = QCoro::waitFor(api().send<EmptyOK>("POST", path, QByteArray("{}")));
+        QVERIFY(!result.ok());
+        QCOMPARE(result.failure().kind, Failure::Kind::InvalidAddress);
+        QVERIFY(lastRequest(cloud).isEmpty());
     }
 };
 

@@ -24,8 +24,11 @@ using Cert = test::TestCerts::Server;
 
 namespace {
 
-const QString unknownIssuer = QStringLiteral(
-    "SSL handshake failed: The issuer certificate of a locally looked up certificate could not be found");
+// Qt's words for a certificate of an unknown CA, UNKNOWN ISSUER in the tables.
+QString withQtsWords(QString text) {
+    return text.replace("UNKNOWN ISSUER",
+                        "The issuer certificate of a locally looked up certificate could not be found");
+}
 
 } // namespace
 
@@ -67,18 +70,14 @@ private slots:
     void init() { cloud->post("/dev/reset"); }
 
     // A CA file adds to the system's CAs; one that can't be used says why and changes nothing.
-    void caFiles_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("the CA") << certs.caFile() << "";
-        QTest::newRow("missing") << "/nonexistent/ca.pem"
-                                 << "Can't read the CA file /nonexistent/ca.pem: No such file or directory";
-        QTest::newRow("no certificate")
-            << certs.keyFile() << "The CA file " + certs.keyFile() + " holds no PEM certificate";
-    }
+    // "the CA", "the key", or a path; KEY stands for the key's path.
+    void caFiles_data() { TAVO_JSON_ROWS("tls-cafiles.json"); }
     void caFiles() {
-        QFETCH(QString, file);
-        QFETCH(QString, error);
+        QFETCH(QJsonObject, row);
+        const QString file = row["file"] == "the CA"    ? certs.caFile()
+                             : row["file"] == "the key" ? certs.keyFile()
+                                                        : row["file"].toString();
+        const QString error = row["error"].toString().replace("KEY", certs.keyFile());
         const QList<QSslCertificate> before = QSslConfiguration::defaultConfiguration().caCertificates();
         QCOMPARE(trustCAFile(file).value_or(QString()), error);
         const QList<QSslCertificate> after = QSslConfiguration::defaultConfiguration().caCertificates();
@@ -162,22 +161,15 @@ private slots:
 
     // Each refusal, on every connection: sign-in, the chat stream, the device socket and the
     // voice socket all fail with the same words, and the cloud gets nothing.
-    void refusals_data() {
-        QTest::addColumn<QStringList>("cloudArgs");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("unknown CA") << certs.cloudArgs(Cert::UnknownCA) << unknownIssuer;
-        QTest::newRow("another host name") << certs.cloudArgs(Cert::OtherHost)
-                                           << "SSL handshake failed: The host name did not match any of the "
-                                              "valid hosts for this certificate";
-        QTest::newRow("expired") << certs.cloudArgs(Cert::Expired)
-                                 << "SSL handshake failed: The certificate has expired";
-        QTest::newRow("plain HTTP on the TLS port")
-            << QStringList() << "SSL handshake failed: the cloud closed the connection before TLS was set up";
-    }
+    // "cert": the cloud's certificate, none for plain HTTP.
+    void refusals_data() { TAVO_JSON_ROWS("tls-refusals.json"); }
     void refusals() {
-        QFETCH(QStringList, cloudArgs);
-        QFETCH(QString, reason);
-        test::DevCloud refusing(cloudArgs);
+        QFETCH(QJsonObject, row);
+        const QString reason = withQtsWords(row["reason"].toString());
+        const QMap<QString, Cert> certificates{
+            {"unknown CA", Cert::UnknownCA}, {"other host", Cert::OtherHost}, {"expired", Cert::Expired}};
+        test::DevCloud refusing(row["cert"] == "" ? QStringList()
+                                                  : certs.cloudArgs(certificates[row["cert"].toString()]));
         QVERIFY2(refusing.start(), qPrintable(refusing.log()));
 
         auto f = tlsFixture(refusing.host());
@@ -230,8 +222,7 @@ private slots:
         else
             env.insert("TAVO_CA_FILE", ca == "the CA" ? certs.caFile() : ca);
         const test::Run run = test::runProgram(TAVOCTL_PATH, args, env);
-        QCOMPARE(run.err, row["err"].toString().replace("UNKNOWN ISSUER",
-                                                        unknownIssuer.mid(unknownIssuer.indexOf(": ") + 2)));
+        QCOMPARE(run.err, withQtsWords(row["err"].toString()));
         QCOMPARE(run.code, row["code"].toInt());
         if (run.code == 0) QVERIFY(!run.out.isEmpty());
     }

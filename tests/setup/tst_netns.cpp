@@ -29,11 +29,7 @@ public:
         m_child.start(boxExec, QStringList{"avahi-publish", "-s"} + args);
         m_child.waitForStarted(5000);
     }
-    ~BareAnnouncement() {
-        m_child.terminate();
-        if (!m_child.waitForFinished(3000)) m_child.kill();
-        m_child.waitForFinished(3000);
-    }
+    ~BareAnnouncement() { test::stopProcess(m_child); }
 
 private:
     QProcess m_child;

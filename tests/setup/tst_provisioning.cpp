@@ -4,12 +4,12 @@
 #include "platform/linux/SecretServiceKeychain.h"
 #include "setup/WifiCreds.h"
 #include "support/BoxSim.h"
+#include "support/ChildProcess.h"
 #include "support/DataRows.h"
 #include "support/SessionDaemons.h"
 #include "support/StoreFixture.h"
 
 #include <QNetworkInformation>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <qcoro/qcorotask.h>
@@ -331,25 +331,17 @@ private slots:
     void aLockedKeyringStopsNothing() {
         if (const QString missing = test::missingTool({"Xvfb", "dbus-send"}); !missing.isEmpty())
             QSKIP(qPrintable(missing));
-        QProcess display;
-        display.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-        QVERIFY(display.waitForReadyRead(10'000));
-        const QString number = QString::fromLatin1(display.readAllStandardOutput()).trimmed();
-        const auto stop = qScopeGuard([&] {
-            display.kill();
-            display.waitForFinished();
-        });
+        test::VirtualDisplay display;
+        QVERIFY(display.start());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", m_keyring.busAddress());
         const auto bus = [&](const QStringList& args) {
-            QProcess p;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("DBUS_SESSION_BUS_ADDRESS", m_keyring.busAddress());
-            p.setProcessEnvironment(env);
-            p.start("dbus-send", QStringList{"--session", "--print-reply"} + args);
-            return p.waitForFinished(5000) && p.exitCode() == 0;
+            return test::runProgram("dbus-send", QStringList{"--session", "--print-reply"} + args, env, 5000)
+                       .code == 0;
         };
         QVERIFY(bus({"--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
                      "org.freedesktop.DBus.UpdateActivationEnvironment",
-                     "dict:string:string:DISPLAY,:" + number}));
+                     "dict:string:string:DISPLAY," + display.name()}));
         QVERIFY(bus({"--dest=org.freedesktop.secrets", "/org/freedesktop/secrets",
                      "org.freedesktop.Secret.Service.Lock",
                      "array:objpath:/org/freedesktop/secrets/collection/login"}));

@@ -1,11 +1,10 @@
-// The window app as a user runs it: a real `tavo` under Xvfb on a private session bus where
+// The window app as a user runs it: a real `tavo` on Xvfb and a private session bus where
 // a small status-notifier watcher plays the desktop's tray, against the development cloud.
 
 #include "support/ChildProcess.h"
 #include "support/DevCloud.h"
 #include "support/SessionDaemons.h"
 
-#include <QDBusAbstractAdaptor>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -15,9 +14,9 @@
 #include <QDBusVariant>
 #include <QJsonArray>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 
 using namespace tavo;
 
@@ -26,33 +25,23 @@ namespace {
 // Just enough of org.kde.StatusNotifierWatcher for Qt to register its tray item here.
 class Watcher : public QObject, protected QDBusContext {
     Q_OBJECT
-public:
-    QStringList items; // "service" of every registration
-    void registerItem(const QString& service) {
-        items << (service.startsWith('/') ? message().service() : service);
-    }
-};
-
-class WatcherAdaptor : public QDBusAbstractAdaptor {
-    Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
     Q_PROPERTY(int ProtocolVersion READ protocolVersion)
     Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registered)
 public:
-    explicit WatcherAdaptor(Watcher* w) : QDBusAbstractAdaptor(w), m_watcher(w) {}
+    QStringList items; // "service" of every registration
     bool hostRegistered() const { return true; }
     int protocolVersion() const { return 0; }
-    QStringList registered() const { return m_watcher->items; }
+    QStringList registered() const { return items; }
 public slots:
-    void RegisterStatusNotifierItem(const QString& service) { m_watcher->registerItem(service); }
+    void RegisterStatusNotifierItem(const QString& service) {
+        items << (service.startsWith('/') ? message().service() : service);
+    }
     void RegisterStatusNotifierHost(const QString&) {}
 signals:
     void StatusNotifierItemRegistered(const QString&);
     void StatusNotifierHostRegistered();
-
-private:
-    Watcher* m_watcher;
 };
 
 struct MenuNode {
@@ -106,6 +95,7 @@ class AppTest : public QObject {
     test::DevCloud cloud{{"--seed", "demo"}};
     QTemporaryDir home;
     test::PrivateBus bus;
+    test::VirtualDisplay display;
     std::unique_ptr<Watcher> watcher;
     std::unique_ptr<QDBusConnection> connection;
     QProcess first;
@@ -116,51 +106,39 @@ class AppTest : public QObject {
         e.insert("QT_QUICK_BACKEND", "software");
         e.insert("QT_LOGGING_RULES", "tavo.shell.debug=true\ntavo.skills.debug=true");
         e.remove("QT_QPA_PLATFORM"); // xcb, on Xvfb: offscreen has no tray
+        e.insert("DISPLAY", display.name());
         return e;
     }
-    // The title inside the item's ToolTip property, (icon name, pixmaps, title, text).
-    QString toolTipTitle(const QString& service) {
-        const QDBusMessage get = QDBusMessage::createMethodCall(service, "/StatusNotifierItem",
-                                                                "org.freedesktop.DBus.Properties", "Get")
-                                 << QString("org.kde.StatusNotifierItem") << QString("ToolTip");
-        const QDBusMessage reply = connection->call(get);
-        if (reply.type() != QDBusMessage::ReplyMessage) return {};
-        const QDBusArgument arg =
-            reply.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>();
-        QString icon, title, text;
-        arg.beginStructure();
-        arg >> icon;
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            int w = 0, h = 0;
-            QByteArray pixels;
-            arg.beginStructure();
-            arg >> w >> h >> pixels;
-            arg.endStructure();
-        }
-        arg.endArray();
-        arg >> title >> text;
-        arg.endStructure();
-        return title;
+    // The item's ToolTip property (icon name, pixmaps, title, text) as dbus-send prints it.
+    QString toolTip(const QString& service) const {
+        return test::runProgram("dbus-send",
+                                {"--session", "--print-reply", "--dest=" + service, "/StatusNotifierItem",
+                                 "org.freedesktop.DBus.Properties.Get", "string:org.kde.StatusNotifierItem",
+                                 "string:ToolTip"},
+                                env())
+            .out;
     }
     void launch(QProcess& p, const QStringList& args = {}) {
         p.setProcessEnvironment(env());
         p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start("xvfb-run", QStringList{"-a", TAVO_APP_PATH} + args);
+        p.start(TAVO_APP_PATH, args);
     }
 
 private slots:
     void initTestCase() {
-        if (const QString missing = test::missingTool({"xvfb-run", "dbus-daemon"}); !missing.isEmpty())
+        if (const QString missing = test::missingTool({"Xvfb", "dbus-daemon"}); !missing.isEmpty())
             QSKIP(qPrintable(missing));
         QVERIFY(cloud.start());
+        QVERIFY(display.start({"-ac"})); // -ac: xdotool has no share of an authorisation
 
         QVERIFY(bus.start());
         connection = std::make_unique<QDBusConnection>(bus.connect("watcher"));
         QVERIFY(connection->isConnected());
         watcher = std::make_unique<Watcher>();
-        new WatcherAdaptor(watcher.get());
-        QVERIFY(connection->registerObject("/StatusNotifierWatcher", watcher.get()));
+        QVERIFY(connection->registerObject("/StatusNotifierWatcher", watcher.get(),
+                                           QDBusConnection::ExportAllSlots |
+                                               QDBusConnection::ExportAllSignals |
+                                               QDBusConnection::ExportAllProperties));
         QVERIFY(connection->registerService("org.kde.StatusNotifierWatcher"));
 
         // The demo account, signed in as the app would have stored it.
@@ -173,38 +151,7 @@ private slots:
                     {"relay_names", QJsonObject{{"1", "Fan & Light"}, {"2", "Fan_2 & _3_"}}}});
     }
 
-    // The processes xvfb-run started for `p`: the app, and Xvfb.
-    static QList<int> childrenOf(const QProcess& p) {
-        QList<int> children;
-        const QString parent = QString::number(p.processId());
-        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile stat("/proc/" + pid + "/stat");
-            if (!stat.open(QIODevice::ReadOnly)) continue;
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.value(1) == parent.toLatin1()) children << pid.toInt();
-        }
-        return children;
-    }
-    // The libraries the app started for `p` has mapped.
-    static QByteArray appMaps(const QProcess& p) {
-        for (const int pid : childrenOf(p)) {
-            QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
-            if (!maps.open(QIODevice::ReadOnly)) continue;
-            const QByteArray all = maps.readAll();
-            if (all.contains("libQt6Quick")) return all;
-        }
-        return {};
-    }
-
-    void cleanupTestCase() {
-        if (first.state() == QProcess::NotRunning) return;
-        // xvfb-run doesn't pass a SIGTERM on to the app it started; end the app itself first.
-        for (const int pid : childrenOf(first))
-            ::kill(pid, SIGTERM);
-        first.terminate();
-        first.waitForFinished(5000);
-    }
+    void cleanupTestCase() { test::stopProcess(first); }
 
     // The tray item appears, and its exported menu switches a relay on the cloud.
     void trayRoundTrip() {
@@ -214,7 +161,8 @@ private slots:
         QDBusInterface item(service, "/StatusNotifierItem", "org.kde.StatusNotifierItem", *connection);
         const QString menuPath = item.property("Menu").value<QDBusObjectPath>().path();
         QVERIFY(!menuPath.isEmpty());
-        QCOMPARE(toolTipTitle(service), "Tavo");
+        const QString tip = toolTip(service); // the title follows the pixmaps
+        QVERIFY2(QRegularExpression(R"(\]\s*string "Tavo")").match(tip).hasMatch(), qPrintable(tip));
 
         // The menu fills once the socket's welcome brings the boxes.
         const QDBusMessage getLayout =
@@ -232,7 +180,9 @@ private slots:
             20'000);
         // The home screen is up with its boxes, and nothing of music yet: no media back end,
         // no player on the desktop's bus.
-        const QByteArray maps = appMaps(first);
+        QFile mapped(QStringLiteral("/proc/%1/maps").arg(first.processId()));
+        QVERIFY(mapped.open(QIODevice::ReadOnly));
+        const QByteArray maps = mapped.readAll();
         QVERIFY(maps.contains("libQt6Quick"));
         QVERIFY(!maps.contains("libgstreamer-1.0"));
         QVERIFY(!connection->interface()->isServiceRegistered("org.mpris.MediaPlayer2.tavo"));
@@ -277,47 +227,31 @@ private slots:
     // does (the app stays in the tray), a second launch hands over to show it again and exits,
     // Ctrl+Q quits.
     void standardKeys() {
-        if (const QString missing = test::missingTool({"xdotool", "Xvfb"}); !missing.isEmpty())
+        if (const QString missing = test::missingTool({"xdotool"}); !missing.isEmpty())
             QSKIP(qPrintable(missing));
-        cleanupTestCase(); // the first app goes: this one has a display of its own
-        const int n = test::freeDisplay(90);
-        const QString display = QStringLiteral(":%1").arg(n);
+        cleanupTestCase(); // the first app goes: the only window is this one's
         QProcess app;
-        app.setProcessEnvironment(env());
-        // -ac: xdotool, not a child of xvfb-run, has no share of its authorisation.
-        app.start("xvfb-run", {"-n", QString::number(n), "-s", "-ac -screen 0 1280x800x24", TAVO_APP_PATH});
+        launch(app);
         const auto xdotool = [&](const QStringList& args) {
-            QProcess x;
-            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-            e.insert("DISPLAY", display);
-            x.setProcessEnvironment(e);
-            x.start("xdotool", args);
-            x.waitForFinished(15'000);
-            return QString::fromUtf8(x.readAllStandardOutput()).trimmed();
+            return test::runProgram("xdotool", args, env(), 15'000).out.trimmed();
         };
-        // A new display and a first window: under AddressSanitizer beside the screen tests this
-        // has taken over 20 s.
-        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 60'000);
-        QTRY_COMPARE_WITH_TIMEOUT(watcher->items.size(), 2,
-                                  20'000); // its tray item: closing keeps it running
+        const QStringList tavo{"search", "--onlyvisible", "--name", "^Tavo$"};
+        // A first window: under AddressSanitizer beside the screen tests this has taken over 20 s.
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool(tavo).isEmpty(), 60'000);
+        QTRY_COMPARE_WITH_TIMEOUT(watcher->items.size(), 2, 20'000); // closing keeps it in the tray
 
-        xdotool({"search", "--onlyvisible", "--name", "^Tavo$", "windowfocus", "--sync", "key", "ctrl+w"});
-        QTRY_VERIFY_WITH_TIMEOUT(xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 10'000);
+        xdotool(tavo + QStringList{"windowfocus", "--sync", "key", "ctrl+w"});
+        QTRY_VERIFY_WITH_TIMEOUT(xdotool(tavo).isEmpty(), 10'000);
         QTest::qWait(300);
         QCOMPARE(app.state(), QProcess::Running);
 
         QProcess again; // a second launch on the same display brings the window back
-        again.setProcessEnvironment([&] {
-            QProcessEnvironment e = env();
-            e.insert("DISPLAY", display);
-            return e;
-        }());
-        again.start(TAVO_APP_PATH, QStringList{});
+        launch(again);
         QVERIFY(again.waitForFinished(20'000));
         QCOMPARE(again.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!xdotool({"search", "--onlyvisible", "--name", "^Tavo$"}).isEmpty(), 10'000);
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool(tavo).isEmpty(), 10'000);
         QCOMPARE(watcher->items.size(), 2); // handed over: no tray item of its own
-        xdotool({"search", "--onlyvisible", "--name", "^Tavo$", "windowfocus", "--sync", "key", "ctrl+q"});
+        xdotool(tavo + QStringList{"windowfocus", "--sync", "key", "ctrl+q"});
         QVERIFY(app.waitForFinished(20'000));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
         QCOMPARE(app.exitCode(), 0);

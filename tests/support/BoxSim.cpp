@@ -2,7 +2,6 @@
 
 #include "support/ChildProcess.h"
 
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -26,14 +25,7 @@ bool BoxSim::start() {
 }
 
 void BoxSim::stop() {
-    if (!m_process) return;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->terminate(); // lets it take its DNS-SD announcement down
-        if (!m_process->waitForFinished(3000)) {
-            m_process->kill();
-            m_process->waitForFinished(3000);
-        }
-    }
+    if (m_process) stopProcess(*m_process); // gently: it takes its DNS-SD announcement down
     m_process.reset();
 }
 

@@ -44,18 +44,18 @@ Run runProgram(const QString& program, const QStringList& args, const QProcessEn
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+void stopProcess(QProcess& process, bool gently) {
+    if (process.state() == QProcess::NotRunning) return;
+    if (gently) process.terminate();
+    if (!gently || !process.waitForFinished(3000)) process.kill();
+    process.waitForFinished(5000);
+}
+
 bool writeExecutable(const QString& path, const QByteArray& script) {
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
            file.write(script) == script.size() &&
            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-int freeDisplay(int from) {
-    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(from)) ||
-           QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(from)))
-        ++from;
-    return from;
 }
 
 } // namespace tavo::test

@@ -22,10 +22,11 @@ struct Run {
 Run runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,
                int timeoutMs = 60'000, const QByteArray& input = {});
 
+// Ends `process` if it runs: SIGTERM, and SIGKILL if it is still there after 3 s (at once when
+// not `gently`).
+void stopProcess(QProcess& process, bool gently = true);
+
 // Writes `script` as a program only its owner may run, making its folder; false on failure.
 bool writeExecutable(const QString& path, const QByteArray& script);
-
-// The first X display number from `from` on that no server holds (socket or lock file).
-int freeDisplay(int from);
 
 } // namespace tavo::test

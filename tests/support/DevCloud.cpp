@@ -37,11 +37,7 @@ bool DevCloud::start() {
 }
 
 void DevCloud::stop() {
-    if (!m_process) return;
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->kill();
-        m_process->waitForFinished(5000);
-    }
+    if (m_process) stopProcess(*m_process, false);
     m_process.reset();
 }
 

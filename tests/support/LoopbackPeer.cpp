@@ -85,10 +85,12 @@ void RawWebSocketServer::accept(QTcpSocket* socket, LoopbackPeer& peer, Script o
     self->readClient();
 }
 
-QByteArray RawWebSocketServer::frame(quint8 opcode, const QByteArray& payload, bool fin) {
+namespace {
+
+// A server frame's header for a payload of `n` bytes.
+QByteArray frameHeader(quint8 opcode, quint64 n, bool fin) {
     QByteArray out;
     out.append(char((fin ? 0x80 : 0) | opcode));
-    const quint64 n = quint64(payload.size());
     if (n < 126) {
         out.append(char(n));
     } else if (n <= 0xFFFF) {
@@ -99,7 +101,13 @@ QByteArray RawWebSocketServer::frame(quint8 opcode, const QByteArray& payload, b
         for (int shift = 56; shift >= 0; shift -= 8)
             out.append(char((n >> shift) & 0xFF));
     }
-    return out + payload;
+    return out;
+}
+
+} // namespace
+
+QByteArray RawWebSocketServer::frame(quint8 opcode, const QByteArray& payload, bool fin) {
+    return frameHeader(opcode, quint64(payload.size()), fin) + payload;
 }
 
 void RawWebSocketServer::send(const QByteArray& bytes) {
@@ -113,11 +121,7 @@ void RawWebSocketServer::sendLazily(std::function<std::optional<QByteArray>()> n
 
 void RawWebSocketServer::sendLong(const QByteArray& head, char fill, qint64 size, const QByteArray& tail,
                                   const QByteArray& after) {
-    QByteArray header;
-    header.append(char(0x81)).append(char(127));
-    for (int shift = 56; shift >= 0; shift -= 8)
-        header.append(char((quint64(size) >> shift) & 0xFF));
-    m_socket->write(header + head);
+    m_socket->write(frameHeader(0x1, quint64(size), true) + head);
     qint64 filler = size - head.size() - tail.size();
     bool ended = false;
     sendLazily([=]() mutable -> std::optional<QByteArray> {
@@ -204,8 +208,8 @@ qint64 statusField(const QString& path, const QByteArray& field) {
 
 } // namespace
 
-qint64 residentKiB(qint64 pid) {
-    return statusField(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS");
+qint64 residentKiB() {
+    return statusField(QStringLiteral("/proc/self/status"), "VmRSS");
 }
 
 qint64 peakResidentKiB() {

@@ -70,7 +70,6 @@ public:
     // then `after` (e.g. the next frame), written lazily.
     void sendLong(const QByteArray& head, char fill, qint64 size, const QByteArray& tail,
                   const QByteArray& after = {});
-    QTcpSocket* socket() const { return m_socket; }
 
 private:
     RawWebSocketServer(QTcpSocket* socket, LoopbackPeer& peer) : m_socket(socket), m_peer(peer) {}
@@ -85,8 +84,8 @@ private:
     std::function<std::optional<QByteArray>()> m_next;
 };
 
-// Resident memory of a process in KiB (VmRSS of /proc/PID/status); -1 if unreadable.
-qint64 residentKiB(qint64 pid);
+// This process's resident memory in KiB (VmRSS of /proc/self/status); -1 if unreadable.
+qint64 residentKiB();
 // This process's peak resident memory since the last resetPeakResident() (VmHWM), in KiB.
 qint64 peakResidentKiB();
 bool resetPeakResident();

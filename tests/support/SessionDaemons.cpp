@@ -15,32 +15,23 @@
 namespace tavo::test {
 
 namespace {
-void killAndWait(QProcess& p) {
-    if (p.state() == QProcess::NotRunning) return;
-    p.terminate();
-    if (!p.waitForFinished(3000)) {
-        p.kill();
-        p.waitForFinished();
-    }
-}
 // Ready once `daemon` owns `name` on the session bus of `env`.
 bool waitForName(const QProcess& daemon, const QProcessEnvironment& env, const QString& name) {
     for (QDeadlineTimer deadline(10'000); !deadline.hasExpired(); QThread::msleep(50)) {
         if (daemon.state() == QProcess::NotRunning) return false;
-        QProcess probe;
-        probe.setProcessEnvironment(env);
-        probe.start(QStringLiteral("dbus-send"),
-                    {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                     "org.freedesktop.DBus.NameHasOwner", "string:" + name});
-        probe.waitForFinished(3000);
-        if (probe.readAllStandardOutput().contains("boolean true")) return true;
+        if (runProgram(QStringLiteral("dbus-send"),
+                       {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                        "org.freedesktop.DBus.NameHasOwner", "string:" + name},
+                       env, 3000)
+                .out.contains("boolean true"))
+            return true;
     }
     return false;
 }
 } // namespace
 
 PrivateBus::~PrivateBus() {
-    killAndWait(m_daemon);
+    stopProcess(m_daemon);
 }
 
 bool PrivateBus::start() {
@@ -50,9 +41,23 @@ bool PrivateBus::start() {
     return !m_address.isEmpty();
 }
 
+VirtualDisplay::~VirtualDisplay() {
+    stopProcess(m_server);
+}
+
+bool VirtualDisplay::start(const QStringList& extraArgs) {
+    // It writes the number it took once it takes connections.
+    m_server.start(QStringLiteral("Xvfb"),
+                   QStringList{"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"} +
+                       extraArgs);
+    if (!m_server.waitForReadyRead(10'000)) return false;
+    m_name = u':' + QString::fromLatin1(m_server.readAllStandardOutput()).trimmed();
+    return m_name.size() > 1;
+}
+
 NullSink::~NullSink() {
-    killAndWait(m_recorder);
-    killAndWait(m_daemon);
+    stopProcess(m_recorder);
+    stopProcess(m_daemon);
 }
 
 bool NullSink::start(bool microphone) {
@@ -130,12 +135,12 @@ bool NullSink::startRecordingOutput() {
 
 QByteArray NullSink::stopRecordingOutput() {
     QByteArray data = m_recorder.readAllStandardOutput();
-    killAndWait(m_recorder);
+    stopProcess(m_recorder);
     return data + m_recorder.readAllStandardOutput();
 }
 
 SecretService::~SecretService() {
-    killAndWait(m_daemon);
+    stopProcess(m_daemon);
 }
 
 bool SecretService::start() {
@@ -172,18 +177,11 @@ int SecretService::itemCount(const QString& service, const QString& account) con
 }
 
 NotificationServer::~NotificationServer() {
-    killAndWait(m_daemon);
-    killAndWait(m_display);
+    stopProcess(m_daemon);
 }
 
 bool NotificationServer::start(const QString& iconDir) {
-    if (!m_dir.isValid() || !m_bus.start()) return false;
-    const int n = freeDisplay(120);
-    m_display.start(QStringLiteral("Xvfb"),
-                    {QStringLiteral(":%1").arg(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-    for (QDeadlineTimer deadline(10'000); !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n));
-         QThread::msleep(50))
-        if (deadline.hasExpired() || m_display.state() == QProcess::NotRunning) return false;
+    if (!m_dir.isValid() || !m_bus.start() || !m_display.start()) return false;
     // A rule on the desktop-entry hint rewrites the message, so the history shows the hint came.
     QFile config(m_dir.filePath("dunstrc"));
     if (!config.open(QIODevice::WriteOnly)) return false;
@@ -192,7 +190,7 @@ bool NotificationServer::start(const QString& iconDir) {
     config.close();
     m_env = QProcessEnvironment::systemEnvironment();
     m_env.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.address());
-    m_env.insert("DISPLAY", QStringLiteral(":%1").arg(n));
+    m_env.insert("DISPLAY", m_display.name());
     m_env.insert("HOME", m_dir.path());
     m_daemon.setProcessEnvironment(m_env);
     m_daemon.start(QStringLiteral("dunst"), {"-config", config.fileName()});

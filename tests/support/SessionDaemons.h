@@ -25,6 +25,19 @@ private:
     QString m_address;
 };
 
+// An Xvfb display, numbered by the server itself so parallel tests never meet; killed when
+// destroyed.
+class VirtualDisplay {
+public:
+    ~VirtualDisplay();
+    bool start(const QStringList& extraArgs = {});
+    QString name() const { return m_name; } // ":N"
+
+private:
+    QProcess m_server;
+    QString m_name;
+};
+
 // A PulseAudio server with a null sink as its default output, in a runtime folder of its own
 // so parallel tests do not meet. start() points this process's audio clients at it.
 // With a microphone, the default input is a virtual source that plays what
@@ -91,7 +104,7 @@ private:
 
     PrivateBus m_bus;
     QTemporaryDir m_dir;
-    QProcess m_display;
+    VirtualDisplay m_display;
     QProcess m_daemon;
     QProcessEnvironment m_env;
     qint64 m_taken = 0; // when the latest one takeAll returned was made (dunst's clock)

@@ -44,17 +44,9 @@ bool TestCerts::make() {
 }
 
 QString TestCerts::certFile(Server which) const {
-    switch (which) {
-    case Server::Good:
-        return m_dir.filePath("good.pem");
-    case Server::OtherHost:
-        return m_dir.filePath("otherhost.pem");
-    case Server::Expired:
-        return m_dir.filePath("expired.pem");
-    case Server::UnknownCA:
-        return m_dir.filePath("unknownca.pem");
-    }
-    return {};
+    // In the order of Server.
+    static const char* const names[] = {"good.pem", "otherhost.pem", "expired.pem", "unknownca.pem"};
+    return m_dir.filePath(QLatin1String(names[int(which)]));
 }
 
 } // namespace tavo::test
