@@ -225,7 +225,7 @@ private slots:
 
         test::StoreFixture f;
         QVERIFY(test::resetPeakResident());
-        const qint64 before = test::residentKiB();
+        const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
         TavoStore& store = f.makeWithSession(peer.host());
 
         if (closeCode == 0) {
@@ -313,7 +313,7 @@ private slots:
         TavoStore& store = f.makeWithSession(peer->host());
         QTRY_COMPARE(store.devices().size(), 2);
         QVERIFY(test::resetPeakResident());
-        const qint64 before = test::residentKiB();
+        const qint64 before = test::residentKiB(QCoreApplication::applicationPid());
         store.sendChat("hi");
         QTRY_VERIFY_WITH_TIMEOUT(!store.chatBusy(), 60'000);
         QCOMPARE(bubbles(store.chatMessages()), QString("U:hi|A:after"));

@@ -208,8 +208,8 @@ qint64 statusField(const QString& path, const QByteArray& field) {
 
 } // namespace
 
-qint64 residentKiB() {
-    return statusField(QStringLiteral("/proc/self/status"), "VmRSS");
+qint64 residentKiB(qint64 pid) {
+    return statusField(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS");
 }
 
 qint64 peakResidentKiB() {

@@ -84,8 +84,9 @@ private:
     std::function<std::optional<QByteArray>()> m_next;
 };
 
-// This process's resident memory in KiB (VmRSS of /proc/self/status); -1 if unreadable.
-qint64 residentKiB();
+// A process's resident memory in KiB (VmRSS of /proc/PID/status); -1 if unreadable. The
+// benchmarks weigh other processes with it.
+qint64 residentKiB(qint64 pid);
 // This process's peak resident memory since the last resetPeakResident() (VmHWM), in KiB.
 qint64 peakResidentKiB();
 bool resetPeakResident();
