@@ -74,7 +74,7 @@ Item {
     MouseArea {
         id: area
         anchors.fill: parent
-        hoverEnabled: Qt.styleHints.useHoverEffects // as Controls decide it
+        hoverEnabled: Theme.hoverEffects
         onClicked: control.clicked()
     }
     FocusRing { shown: control.activeFocus }

@@ -4,6 +4,10 @@ import QtQuick
 // One place for colours, spacing and type. Sizes are in device-independent pixels, so the
 // screens scale with the display's scale factor.
 QtObject {
+    // Whether drawn controls light up under the pointer, as Controls decide it. Read through a
+    // var: qmllint in Qt 6.4 types Qt.styleHints as a bare QObject.
+    readonly property var styleHints: Qt.styleHints
+    readonly property bool hoverEffects: styleHints.useHoverEffects
     readonly property color bg: "#0b0d10"
     readonly property color surface: "#14181d"
     readonly property color surfaceHigh: "#1b2027"
