@@ -8,11 +8,13 @@
 #include "core/TavoStore.h"
 #include "platform/Preferences.h"
 
-#include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
+#include <QtConcurrent>
+
+#include <qcoro/qcorofuture.h>
 
 namespace tavo {
 
@@ -31,6 +33,14 @@ constexpr quint64 maxMessageBytes = 4 * 1024 * 1024;
 // read, and so each turn of the event loop, to a few milliseconds of messages; the rest waits
 // in the peer (TCP flow control). Qt's own buffer stays unlimited, so large frames still arrive.
 constexpr int receiveBufferBytes = 64 * 1024;
+// A frame this large (a welcome of a few hundred boxes) is parsed and decoded on a worker
+// thread: a thousand boxes take milliseconds, and the window would miss frames meanwhile. The
+// small ones (states, presence) cost less than the hop.
+constexpr qsizetype workerFrameBytes = 32 * 1024;
+
+qsizetype frameSize(const SocketInbox::Frame& frame) {
+    return std::visit([](const auto& f) { return f.size(); }, frame);
+}
 
 } // namespace
 
@@ -79,16 +89,20 @@ QCoro::Task<> TavoStore::readWSLoop(QPointer<SocketInbox> inbox, CancelToken can
         if (!self || cancel.isCancelled()) co_return;
         if (!frame) break;
 
-        const QString text = std::holds_alternative<QString>(*frame)
-                                 ? std::get<QString>(*frame)
-                                 : json::utf8OrEmpty(std::get<QByteArray>(*frame));
-        const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8());
-        if (!doc.isObject()) continue;
+        // Frames are read one after another either way, so they are applied in arrival order.
+        std::optional<SocketMessage> message;
+        if (frameSize(*frame) < workerFrameBytes) {
+            message = SocketMessage::read(*frame);
+        } else {
+            message = co_await QtConcurrent::run(&SocketMessage::read, std::move(*frame));
+            if (!self || cancel.isCancelled()) co_return;
+        }
+        if (!message) continue;
         if (m_conn != ConnStatus::Connected) {
             m_socketTlsError.clear();
             setConn(ConnStatus::Connected);
         }
-        handleWS(doc.object());
+        handleWS(*message);
         if (!self) co_return;
     }
     if (!self || cancel.isCancelled()) co_return;

@@ -4,6 +4,8 @@
 #include "cloud/Json.h"
 #include "core/TavoStore.h"
 
+#include <QJsonDocument>
+
 namespace tavo {
 
 namespace {
@@ -57,17 +59,35 @@ Device* TavoStore::findDevice(qint64 id) {
     return nullptr;
 }
 
-void TavoStore::handleWS(const QJsonObject& msg) {
+SocketMessage SocketMessage::of(QJsonObject message) {
+    SocketMessage out{std::move(message), std::nullopt};
+    const QJsonValue type = out.message.value("type");
+    if (type.isString() && type.toString() == QLatin1String("welcome"))
+        out.welcome =
+            json::decodeValue<QList<Device>>(out.message.value("devices")).value_or(QList<Device>());
+    return out;
+}
+
+std::optional<SocketMessage> SocketMessage::read(const std::variant<QString, QByteArray>& frame) {
+    const QByteArray bytes = std::holds_alternative<QString>(frame)
+                                 ? std::get<QString>(frame).toUtf8()
+                                 : json::utf8OrEmpty(std::get<QByteArray>(frame)).toUtf8();
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
+    if (!doc.isObject()) return std::nullopt;
+    return of(doc.object());
+}
+
+void TavoStore::handleWS(const SocketMessage& message) {
+    const QJsonObject& msg = message.message;
+    if (message.welcome) {
+        setDevices(*message.welcome);
+        m_switching.clear();
+        return;
+    }
     const QJsonValue type = msg.value("type");
     if (!type.isString()) return;
     const QString t = type.toString();
 
-    if (t == QLatin1String("welcome")) {
-        // A missing list, a list with one bad entry, or a non-list all leave the list empty.
-        setDevices(json::decodeValue<QList<Device>>(msg.value("devices")).value_or(QList<Device>()));
-        m_switching.clear();
-        return;
-    }
     if (t == QLatin1String("state")) {
         const QList<bool> states = readStates(msg.value("states"));
         if (Device* d = findDevice(readID(msg))) {

@@ -4,6 +4,7 @@
 #include "chat/ChatThread.h"
 #include "cloud/Api.h"
 #include "cloud/CloudConfig.h"
+#include "cloud/SocketMessage.h"
 #include "core/Screen.h"
 #include "devices/Activity.h"
 #include "devices/Device.h"
@@ -163,7 +164,8 @@ public:
     void teardownWSTask();
     Q_INVOKABLE void reconnectIfStale();
     void wsSend(const QJsonObject& message);
-    void handleWS(const QJsonObject& message);
+    void handleWS(const QJsonObject& message) { handleWS(SocketMessage::of(message)); }
+    void handleWS(const SocketMessage& message);
     void noticeSwitches(const Device& before, const Device& after); // someone else's relay switches
     bool readerRunning() const { return m_wsTask.has_value(); }
     // Why the last device socket could not be opened securely (the cloud's certificate was
