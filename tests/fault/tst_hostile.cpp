@@ -295,7 +295,7 @@ private slots:
             QCOMPARE(t, API::timeoutMs);
     }
 
-    // A stream whose first line never ends (64 MiB of it) costs no more than the reader's line
+    // A stream whose first line never ends (16 MiB of it) costs no more than the reader's line
     // limit; the line is dropped and the record after it still arrives.
     void eventStreamWithoutLineEnds() {
         const auto peer = hostileHttp(
