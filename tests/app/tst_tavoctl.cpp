@@ -131,17 +131,9 @@ private slots:
         watch.setProcessEnvironment(env());
         watch.start(TAVOCTL_PATH, {"watch", "--json"});
         QTRY_VERIFY_WITH_TIMEOUT(cloud.get("/dev/sockets").value("total").toInt() == 1, 10'000);
-        const QJsonObject huge{{"type", "device_added"},
-                               {"device", QJsonObject{{"id", 99},
-                                                      {"mac", "m"},
-                                                      {"name", "Huge"},
-                                                      {"relay_count", 2147483647},
-                                                      {"relay_names", QJsonObject()},
-                                                      {"acl_mask", -1},
-                                                      {"role", "owner"},
-                                                      {"online", true}}}};
-        cloud.post("/dev/push",
-                   {{"phone", demo}, {"frame", QString::fromUtf8(QJsonDocument(huge).toJson())}});
+        const char* huge = R"({"type":"device_added","device":{"id":99,"mac":"m","name":"Huge",
+            "relay_count":2147483647,"relay_names":{},"acl_mask":-1,"role":"owner","online":true}})";
+        cloud.post("/dev/push", {{"phone", demo}, {"frame", huge}});
         cloud.post("/dev/push", {{"phone", demo}, {"frame", R"({"type":"error","error":"still here"})"}});
         QByteArray out;
         QTRY_VERIFY_WITH_TIMEOUT((out += watch.readAllStandardOutput()).contains("still here"), 10'000);

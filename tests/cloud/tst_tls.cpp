@@ -18,7 +18,6 @@
 #include <QTest>
 
 using namespace tavo;
-using namespace std::chrono_literals;
 using Conn = TavoStore::ConnStatus;
 using Cert = test::TestCerts::Server;
 
@@ -48,8 +47,11 @@ class TlsTest : public QObject {
         return f;
     }
 
+    // The microphone hears half a second of silence.
     std::unique_ptr<VoiceService> voice(const QString& socketBase, const QString& token) {
-        auto input = std::make_unique<WavFileInput>(test::tone());
+        WavSound silence = test::tone();
+        silence.data.fill('\0');
+        auto input = std::make_unique<WavFileInput>(silence);
         WavFileInput* file = input.get();
         auto v = std::make_unique<VoiceService>([token] { return token; }, socketBase, std::move(input),
                                                 desktopSpeaker());
@@ -90,8 +92,7 @@ private slots:
     }
 
     // Sign-in over HTTPS, the list over the wss:// socket, a relay switched from one store
-    // pushed to another, a streamed chat turn that switches a relay, and the socket back
-    // 3 s after the cloud dropped it.
+    // pushed to another, and a streamed chat turn that switches a relay.
     void storeOverTls() {
         auto f = tlsFixture(cloud->host());
         TavoStore& store = f->make();
@@ -115,13 +116,6 @@ private slots:
         QVERIFY(!store.chatMessages().last().err);
         QVERIFY(!store.chatMessages().last().content.isEmpty());
         QTRY_VERIFY(other.devices().at(0).isOn(2));
-
-        const int opened = cloud->get("/dev/sockets").value("opened").toInt();
-        cloud->post("/dev/drop-sockets");
-        QTRY_COMPARE(store.conn(), Conn::Connecting);
-        f->clock.advance(3000ms);
-        QTRY_COMPARE(store.conn(), Conn::Connected);
-        QCOMPARE(cloud->get("/dev/sockets").value("opened").toInt(), opened + 1);
     }
 
     // The media back end has TLS of its own that knows only the system's CAs: an https track
@@ -137,25 +131,15 @@ private slots:
         store.stopMusic();
     }
 
-    // One scripted exchange on the wss:// voice socket: the microphone's audio goes up, the
-    // answer comes back and is played.
+    // One exchange on the wss:// voice socket with the cloud's own recogniser: the microphone's
+    // audio goes up, the answer to silence comes back and is played.
     void voiceOverTls() {
         if (!haveSound) QSKIP("no PulseAudio for the answer's playback");
-        const QString token = cloud->signIn(demo).value("session_token").toString();
-        const QJsonArray onStop{QJsonObject{{"type", "transcript.final"}, {"text", "turn on the fan"}},
-                                QJsonObject{{"type", "response"},
-                                            {"transcript", "turn on the fan"},
-                                            {"text", "Fan is on."},
-                                            {"fired", 1}},
-                                QJsonObject{{"type", "tts.start"}}, 4800, QJsonObject{{"type", "tts.end"}}};
-        cloud->post("/dev/voice/script",
-                    {{"on_open", QJsonArray{QJsonObject{{"type", "ready"}}}}, {"on_stop", onStop}});
-        auto v = voice(cloud->socketBase(), token);
+        auto v = voice(cloud->socketBase(), cloud->signIn(demo).value("session_token").toString());
         v->start();
-        QTRY_COMPARE_WITH_TIMEOUT(v->state(), VoiceService::State::Idle, 10'000);
+        QTRY_COMPARE_WITH_TIMEOUT(v->state(), VoiceService::State::Idle, 20'000);
         QCOMPARE(v->errorText(), std::optional<QString>());
-        QCOMPARE(v->heard(), QString("turn on the fan"));
-        QCOMPARE(v->spoken(), QString("Fan is on."));
+        QCOMPARE(v->spoken(), QString("Sorry, I didn't catch that."));
         QVERIFY(cloud->get("/dev/voice/last").value("binary_bytes").toInteger() > 0);
     }
 

@@ -1,12 +1,8 @@
-// Hostile peers on loopback: a device socket that sends huge, broken or absurdly nested
-// frames, HTTP replies that are junk or never come, an event stream that never ends a line.
-// Each gives the error the client defines for it, keeps what the store held, and costs
-// bounded memory. A flood of states at full speed from a peer on its own thread, through
-// the real device socket: every one is applied, in order; how long the main thread is held
-// meanwhile is measured in bench/. And the development cloud killed and restarted over and
-// over (same port, same database) while a store under test and a real `tavoctl watch` hold
-// sockets to it: each comes back within the reconnect delay with the cloud's device list, and
-// neither crashes; how long tavoctl takes and whether it grows is measured in bench/ too.
+// Hostile peers on loopback: device-socket frames that are huge, broken or absurdly nested,
+// HTTP replies that are junk or never come, an event stream that never ends a line, a flood of
+// states from a peer on its own thread, and the development cloud killed and restarted under a
+// store and a real `tavoctl watch`. Each keeps what the store held, costs bounded memory and
+// comes back in order; how long each takes and what it weighs is measured in bench/.
 
 #include "cloud/Endpoints.h"
 #include "support/ChatText.h"
@@ -139,16 +135,12 @@ constexpr int followedTavoctlRestarts = 5;
 // What `tavoctl watch --json` has printed: the connection and the boxes as of its last lines.
 struct Watcher {
     QProcess process;
-    QByteArray pending;
     QString conn;
     QMap<qint64, QJsonObject> devices;
 
     void read() {
-        pending += process.readAllStandardOutput();
-        qsizetype nl;
-        while ((nl = pending.indexOf('\n')) >= 0) {
-            const QJsonObject line = QJsonDocument::fromJson(pending.left(nl)).object();
-            pending.remove(0, nl + 1);
+        while (process.canReadLine()) {
+            const QJsonObject line = QJsonDocument::fromJson(process.readLine()).object();
             const QString type = line.value("type").toString();
             if (type == "conn") {
                 conn = line.value("conn").toString();
@@ -303,7 +295,7 @@ private slots:
             QCOMPARE(t, API::timeoutMs);
     }
 
-    // A stream whose first line never ends (64 MiB of it) costs no more than the reader's line
+    // A stream whose first line never ends (16 MiB of it) costs no more than the reader's line
     // limit; the line is dropped and the record after it still arrives.
     void eventStreamWithoutLineEnds() {
         const auto peer = hostileHttp(

@@ -10,6 +10,7 @@
 #include "support/StoreFixture.h"
 
 #include <QNetworkInformation>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <qcoro/qcorotask.h>
@@ -71,9 +72,6 @@ class TestProvisioning : public QObject {
         r->watchToasts();
         return r;
     }
-    QCoro::Task<> saveCreds(QString ssid, QString password) {
-        return WifiCreds::save(m_keychain, ssid, password);
-    }
     std::optional<WifiCreds::Pair> savedCreds() { return QCoro::waitFor(WifiCreds::load(m_keychain)); }
 
 private slots:
@@ -86,7 +84,7 @@ private slots:
     }
 
     void hotspotToClaimedBox() {
-        QCoro::waitFor(saveCreds("Saved", "old"));
+        QCoro::waitFor(WifiCreds::save(m_keychain, "Saved", "old"));
         auto r = rig({});
         TavoStore& s = *r->store;
         s.setProvHomeSSID("typed");
@@ -120,14 +118,13 @@ private slots:
 
     // A box that does not take the WiFi details, however it says so (or fails to): back to the
     // portal with the reason, the saved pair untouched. Deadlines are totals on the store's
-    // clock: a trickle of bytes does not keep the request alive past 6 s.
-    // "toast" empty: any reason.
+    // clock: a trickle of bytes does not keep the request alive past 6 s. "toast": a pattern.
     void refusedCredentials_data() { TAVO_JSON_ROWS("provisioning-refusals.json"); }
     void refusedCredentials() {
         QFETCH(QJsonObject, row);
         const QStringList boxArgs = row["boxArgs"].toVariant().toStringList();
         const QString toast = row["toast"].toString();
-        QCoro::waitFor(saveCreds("Before", "kept"));
+        QCoro::waitFor(WifiCreds::save(m_keychain, "Before", "kept"));
         auto r = rig(boxArgs);
         TavoStore& s = *r->store;
         s.beginProvision();
@@ -141,19 +138,24 @@ private slots:
         r->f.clock.advance(std::chrono::milliseconds(1));
         QTRY_COMPARE(s.prov(), ProvisionStep::onAP(QUrl(r->box->base())));
         QCOMPARE(r->toasts.size(), 1);
-        if (toast.isEmpty())
-            QVERIFY2(r->toasts.first().startsWith("!Couldn't reach the box: "),
-                     qPrintable(r->toasts.first()));
-        else
-            QCOMPARE(r->toasts.first(), toast);
+        QVERIFY2(QRegularExpression(toast).match(r->toasts.first()).hasMatch(),
+                 qPrintable(r->toasts.first()));
         QCOMPARE(savedCreds(), std::optional(WifiCreds::Pair{"Before", "kept"}));
     }
 
-    // The poll reads the status within 4 s in all; a box that trickles it is read again.
+    // Without an SSID the box is not asked. The poll reads the status within 4 s in all; a box
+    // that trickles it is read again.
     void pollOutlastsATricklingStatus() {
         auto r = rig({"--trickle-ms", "300", "--trickle-route", "/api/cloud-status"});
         TavoStore& s = *r->store;
         QCoro::waitFor(s.doScanForBox());
+        s.setProvHomeSSID("");
+        s.setProvHomePass("only a password");
+        QCoro::waitFor(s.doProvisionSubmit());
+        QCOMPARE(s.prov().kind, Kind::OnAP);
+        QCOMPARE(r->toasts, QStringList{"!Enter WiFi SSID"});
+        QCOMPARE(r->box->sim()["connect_count"].toInt(), 0);
+        r->f.clock.advance(std::chrono::milliseconds(2500)); // the toast's time, not the poll's
         s.setProvHomeSSID("Home");
         s.provisionSubmit();
         QTRY_COMPARE(s.prov().kind, Kind::WaitingForCloud);
@@ -164,7 +166,7 @@ private slots:
         r->f.clock.advance(std::chrono::seconds(4));
         QTRY_COMPARE(r->f.clock.pendingSleeps(std::chrono::milliseconds(1500)), 1); // the next round
         QCOMPARE(s.prov().kind, Kind::WaitingForCloud);
-        QVERIFY(r->toasts.isEmpty()); // a failed read is silent
+        QCOMPARE(r->toasts.size(), 1); // a failed read is silent
     }
 
     // The road from the portal to where the steps end ("until"), as the box's statuses and the
@@ -210,7 +212,8 @@ private slots:
         QVERIFY2(polls >= 29 && polls <= 30, qPrintable(QString::number(polls)));
     }
 
-    void submitGuards() {
+    // With no box to find, a submit does nothing; a claim by code works all the same.
+    void manualClaim() {
         auto r = rig({}, false);
         TavoStore& s = *r->store;
         s.beginProvision();
@@ -218,22 +221,6 @@ private slots:
         QCoro::waitFor(s.doProvisionSubmit());
         QCOMPARE(s.prov().kind, Kind::NeedsAP);
         QVERIFY(r->toasts.isEmpty());
-
-        auto withBox = rig({});
-        TavoStore& t = *withBox->store;
-        QCoro::waitFor(t.doScanForBox());
-        QCOMPARE(t.prov().kind, Kind::OnAP);
-        t.setProvHomeSSID("");
-        t.setProvHomePass("only a password");
-        QCoro::waitFor(t.doProvisionSubmit());
-        QCOMPARE(t.prov().kind, Kind::OnAP);
-        QCOMPARE(withBox->toasts, QStringList{"!Enter WiFi SSID"});
-        QCOMPARE(withBox->box->sim()["connect_count"].toInt(), 0);
-    }
-
-    void manualClaim() {
-        auto r = rig({}, false);
-        TavoStore& s = *r->store;
         const QString code =
             m_cloud
                 .post("/dev/boxes/register",
@@ -253,7 +240,7 @@ private slots:
         QCOMPARE(s.screen(), Screen::home());
         QCOMPARE(s.devices().size(), 1);
         QCOMPARE(s.devices().first().name, QString("Porch"));
-        QCOMPARE(s.prov().kind, Kind::Idle); // claim never moves the set-up steps
+        QCOMPARE(s.prov().kind, Kind::NeedsAP); // claim never moves the set-up steps
 
         QCoro::waitFor(s.doClaim(code)); // used
         QVERIFY2(r->toasts.last().startsWith("!"), qPrintable(r->toasts.last()));

@@ -1,11 +1,8 @@
 #include "support/BoxSim.h"
 
 #include "support/ChildProcess.h"
+#include "support/DevCloud.h"
 
-#include <QEventLoop>
-#include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QRegularExpression>
 
 namespace tavo::test {
@@ -31,12 +28,7 @@ void BoxSim::stop() {
 
 QJsonObject BoxSim::sim() const {
     QNetworkAccessManager nam;
-    std::unique_ptr<QNetworkReply> reply(
-        nam.get(QNetworkRequest(QUrl(m_base + QStringLiteral("/api/_sim")))));
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    return QJsonDocument::fromJson(reply->readAll()).object();
+    return fetchJson(nam, "GET", QUrl(m_base + QStringLiteral("/api/_sim")));
 }
 
 } // namespace tavo::test

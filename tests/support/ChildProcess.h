@@ -19,7 +19,8 @@ struct Run {
     int code = -1;
     QString out, err;
 };
-Run runProgram(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+Run runProgram(const QString& program, const QStringList& args,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
                int timeoutMs = 60'000, const QByteArray& input = {});
 
 // Ends `process` if it runs: SIGTERM, and SIGKILL if it is still there after 3 s (at once when

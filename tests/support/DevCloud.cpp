@@ -4,16 +4,12 @@
 #include "platform/linux/SettingsPreferences.h"
 #include "support/ChildProcess.h"
 
-#include <QJsonArray>
-
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonDocument>
+#include <QJsonArray>
 #include <QNetworkReply>
 #include <QRegularExpression>
-#include <QTest>
 
 namespace tavo::test {
 
@@ -53,24 +49,15 @@ QString DevCloud::state() const {
     return QStringLiteral("exited with %1").arg(m_process->exitCode());
 }
 
-QJsonObject DevCloud::request(const QByteArray& method, const QString& path, const QByteArray& body) {
-    QNetworkRequest req(QUrl(httpBase() + path));
+QJsonObject fetchJson(QNetworkAccessManager& nam, const QByteArray& method, const QUrl& url,
+                      const QByteArray& body) {
+    QNetworkRequest req(url);
     req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    QNetworkReply* reply = m_nam->sendCustomRequest(req, method, body);
+    std::unique_ptr<QNetworkReply> reply(nam.sendCustomRequest(req, method, body));
     QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
-    const QByteArray data = reply->readAll();
-    reply->deleteLater();
-    return QJsonDocument::fromJson(data).object();
-}
-
-QJsonObject DevCloud::get(const QString& path) {
-    return request("GET", path, {});
-}
-
-QJsonObject DevCloud::post(const QString& path, const QJsonObject& body) {
-    return request("POST", path, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    return QJsonDocument::fromJson(reply->readAll()).object();
 }
 
 QJsonObject DevCloud::signIn(const QString& phone) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QProcess>
@@ -8,6 +9,10 @@
 #include <memory>
 
 namespace tavo::test {
+
+// One request, waited for in an event loop: the JSON object it got back, empty if none.
+QJsonObject fetchJson(QNetworkAccessManager& nam, const QByteArray& method, const QUrl& url,
+                      const QByteArray& body = {});
 
 // A real tavo-devcloud process on an ephemeral loopback port, in memory unless a db file is
 // given. Stopped (killed) when destroyed.
@@ -36,8 +41,11 @@ public:
     QStringList& args() { return m_args; }
 
     // Blocking helpers for test set-up (they spin an event loop).
-    QJsonObject get(const QString& path);
-    QJsonObject post(const QString& path, const QJsonObject& body = {});
+    QJsonObject get(const QString& path) { return fetchJson(*m_nam, "GET", httpBase() + path); }
+    QJsonObject post(const QString& path, const QJsonObject& body = {}) {
+        return fetchJson(*m_nam, "POST", httpBase() + path,
+                         QJsonDocument(body).toJson(QJsonDocument::Compact));
+    }
     // Signs a phone in through the real sign-in endpoints; returns {user_id, session_token}.
     QJsonObject signIn(const QString& phone);
     // How many of the recorded requests (/dev/requests) had this method and exact path.
@@ -59,8 +67,6 @@ public:
     QString log() const { return m_log; }
 
 private:
-    QJsonObject request(const QByteArray& method, const QString& path, const QByteArray& body);
-
     QStringList m_args;
     std::unique_ptr<QProcess> m_process;
     std::unique_ptr<QNetworkAccessManager> m_nam;

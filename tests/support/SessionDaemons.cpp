@@ -97,19 +97,17 @@ bool NullSink::start(bool microphone) {
     return false;
 }
 
+// Run after start() has pointed this process's audio clients at the server.
 bool NullSink::pactl(const QStringList& args) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral("pactl"), args);
-    return p.waitForFinished(10'000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return runProgram(QStringLiteral("pactl"), args, QProcessEnvironment::systemEnvironment(), 10'000).code ==
+           0;
 }
 
 QStringList NullSink::clientStreams(const QString& kind) const {
-    QProcess p;
-    p.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("short"), kind});
-    p.waitForFinished(3000);
     QStringList streams;
-    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+    for (const QString& line : runProgram(QStringLiteral("pactl"), {"list", "short", kind},
+                                          QProcessEnvironment::systemEnvironment(), 3000)
+                                   .out.split('\n', Qt::SkipEmptyParts))
         if (line.section('\t', 2, 2) != QLatin1String("-")) streams << line;
     return streams;
 }
@@ -166,14 +164,10 @@ bool SecretService::start() {
 int SecretService::itemCount(const QString& service, const QString& account) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DBUS_SESSION_BUS_ADDRESS", m_bus.address());
-    QProcess search;
-    search.setProcessEnvironment(env);
-    search.start(QStringLiteral("secret-tool"), {"search", "--all", "server", service, "user", account});
-    search.waitForFinished(5000);
     // secret-tool prints one "[/org/freedesktop/secrets/collection/...]" header per item.
-    const QList<QByteArray> lines = search.readAllStandardOutput().split('\n');
-    return int(
-        std::count_if(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("[/"); }));
+    const Run search = runProgram(QStringLiteral("secret-tool"),
+                                  {"search", "--all", "server", service, "user", account}, env, 5000);
+    return int((u'\n' + search.out).count(QLatin1String("\n[/")));
 }
 
 NotificationServer::~NotificationServer() {
@@ -198,11 +192,7 @@ bool NotificationServer::start(const QString& iconDir) {
 }
 
 QByteArray NotificationServer::dunstctl(const QStringList& args) const {
-    QProcess p;
-    p.setProcessEnvironment(m_env);
-    p.start(QStringLiteral("dunstctl"), args);
-    p.waitForFinished(5000);
-    return p.readAllStandardOutput();
+    return runProgram(QStringLiteral("dunstctl"), args, m_env, 5000).out.toUtf8();
 }
 
 QList<QVariantMap> NotificationServer::takeAll() {
