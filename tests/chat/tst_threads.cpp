@@ -146,18 +146,6 @@ private slots:
         QCOMPARE(ids(store.chatThreads()), QList<qint64>{a});
         QVERIFY(!store.toast()); // list failures are silent
     }
-
-    void signedOutDoesNothing() {
-        test::StoreFixture f;
-        f.useCloud(cloud.host());
-        TavoStore& store = f.make();
-        cloud.post("/dev/requests/clear");
-        store.loadChatThreads();
-        store.openChatThread(1);
-        QVERIFY(!store.chatThreadsLoading());
-        QTest::qWait(100);
-        QCOMPARE(cloud.get("/dev/requests").value("requests").toArray().size(), 0);
-    }
 };
 
 QTEST_MAIN(ThreadsTest)

@@ -46,11 +46,8 @@ private slots:
     void displayRules() {
         Device d;
         d.relay_count = 3;
-        d.relay_names = {{"1", "Fan"}};
         d.acl_mask = 0b101;
         QCOMPARE(d.effectiveStates(), QList<bool>({false, false, false}));
-        QCOMPARE(d.relayName(1), QString("Fan"));
-        QCOMPARE(d.relayName(3), QString("Relay 3"));
         QVERIFY(d.isAllowed(1) && !d.isAllowed(2) && d.isAllowed(3));
         QVERIFY(!d.isAllowed(0) && !d.isAllowed(65));
         d.acl_mask = -1; // all bits, including the sign bit for channel 64

@@ -6,9 +6,6 @@
 
 using namespace tavo;
 
-using Mask = std::optional<qint64>;
-Q_DECLARE_METATYPE(Mask)
-
 class SharingTest : public QObject {
     Q_OBJECT
 
@@ -30,24 +27,9 @@ private slots:
         cloud.post("/dev/requests/clear");
     }
 
-    void mask_data() { TAVO_JSON_ROWS("sharing-masks.json"); }
-    void mask() {
-        QFETCH(QJsonObject, row);
-        const Mask mask = row["mask"].isNull() ? Mask() : Mask(row["mask"].toInteger());
-        QCOMPARE(inviteMask(row["list"].toString()), mask);
-    }
-
-    void chips_data() { TAVO_JSON_ROWS("sharing-chips.json"); }
-    void chips() {
-        QFETCH(QJsonObject, row);
-        QList<int> selected;
-        for (const QJsonValue& c : row["selected"].toArray())
-            selected << c.toInt();
-        QCOMPARE(relayChipsToCSV(selected, row["total"].toInt()), row["csv"].toString());
-    }
-
-    // What the form sends: refusals send nothing; the all-selected chips mean every relay.
-    // "relays" is a list text, or the selected chips of box 1 (4 relays); "sent" the mask.
+    // What the form sends: refusals send nothing; a blank list or the all-selected chips mean
+    // every relay. "relays" is a list text, or the selected chips of box 1 (4 relays); "sent"
+    // the mask.
     void inviteForm_data() { TAVO_JSON_ROWS("sharing-invites.json"); }
     void inviteForm() {
         QFETCH(QJsonObject, row);

@@ -12,7 +12,6 @@
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -68,16 +67,8 @@ MenuNode readNode(const QDBusArgument& arg) {
 }
 
 // A D-Bus menu label as the tray host shows it: "_" marks the mnemonic, "__" is an "_".
-QString shown(const QString& label) {
-    QString text;
-    for (qsizetype i = 0; i < label.size(); ++i) {
-        if (label.at(i) == u'_' && i + 1 < label.size() && label.at(i + 1) == u'_')
-            ++i;
-        else if (label.at(i) == u'_')
-            continue;
-        text += label.at(i);
-    }
-    return text;
+QString shown(QString label) {
+    return label.replace("__", "\x01").remove(u'_').replace(u'\x01', u'_');
 }
 
 const MenuNode* findLabel(const MenuNode& node, const QString& label) {
@@ -153,8 +144,9 @@ private slots:
 
     void cleanupTestCase() { test::stopProcess(first); }
 
-    // The tray item appears, and its exported menu switches a relay on the cloud.
-    void trayRoundTrip() {
+    // The tray item appears, and its exported menu shows the boxes (what its items do is the
+    // tray test's).
+    void trayItemAndMenu() {
         launch(first);
         QTRY_COMPARE_WITH_TIMEOUT(watcher->items.size(), 1, 20'000);
         const QString service = watcher->items.first();
@@ -186,27 +178,10 @@ private slots:
         QVERIFY(maps.contains("libQt6Quick"));
         QVERIFY(!maps.contains("libgstreamer-1.0"));
         QVERIFY(!connection->interface()->isServiceRegistered("org.mpris.MediaPlayer2.tavo"));
-        QVERIFY(findLabel(root, "Living Room  ●"));
-        QVERIFY(findLabel(root, "Guest House  ○"));
         // Names are shown as they are, mnemonic markers and all.
         QVERIFY(findLabel(root, "R_D Lab  ●"));
         QVERIFY(findLabel(root, "   Fan & Light"));
         QVERIFY(findLabel(root, "   Fan_2 & _3_"));
-
-        const int lamp = findLabel(root, "   Lamp")->id;
-        const QDBusMessage click =
-            QDBusMessage::createMethodCall(service, menuPath, "com.canonical.dbusmenu", "Event")
-            << lamp << QString("clicked") << QVariant::fromValue(QDBusVariant(0)) << 0u;
-        QCOMPARE(connection->call(click).type(), QDBusMessage::ReplyMessage);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                const QJsonArray devices = cloud.get("/dev/state").value("boxes").toArray();
-                for (const QJsonValue& b : devices)
-                    if (b.toObject().value("id").toInteger() == 1)
-                        return b.toObject().value("states").toArray().at(1).toBool();
-                return false;
-            }(),
-            10'000);
     }
 
     // A "tavo:" link given to a second launch reaches the running app, which takes it only

@@ -153,7 +153,9 @@ private slots:
         QVERIFY(!rig.loginItem.isEnabled());
     }
 
-    void signOutAndInstallOnce() {
+    // Sign out from the menu; a second store is never attached; the store going away leaves the
+    // menu on its signed-out texts, and clicks do nothing.
+    void signOutInstallOnceAndStoreGone() {
         Rig rig;
         rig.store->setSessionToken("tok");
         QVERIFY(find(rig.tray.menu(), "Sign out…"));
@@ -163,11 +165,7 @@ private slots:
         QVERIFY(rig.store->sessionToken().isEmpty());
         QVERIFY(!find(rig.tray.menu(), "Sign out…"));
         QCOMPARE(dump(rig.tray.menu()).at(2), "(x) Sign in to see devices");
-    }
 
-    // The store going away leaves the menu on its signed-out texts, and clicks do nothing.
-    void storeGone() {
-        Rig rig;
         rig.store->setSessionToken("tok");
         rig.store.reset();
         rig.tray.rebuildMenu();
@@ -177,35 +175,8 @@ private slots:
         rig.tray.tapSignOut();
     }
 
-    void onOffAndIdempotence() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("autostart/app.desktop");
-        XdgAutostart login("/opt/tavo/bin/tavo", path);
-        QVERIFY(!login.isEnabled());
-        QVERIFY(login.setEnabled(false)); // never registered: nothing to remove
-        QVERIFY(login.setEnabled(true));
-        QVERIFY(login.isEnabled());
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray entry = f.readAll();
-        QVERIFY(entry.startsWith("[Desktop Entry]\n"));
-        QVERIFY(entry.contains("\nExec=/opt/tavo/bin/tavo\n"));
-        f.close();
-
-        // Already on: the entry is left exactly as it is.
-        QFile::setPermissions(path, QFileDevice::ReadOwner);
-        const QDateTime written = QFileInfo(path).lastModified();
-        QVERIFY(login.setEnabled(true));
-        QCOMPARE(QFileInfo(path).lastModified(), written);
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-
-        QVERIFY(login.setEnabled(false));
-        QVERIFY(!QFile::exists(path));
-        QVERIFY(!login.isEnabled());
-    }
-
     // Whatever the program's path holds, the entry is one the desktop's own parser (GLib's)
-    // and the validator take, and it starts exactly that program.
+    // and the validator take, and it starts exactly that program; on and off are idempotent.
     void execIsQuoted_data() {
         QTest::addColumn<QString>("folder"); // where the program is
         QTest::newRow("a space") << "My Apps";
@@ -222,6 +193,8 @@ private slots:
         QVERIFY(test::writeExecutable(program, "#!/bin/sh\n"));
         const QString path = dir.filePath("autostart/app.tavo.Desktop.desktop");
         XdgAutostart login(program, path);
+        QVERIFY(!login.isEnabled());
+        QVERIFY(login.setEnabled(false)); // never registered: nothing to remove
         QVERIFY(login.setEnabled(true));
         QVERIFY(login.isEnabled());
 
@@ -239,6 +212,16 @@ private slots:
                              env);
         QVERIFY2(glib.code == 0, qPrintable(glib.err));
         QCOMPARE(glib.out, program);
+
+        // Already on: the entry is left exactly as it is. Off removes it.
+        QFile::setPermissions(path, QFileDevice::ReadOwner);
+        const QDateTime written = QFileInfo(path).lastModified();
+        QVERIFY(login.setEnabled(true));
+        QCOMPARE(QFileInfo(path).lastModified(), written);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QVERIFY(login.setEnabled(false));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!login.isEnabled());
     }
 
     void hiddenEntriesDoNotCount_data() { TAVO_JSON_ROWS("tray-autostart-entries.json"); }

@@ -7,19 +7,17 @@
 #include <QTest>
 #include <QTimer>
 
-#include "shell/SingleInstance.h"
-
 using namespace tavo;
 
 // The browser's part of the sign-in, played for real against the development cloud's page:
-// load it, press a button, follow the redirect to the "tavo:" link; then the desktop starts
-// a second, real `tavo` with that link, which hands it to the waiting one over its socket.
+// load it, press a button, follow the redirect to the "tavo:" link, which the desktop hands to
+// the waiting sign-in. (How a second `tavo` hands a link to the running one: the app test.)
 class Browser : public QObject {
     Q_OBJECT
 public:
     QString press; // "allow", "deny", or empty: the user never finishes
     QList<QUrl> opened;
-    QString runtimeDir;
+    SkillsAuth* auth = nullptr;
 
     bool open(const QUrl& url) {
         opened << url;
@@ -42,15 +40,7 @@ private:
         const QString href = button.match(html).captured(1);
         QUrl link;
         get(page.resolved(QUrl(href)), &link);
-        QProcess second;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", runtimeDir);
-        second.setProcessEnvironment(env);
-        second.start(TAVO_APP_PATH, {link.toString()});
-        // The first instance answers before the second exits; keep this one's loop running.
-        [[maybe_unused]] const bool exited = QTest::qWaitFor(
-            [&] { return second.waitForFinished(5) || second.state() == QProcess::NotRunning; }, 10'000);
-        if (second.state() != QProcess::NotRunning) second.kill();
+        auth->deliver(link);
     }
     QNetworkAccessManager nam;
 };
@@ -60,7 +50,6 @@ class SkillsTest : public QObject {
 
     test::DevCloud cloud{{"--seed", "demo"}};
     const QString demo = "+919876543210";
-    QTemporaryDir runtime;
 
     bool swiggyConnected(const TavoStore& store) {
         for (const Skill& s : store.skills())
@@ -69,11 +58,7 @@ class SkillsTest : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(cloud.start());
-        QFile::setPermissions(runtime.path(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
+    void initTestCase() { QVERIFY(cloud.start()); }
     void init() {
         cloud.post("/dev/reset");
         cloud.post("/dev/requests/clear");
@@ -95,7 +80,7 @@ private slots:
         QCOMPARE(capitalizedWords(row["id"].toString()), row["text"].toString());
     }
 
-    // The whole connect flow through the browser and a second `tavo` process; "press" empty:
+    // The whole connect flow through the browser and the cloud's sign-in page; "press" empty:
     // the user never finishes and pastes a success link instead.
     void connect_data() { TAVO_JSON_ROWS("skills-connects.json"); }
     void connect() {
@@ -103,12 +88,8 @@ private slots:
         const QString press = row["press"].toString(), toast = row["toast"].toString();
         Browser browser;
         browser.press = press;
-        browser.runtimeDir = runtime.path();
         SkillsAuth auth([&](const QUrl& u) { return browser.open(u); });
-        SingleInstance running(QDir(runtime.path()).filePath(applicationID() + ".socket"));
-        QVERIFY(running.listen());
-        QObject::connect(&running, &SingleInstance::linkReceived, &auth,
-                         [&](const QUrl& l) { auth.deliver(l); });
+        browser.auth = &auth;
         test::StoreFixture f;
         f.skillsAuth = &auth;
         TavoStore& store = f.makeSignedIn(cloud, demo);

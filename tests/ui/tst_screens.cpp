@@ -114,9 +114,7 @@ public:
         const int w = parts.value(0).toInt(), h = parts.value(1).toInt();
         return w > 0 && h > 0 ? QSize(w, h) : QSize(900, 640);
     }
-    Q_INVOKABLE void clearToast() {
-        fixture.clock.advance(std::chrono::milliseconds(3000));
-    } // toasts last 2.5 s
+    Q_INVOKABLE void clearToast() { fixture.clock.advance(std::chrono::seconds(3)); } // toasts last 2.5 s
     // The desktop's autostart folder lives here (XDG_CONFIG_HOME), never in the real home.
     QTemporaryDir configHome;
     Q_INVOKABLE bool autostartEntryExists() const {
@@ -129,20 +127,6 @@ public:
         QDir(path).removeRecursively();
         QFile f(path);
         return f.open(QIODevice::WriteOnly);
-    }
-    Q_INVOKABLE QVariantList storeStates(int box) const {
-        QVariantList out;
-        for (const Device& d : fixture.store->devices())
-            if (d.id == box)
-                for (bool on : d.effectiveStates())
-                    out << on;
-        return out;
-    }
-    // A box's id as the screens have it; "" when the store has no box of that name.
-    Q_INVOKABLE QString deviceID(const QString& name) const {
-        for (const Device& d : fixture.store->devices())
-            if (d.name == name) return QString::number(d.id);
-        return {};
     }
     // The rows of a data-driven screen test, from a JSON file beside it.
     Q_INVOKABLE QVariantList rows(const QString& name) const {

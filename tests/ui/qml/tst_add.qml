@@ -27,6 +27,9 @@ ScreenCase {
         mouseClick(findChild(view, "pairCode"))
         compare(Store.provKind, "manualPair")
         verify(findChild(view, "manualPairCard"))
+        mouseClick(findChild(view, "cancel"))
+        compare(Store.screenName, "home")
+        compare(Store.provKind, "idle")
     }
 
     // The pair code is shaped as typed and gates the claim; a refused code shows its error and
@@ -67,7 +70,6 @@ ScreenCase {
         const view = atPortal("Tavo-9F00")
         typeInto(findChild(view, "passField"), "secret")
         shot(view, "add-portal")
-        const before = Store.devices.length
         mouseClick(findChild(view, "connectBox"))
         tryVerify(() => findChild(view, "busyCard") !== null)
         shot(view, "add-sending")
@@ -76,7 +78,6 @@ ScreenCase {
         shot(view, "add-waiting-for-cloud")
         verify(Hub.pumpSetup("idle"))
         compare(Store.screenName, "home")
-        compare(Store.devices.length, before + 1)
     }
 
     // The automatic claim could not reach the cloud: the code the box showed is on the card,
@@ -96,13 +97,5 @@ ScreenCase {
         shot(view, "add-manual-pair-kept")
         mouseClick(claim)
         tryCompare(Store, "screenName", "home")
-        compare(Store.provPairCode, "")
-    }
-
-    function test_cancelGoesHome() {
-        const view = shown(add)
-        mouseClick(findChild(view, "cancel"))
-        compare(Store.screenName, "home")
-        compare(Store.provKind, "idle")
     }
 }

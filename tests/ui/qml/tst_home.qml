@@ -124,7 +124,7 @@ ScreenCase {
         compare(field.text, "Fan 2")
 
         Store.allRelays(2, true) // Study: the cloud pushes its state
-        tryVerify(() => Hub.storeStates(2)[0] === true)
+        tryVerify(() => relayTile(deviceCard(view, "Study"), "Relay 1").relay.on)
         const added = Hub.post("/dev/devices", { owner: "+919876543210", name: "Attic", relay_count: 1 })
         tryVerify(() => deviceCard(view, "Attic") !== null)
         verify(deviceCard(view, "Living Room") === card, "the card is the one being edited")
@@ -133,10 +133,9 @@ ScreenCase {
         mouseClick(findChild(card, "action_cancel"))
 
         Store.setRelay(1, 1, !fanWasOn)
-        tryVerify(() => Hub.storeStates(1)[0] === !fanWasOn)
+        tryVerify(() => relayTile(card, "Fan").relay.on === !fanWasOn)
         waitForRendering(view)
         verify(relayTile(card, "Fan") === fan, "the tile is the one that was there")
-        compare(fan.relay.on, !fanWasOn)
         Store.setRelay(1, 1, fanWasOn)
         Store.allRelays(2, false)
         Store.forgetDevice(added.device.id)
@@ -231,9 +230,7 @@ ScreenCase {
         verify(!Notifications.relays)
         mouseClick(pill(view, "Chat"))
         verify(view.chatDrawerOpen)
-        const guestHouse = Hub.deviceID("Guest House")
-        verify(guestHouse !== "")
-        Store.deviceRevealRequested(guestHouse)
+        Store.deviceRevealRequested(String(Hub.get("/dev/state").boxes.find(b => b.name === "Guest House").id))
         compare(view.tab, 0)
         verify(!view.chatDrawerOpen)
         waitForRendering(view)

@@ -36,8 +36,6 @@ ScreenCase {
     function session(view) { return findChild(view, "voiceSession") }
     function label(view) { return findChild(view, "voiceLabel").text }
 
-    readonly property var ready: ({ type: "ready" })
-
     // Each state from the scripted frames "onOpen" and, once the orb is tapped ("tap"), "onStop";
     // closed with the button or ("escape") the key, which lets the microphone go at once.
     function test_states_data() { return Hub.rows("voice-states.json") }
@@ -93,7 +91,7 @@ ScreenCase {
 
     // Nothing of the screen underneath shows through the overlay.
     function test_opaque() {
-        Hub.post("/dev/voice/script", { on_open: [ready] })
+        Hub.post("/dev/voice/script", { on_open: [{ type: "ready" }] })
         const view = shown(overBrightTab)
         const image = grabImage(view)
         compare(String(image.pixel(5, view.height - 5)), String(Theme.bg))
