@@ -129,7 +129,7 @@ void BM_WelcomeApplied(benchmark::State& state) {
         s.store.handleWS(*messages[i++ % 2]);
     if (changes != state.iterations()) state.SkipWithError("a welcome did not replace the list");
 }
-BENCHMARK(BM_WelcomeApplied)->Args({1000, 8})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WelcomeApplied)->Args({1000, 8})->Unit(benchmark::kMicrosecond);
 
 QList<QJsonObject> stateMessages(int boxes, int relays) {
     QList<QJsonObject> out;
