@@ -28,28 +28,10 @@ Item {
         border.width: 1
         border.color: orb.on ? "#ffe9a8" : Theme.strokeStrong
     }
-    // The power glyph: a ring open at the top and a bar.
-    Canvas {
-        id: glyph
+    PowerGlyphItem {
         anchors.centerIn: parent
         width: orb.size * 0.42
         height: width
-        property color ink: orb.on ? Theme.accentText : Theme.textDim
-        onInkChanged: requestPaint()
-        onPaint: {
-            const ctx = getContext("2d")
-            ctx.reset()
-            ctx.strokeStyle = ink
-            ctx.lineWidth = Math.max(1.5, width / 9)
-            ctx.lineCap = "round"
-            const c = width / 2, r = width / 2 - ctx.lineWidth
-            ctx.beginPath()
-            ctx.arc(c, c + 1, r, -Math.PI / 2 + 0.7, 1.5 * Math.PI - 0.7)
-            ctx.stroke()
-            ctx.beginPath()
-            ctx.moveTo(c, 1)
-            ctx.lineTo(c, c)
-            ctx.stroke()
-        }
+        color: orb.on ? Theme.accentText : Theme.textDim
     }
 }

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QXmlStreamReader>
+#include <QtMath>
 
 namespace tavo {
 
@@ -253,6 +254,32 @@ void GlyphItem::paint(QPainter* painter) {
     painter->translate(-8, -8);
     for (const QPainterPath& path : icon(m_name))
         painter->drawPath(path);
+}
+
+PowerGlyphItem::PowerGlyphItem(QQuickItem* parent) : QQuickPaintedItem(parent) {
+    setAntialiasing(true);
+}
+
+void PowerGlyphItem::setColor(const QColor& color) {
+    if (color == m_color) return;
+    m_color = color;
+    update();
+    emit colorChanged();
+}
+
+void PowerGlyphItem::paint(QPainter* painter) {
+    const qreal w = width(), stroke = std::max(1.5, w / 9), c = w / 2, r = w / 2 - stroke;
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(m_color, stroke, Qt::SolidLine, Qt::RoundCap));
+    painter->setBrush(Qt::NoBrush);
+    // The ring leaves 0.7 rad either side of the top open, drawn clockwise from the right of the
+    // gap (Qt's angles are degrees, counter-clockwise).
+    const qreal gap = qRadiansToDegrees(0.7);
+    QPainterPath ring;
+    ring.arcMoveTo(QRectF(c - r, c + 1 - r, 2 * r, 2 * r), 90 - gap);
+    ring.arcTo(QRectF(c - r, c + 1 - r, 2 * r, 2 * r), 90 - gap, -(360 - 2 * gap));
+    painter->drawPath(ring);
+    painter->drawLine(QPointF(c, 1), QPointF(c, c));
 }
 
 } // namespace tavo

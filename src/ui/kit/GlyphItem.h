@@ -51,4 +51,26 @@ private:
     qreal m_size = 16;
 };
 
+// The power symbol on a relay's switch, stroked in `color`: a ring open at the top and a bar,
+// with round ends, the stroke a ninth of the item's width (at least 1.5 px). Every relay tile
+// has one, so it is a painted item rather than a canvas running script for each tile.
+class PowerGlyphItem : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_ELEMENT
+    Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
+public:
+    explicit PowerGlyphItem(QQuickItem* parent = nullptr);
+
+    QColor color() const { return m_color; }
+    void setColor(const QColor& color);
+
+    void paint(QPainter* painter) override;
+
+signals:
+    void colorChanged();
+
+private:
+    QColor m_color;
+};
+
 } // namespace tavo
