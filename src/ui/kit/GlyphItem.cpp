@@ -142,37 +142,29 @@ std::optional<QPainterPath> GlyphItem::pathData(QStringView data) {
                 break;
             }
             case 'C':
-            case 'S': {
-                // A smooth curve's first control mirrors the last one of the curve before it.
-                const bool follows = previous == u'C' || previous == u'S';
+            case 'S':
+            case 'Q':
+            case 'T': {
+                // A smooth curve's first control mirrors the last one of a curve of its kind just
+                // before it; a plain curve gives its own.
+                const bool cubic = cmd == u'C' || cmd == u'S', smooth = cmd == u'S' || cmd == u'T';
+                const bool follows =
+                    cubic ? previous == u'C' || previous == u'S' : previous == u'Q' || previous == u'T';
                 QPointF c1 = follows ? 2 * current - lastControl : current;
-                if (cmd == u'C') {
+                if (!smooth) {
                     const auto p = in.point();
                     if (!p) return std::nullopt;
                     c1 = at(*p);
                 }
-                const auto c2 = in.point();
-                const auto end = c2 ? in.point() : std::nullopt;
+                const std::optional<QPointF> c2 = cubic ? in.point() : std::optional(c1);
+                const std::optional<QPointF> end = c2 ? in.point() : std::nullopt;
                 if (!end) return std::nullopt;
-                lastControl = at(*c2);
+                lastControl = cubic ? at(*c2) : c1;
                 current = at(*end);
-                path.cubicTo(c1, lastControl, current);
-                break;
-            }
-            case 'Q':
-            case 'T': {
-                const bool follows = previous == u'Q' || previous == u'T';
-                QPointF c = follows ? 2 * current - lastControl : current;
-                if (cmd == u'Q') {
-                    const auto p = in.point();
-                    if (!p) return std::nullopt;
-                    c = at(*p);
-                }
-                const auto end = in.point();
-                if (!end) return std::nullopt;
-                lastControl = c;
-                current = at(*end);
-                path.quadTo(c, current);
+                if (cubic)
+                    path.cubicTo(c1, lastControl, current);
+                else
+                    path.quadTo(c1, current);
                 break;
             }
             case 'Z':
