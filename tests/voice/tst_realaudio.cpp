@@ -9,20 +9,38 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
+#include <cmath>
 
 using namespace tavo;
 using State = VoiceService::State;
+using test::rms;
 
-// Real sound on both ends: a PulseAudio virtual microphone captured by QtMultimedia, and
-// espeak-ng speech recognised by the development cloud with the spoken answer played into a
-// null sink whose monitor is recorded. (The window's voice overlay speaks into the same
-// microphone in the screen tests.)
+// A spoken request through the whole pipeline: espeak-ng speech played into a PulseAudio
+// virtual microphone, captured by QtMultimedia, recognised by the development cloud, and the
+// spoken answer played into a null sink whose monitor is recorded.
 class RealAudioTest : public QObject {
     Q_OBJECT
 
     test::NullSink sound;
     test::DevCloud cloud{{"--otp-code", "123456"}};
     QTemporaryDir dir;
+
+    // A box of `phone`'s with a relay named Fan, off.
+    qint64 boxWithFan(const QString& phone) {
+        return cloud
+            .post("/dev/devices", {{"owner", phone},
+                                   {"name", "Den"},
+                                   {"relay_count", 2},
+                                   {"relay_names", QJsonObject{{"1", "Fan"}}}})
+            .value("device")["id"]
+            .toInteger();
+    }
+    bool fanIsOn(qint64 id) {
+        for (const QJsonValue& b : cloud.get("/dev/state").value("boxes").toArray())
+            if (b["id"].toInteger() == id) return b["states"][0].toBool();
+        return false;
+    }
 
 private slots:
     void initTestCase() {
@@ -32,6 +50,43 @@ private slots:
             QSKIP(qPrintable(missing));
         QVERIFY(sound.start(true));
         QVERIFY(cloud.start());
+    }
+
+    void spokenRequestSwitchesRelay() {
+        const QString phone = "+15550003333";
+        const qint64 id = boxWithFan(phone);
+        QVERIFY(id > 0);
+        QVERIFY(!fanIsOn(id));
+        const QString token = cloud.signIn(phone).value("session_token").toString();
+        const QString wav = dir.filePath("request.wav");
+        QCOMPARE(test::espeakWav("turn on the fan", wav), QString());
+
+        auto input = std::make_unique<QtAudioInput>();
+        QtAudioInput* mic = input.get();
+        VoiceService voice([token] { return token; }, "ws://" + cloud.host(), std::move(input),
+                           std::make_unique<QtAudioOutput>());
+        QVERIFY(mic->available());
+        voice.start();
+        QCOMPARE(voice.state(), State::Listening);
+        // Audio flows once the server is ready; then the user speaks and stops.
+        QTRY_VERIFY_WITH_TIMEOUT(cloud.get("/dev/voice/last").value("binary_frames").toInt() > 0, 10'000);
+        QVERIFY(sound.speakIntoMicrophone(wav));
+        QTest::qWait(400); // the last of it reaches the tap
+        QVERIFY(sound.startRecordingOutput());
+        voice.stop();
+
+        QTRY_COMPARE_WITH_TIMEOUT(voice.state(), State::Speaking, 15'000);
+        QTRY_COMPARE_WITH_TIMEOUT(voice.state(), State::Idle, 15'000);
+        const QByteArray played = sound.stopRecordingOutput();
+        QVERIFY(!voice.errorText());
+        QVERIFY2(voice.heard().contains("fan"), qPrintable(voice.heard()));
+        QVERIFY(voice.heardIsFinal());
+        QCOMPARE(voice.fired(), qint64(1));
+        QVERIFY(!voice.spoken().isEmpty());
+        QVERIFY(fanIsOn(id));
+        // The answer was heard: the sink's monitor carried sound, not silence.
+        QVERIFY2(played.size() > 16000, qPrintable(QString::number(played.size())));
+        QVERIFY2(rms(played) > 0.01, qPrintable(QString::number(rms(played))));
     }
 
     // However the exchange fails, the microphone is closed: PulseAudio lists no recording
@@ -64,13 +119,7 @@ private slots:
     // The command line's exchange from a WAV file, as a user runs it.
     void tavoctlVoiceFromFile() {
         const QString phone = "+15550004444";
-        const qint64 id = cloud
-                              .post("/dev/devices", {{"owner", phone},
-                                                     {"name", "Den"},
-                                                     {"relay_count", 2},
-                                                     {"relay_names", QJsonObject{{"1", "Fan"}}}})
-                              .value("device")["id"]
-                              .toInteger();
+        const qint64 id = boxWithFan(phone);
         const QString wav = dir.filePath("ctl.wav");
         QCOMPARE(test::espeakWav("turn on the fan", wav), QString());
         QTemporaryDir home;
@@ -90,12 +139,8 @@ private slots:
         QCOMPARE(code, 0);
         QVERIFY2(output.contains("You: turn on the fan\n"), qPrintable(output));
         QVERIFY2(output.contains("Tavo: Turned on Fan in Den."), qPrintable(output));
-        const QJsonArray boxes = cloud.get("/dev/state").value("boxes").toArray();
-        QVERIFY(std::any_of(boxes.begin(), boxes.end(), [&](const QJsonValue& b) {
-            return b["id"].toInteger() == id && b["states"][0].toBool();
-        }));
-        // The answer was heard: the sink's monitor carried sound, not silence.
-        QVERIFY2(test::rms(played) > 0.01, qPrintable(QString::number(test::rms(played))));
+        QVERIFY(fanIsOn(id));
+        QVERIFY2(rms(played) > 0.01, qPrintable(QString::number(rms(played))));
 
         const auto [badCode, badOutput] = tavoctl({"voice", "--file", dir.filePath("missing.wav")});
         QCOMPARE(badCode, 1);
