@@ -25,7 +25,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tavo.app)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps can't see them: the QML modules the screens import.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, qml6-module-qtquick-shapes, qml6-module-qtquick-templates, qml6-module-qtquick-window, qml6-module-qtqml-workerscript")
+  "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, qml6-module-qtquick-templates, qml6-module-qtquick-window, qml6-module-qtqml-workerscript")
 # Music, spoken replies and finding boxes on the network.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gstreamer1.0-plugins-good, qt6-speech-speechd-plugin, avahi-daemon")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gnome-keyring, qt6-wayland")
